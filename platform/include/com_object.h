@@ -1,0 +1,56 @@
+// One reference-counting base for the stand-in COM objects of the runtime and the test double:
+// QueryInterface, AddRef and Release over a list of implemented interfaces, with the object's
+// lifetime reported to the live-object count. The final Release deletes the object.
+//
+// A derived class implements `void* FindInterface(REFIID)`, returning the interface pointer for
+// every identifier it answers besides IUnknown, or null.
+#pragma once
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+#include <platform_testing.h>
+#include <windows.h>
+
+template <class Derived, class FirstInterface, class... OtherInterfaces>
+class ComObject : public FirstInterface, public OtherInterfaces... {
+ public:
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    void* found = IsEqualGUID(iid, IID_IUnknown)
+                      ? static_cast<IUnknown*>(static_cast<FirstInterface*>(this))
+                      : static_cast<Derived*>(this)->FindInterface(iid);
+    *object = found;
+    if (found == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete static_cast<Derived*>(this);
+    return left;
+  }
+
+  // The identity pointer, for comparisons and logs.
+  IUnknown* Identity() { return static_cast<IUnknown*>(static_cast<FirstInterface*>(this)); }
+
+ protected:
+  ComObject() { platform_testing::NoteComObjectCreated(); }
+  ~ComObject() { platform_testing::NoteComObjectDestroyed(); }
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
+
+// Creates an object holding one reference, or null when memory is exhausted.
+template <class T, class... Args>
+T* MakeComObject(Args&&... args) {
+  return new (std::nothrow) T(std::forward<Args>(args)...);
+}

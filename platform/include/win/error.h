@@ -1,0 +1,43 @@
+// HRESULT and the Win32 error codes that the stand-ins and the media runtime report.
+#pragma once
+
+#include "win/types.h"
+
+using HRESULT = std::int32_t;
+
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+#define MAKE_HRESULT_CODE(code) (static_cast<HRESULT>(static_cast<std::uint32_t>(code)))
+
+#define S_OK MAKE_HRESULT_CODE(0x00000000u)
+#define S_FALSE MAKE_HRESULT_CODE(0x00000001u)
+#define E_NOTIMPL MAKE_HRESULT_CODE(0x80004001u)
+#define E_NOINTERFACE MAKE_HRESULT_CODE(0x80004002u)
+#define E_POINTER MAKE_HRESULT_CODE(0x80004003u)
+#define E_ABORT MAKE_HRESULT_CODE(0x80004004u)
+#define E_FAIL MAKE_HRESULT_CODE(0x80004005u)
+#define E_UNEXPECTED MAKE_HRESULT_CODE(0x8000FFFFu)
+#define E_ACCESSDENIED MAKE_HRESULT_CODE(0x80070005u)
+#define E_OUTOFMEMORY MAKE_HRESULT_CODE(0x8007000Eu)
+#define E_INVALIDARG MAKE_HRESULT_CODE(0x80070057u)
+#define RPC_E_CHANGED_MODE MAKE_HRESULT_CODE(0x80010106u)
+
+#define ERROR_SUCCESS 0u
+#define NO_ERROR 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_INSUFFICIENT_BUFFER 122u
+#define ERROR_PROC_NOT_FOUND 127u
+#define ERROR_NOT_LOCKED 158u
+#define ERROR_MOD_NOT_FOUND 126u
+#define ERROR_INVALID_FLAGS 1004u
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813u
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814u
+#define ERROR_INVALID_WINDOW_HANDLE 1400u
+
+#define HRESULT_FROM_WIN32(e)    \
+  (static_cast<HRESULT>(e) <= 0  \
+       ? static_cast<HRESULT>(e) \
+       : MAKE_HRESULT_CODE((static_cast<std::uint32_t>(e) & 0x0000FFFFu) | 0x80070000u))

@@ -1,0 +1,48 @@
+// The kernel32 functions that the filter, the runtime and the host use: the process heap,
+// movable global memory, code-page conversion, the thread's last error and module loading.
+#pragma once
+
+#include "win/error.h"
+#include "win/types.h"
+
+#define HEAP_ZERO_MEMORY 0x00000008u
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+// CP_ACP is Windows-1252 (Western European), the ANSI code page of an English Windows.
+#define CP_ACP 0u
+#define CP_UTF8 65001u
+#define MB_PRECOMPOSED 0x00000001u
+#define MB_ERR_INVALID_CHARS 0x00000008u
+
+extern "C" {
+
+HANDLE WINAPI GetProcessHeap();
+LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+SIZE_T WINAPI HeapSize(HANDLE heap, DWORD flags, LPCVOID memory);
+
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+SIZE_T WINAPI GlobalSize(HGLOBAL memory);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes,
+                               LPWSTR target, int targetUnits);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceUnits,
+                               LPSTR target, int targetBytes, LPCSTR defaultChar,
+                               LPBOOL usedDefaultChar);
+
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD error);
+
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL WINAPI FreeLibrary(HMODULE module);
+
+}  // extern "C"

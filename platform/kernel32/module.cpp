@@ -1,0 +1,36 @@
+// Module loading over the dynamic linker: a module handle is the handle that dlopen returns.
+#include <dlfcn.h>
+
+#include <windows.h>
+
+extern "C" {
+
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
+  if (fileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  void* module = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
+  return static_cast<HMODULE>(module);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+  if (module == nullptr || procName == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* symbol = dlsym(module, procName);
+  if (symbol == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+  return reinterpret_cast<FARPROC>(symbol);
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+  if (module == nullptr || dlclose(module) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,46 @@
+// The filter's own memory comes from the process heap, so that a test can fail any allocation.
+#pragma once
+
+#include <cstddef>
+
+#include <windows.h>
+
+inline void* HeapAllocate(std::size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+inline void* HeapAllocateZeroed(std::size_t bytes) {
+  return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+}
+inline void HeapRelease(void* memory) {
+  if (memory != nullptr) HeapFree(GetProcessHeap(), 0, memory);
+}
+
+// A heap block of a given size in bytes, freed when it goes out of scope. Empty (null) when
+// the allocation failed.
+template <class T = BYTE>
+class HeapBuffer {
+ public:
+  HeapBuffer() = default;
+  explicit HeapBuffer(std::size_t bytes) : data_(static_cast<T*>(HeapAllocate(bytes))) {}
+  HeapBuffer(const HeapBuffer&) = delete;
+  HeapBuffer& operator=(const HeapBuffer&) = delete;
+  HeapBuffer(HeapBuffer&& other) noexcept : data_(other.release()) {}
+  HeapBuffer& operator=(HeapBuffer&& other) noexcept {
+    if (this != &other) {
+      HeapRelease(data_);
+      data_ = other.release();
+    }
+    return *this;
+  }
+  ~HeapBuffer() { HeapRelease(data_); }
+
+  T* get() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+  [[nodiscard]] T* release() {
+    T* released = data_;
+    data_ = nullptr;
+    return released;
+  }
+
+ private:
+  T* data_ = nullptr;
+};

@@ -1,0 +1,30 @@
+// UTF-16 text in code shared by Windows and the other builds: WCHAR is wchar_t on Windows and
+// char16_t elsewhere, so literals are written through WSTR, never with L"" directly.
+#pragma once
+
+#include <cstddef>
+
+#include <windows.h>
+
+#ifdef _WIN32
+#define WSTR(text) L##text
+#else
+#define WSTR(text) u##text
+#endif
+
+// Units before the terminator.
+constexpr std::size_t WideLength(const WCHAR* text) {
+  std::size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
+
+// Exact, case-sensitive substring search.
+constexpr bool WideContains(const WCHAR* text, const WCHAR* part) {
+  for (; *text != 0; ++text) {
+    std::size_t i = 0;
+    while (part[i] != 0 && text[i] == part[i]) ++i;
+    if (part[i] == 0) return true;
+  }
+  return *part == 0;
+}
