@@ -1,5 +1,6 @@
 // What a test scripts the runtime double with: plain data, filled in a few lines before the code
-// under test runs, and the small builders that keep those lines short.
+// under test runs, and the small builders that keep those lines short. Every member has an
+// initialiser, so that a test may leave out any trailing ones of a braced list.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,7 @@ namespace runtime_double {
 // A value as the runtime passes it: a data type and exactly the bytes given or held.
 struct TypedValue {
   WMT_ATTR_DATATYPE type = WMT_TYPE_BINARY;
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> bytes{};
 
   DWORD AsDword() const;          // the first four bytes, little-endian; 0 when fewer
   QWORD AsQword() const;          // the first eight bytes, little-endian; 0 when fewer
@@ -36,7 +37,7 @@ struct MediaFormat {
   BOOL fixedSizeSamples = TRUE;
   BOOL temporalCompression = FALSE;
   ULONG sampleSize = 0;
-  std::vector<BYTE> format;
+  std::vector<BYTE> format{};
 
   // The WAVEFORMATEX at the start of the format block; the missing bytes read as zero.
   WAVEFORMATEX wave() const;
@@ -54,7 +55,7 @@ MediaFormat VideoFormat();
 // One sample buffer that the reader hands out. Samples of outputs other than 0 and empty
 // buffers are scripted like any other.
 struct Sample {
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> bytes{};
   DWORD outputNumber = 0;
   WORD streamNumber = 1;
   QWORD time = 0;
@@ -69,8 +70,8 @@ std::vector<BYTE> Bytes24(std::initializer_list<std::int32_t> values);
 
 // One header attribute, as GetAttributeByIndexEx reports it.
 struct Attribute {
-  std::u16string name;
-  TypedValue value;
+  std::u16string name{};
+  TypedValue value{};
   WORD language = 0;
   WORD stream = 0;  // 0: the whole file
 };
@@ -84,19 +85,19 @@ Attribute BoolAttribute(std::u16string_view name, bool value);
 
 // One entry of the codec list in a file's header.
 struct CodecEntry {
-  std::u16string name;
-  std::u16string description;
+  std::u16string name{};
+  std::u16string description{};
   WMT_CODEC_INFO_TYPE type = WMT_CODECINFO_AUDIO;
-  std::vector<BYTE> info;
+  std::vector<BYTE> info{};
 };
 
 // The file a reader opens: the formats offered for output 0 under whatever output settings, in
 // order; the samples that GetNextSample hands out, in order; the header.
 struct ReaderScript {
   std::vector<MediaFormat> outputFormats = {PcmFormat(44100, 2, 16)};
-  Samples samples;
-  std::vector<Attribute> attributes;
-  std::vector<CodecEntry> codecs;
+  Samples samples{};
+  std::vector<Attribute> attributes{};
+  std::vector<CodecEntry> codecs{};
 };
 
 // The default judges of the writer: consistent integer PCM of 1 to 8 channels and 8 to 32 bits;
@@ -106,17 +107,18 @@ bool IsNonEmptyName(std::u16string_view name);
 
 // What the writer accepts. Its input properties offer `inputFormat`, or by default 16-bit PCM at
 // the rate and channel count of the profile's audio stream; SetInputProps judges the format set
-// on them with `acceptsInput`, SetOutputFilename the name with `acceptsFileName`.
+// on them with `acceptsInput`, SetOutputFilename the name with `acceptsFileName`; an empty judge
+// accepts anything.
 struct WriterScript {
-  std::optional<MediaFormat> inputFormat;
+  std::optional<MediaFormat> inputFormat{};
   std::function<bool(const WAVEFORMATEX&)> acceptsInput = IsConsistentPcm;
   std::function<bool(std::u16string_view)> acceptsFileName = IsNonEmptyName;
 };
 
 // One format of a codec in the profile manager's catalogue.
 struct CodecFormat {
-  MediaFormat format;
-  std::u16string description;
+  MediaFormat format{};
+  std::u16string description{};
 };
 // A Windows Media Audio codec format with its description, e.g.
 // WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16).
@@ -126,9 +128,9 @@ CodecFormat WmaFormat(std::u16string_view description, DWORD rate, WORD channels
 // one GetCodecFormatCount, GetCodecFormat and GetCodecFormatDesc read is chosen by the codec's
 // "_VBRENABLED" enumeration setting (constant until set).
 struct Codec {
-  std::u16string name;
-  std::vector<CodecFormat> cbr;
-  std::vector<CodecFormat> vbr;
+  std::u16string name{};
+  std::vector<CodecFormat> cbr{};
+  std::vector<CodecFormat> vbr{};
 };
 
 }  // namespace runtime_double

@@ -53,7 +53,8 @@ HRESULT Writer::SetOutputFilename(const WCHAR* fileName) {
   if (FAILED(planned)) return planned;
   if (fileName == nullptr) return E_POINTER;
   if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
-  if (!runtime().writer.acceptsFileName(fileName)) return NS_E_INVALID_NAME;
+  const auto& accepts = runtime().writer.acceptsFileName;
+  if (accepts && !accepts(fileName)) return NS_E_INVALID_NAME;
   named_ = true;
   return S_OK;
 }
@@ -83,7 +84,8 @@ HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) {
   const bool audio = format.majorType == WMMEDIATYPE_Audio &&
                      format.formatType == WMFORMAT_WaveFormatEx &&
                      format.format.size() >= sizeof(WAVEFORMATEX);
-  if (!audio || !runtime().writer.acceptsInput(format.wave())) return NS_E_INVALID_INPUT_FORMAT;
+  const auto& accepts = runtime().writer.acceptsInput;
+  if (!audio || (accepts && !accepts(format.wave()))) return NS_E_INVALID_INPUT_FORMAT;
   inputFormat_ = format;
   return S_OK;
 }
