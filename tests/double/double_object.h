@@ -35,7 +35,9 @@ class DoubleObject : public ComObject<Derived, Interfaces...> {
                     << ", which has no references left";
       return 0;
     }
-    return Base::Release();
+    const ULONG left = Base::Release();
+    runtime_.record().releases.push_back({kind_, serial_, left});
+    return left;
   }
 
   // Logs the call and gives what it must return before doing anything: a planned failure,

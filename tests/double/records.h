@@ -70,9 +70,19 @@ struct FinalRelease {
   std::size_t callsBefore = 0;     // how many calls had been logged by then
 };
 
+// Any Release: which object, and how many references it has left. It tells apart the releases
+// of two interfaces of one object (the profile manager and its codec information), which the
+// final releases cannot.
+struct ReleaseCall {
+  std::string object;
+  unsigned serial = 0;
+  ULONG referencesLeft = 0;
+};
+
 struct RuntimeLog {
   std::vector<std::string> calls;  // e.g. "SyncReader.Open(song.wma)", in call order
   std::vector<FinalRelease> finalReleases;
+  std::vector<ReleaseCall> releases;
   std::vector<std::u16string> openedFiles;  // SyncReader.Open
   std::vector<OutputSettingCall> outputSettings;
   std::vector<MediaTypeCall> mediaTypesSet;

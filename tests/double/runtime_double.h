@@ -31,6 +31,7 @@
 #include <windows.h>
 
 #include "double/failure_plan.h"
+#include "double/printers.h"
 #include "double/records.h"
 #include "double/scripts.h"
 

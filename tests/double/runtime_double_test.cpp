@@ -45,6 +45,9 @@ TEST_F(RuntimeDoubleTest, CountsReferencesAndLogsTheFinalReleaseOfEachObject) {
   EXPECT_EQ(reader->Release(), 0u);
   EXPECT_EQ(runtime.liveObjects(), 0u);
   EXPECT_THAT(runtime.releasedObjects(), ElementsAre("SyncReader"));
+  std::vector<ULONG> left;
+  for (const ReleaseCall& release : runtime.log().releases) left.push_back(release.referencesLeft);
+  EXPECT_THAT(left, ElementsAre(4u, 3u, 2u, 1u, 0u));
 }
 
 TEST_F(RuntimeDoubleTest, NotesTheApartmentAndHeapAtEachFinalRelease) {
