@@ -163,4 +163,8 @@ std::string FormatText(const MediaFormat& format) {
   return MajorTypeName(format.majorType);
 }
 
+std::string StreamText(WORD number, const MediaFormat& format) {
+  return "#" + std::to_string(number) + " " + FormatText(format);
+}
+
 }  // namespace runtime_double

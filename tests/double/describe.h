@@ -35,5 +35,7 @@ std::string ValueText(WMT_ATTR_DATATYPE type, const BYTE* value, std::size_t len
 std::string WaveText(const WAVEFORMATEX& wave);
 // "audio: " and the WAVEFORMATEX, or the major type of any other format.
 std::string FormatText(const MediaFormat& format);
+// "#1 audio: tag 0x0161, ...": a stream of a profile by its number and format.
+std::string StreamText(WORD number, const MediaFormat& format);
 
 }  // namespace runtime_double

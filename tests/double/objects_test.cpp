@@ -283,6 +283,9 @@ TEST_F(DoubleObjectsTest, WriterCopiesWhatItIsGivenAndKeepsItsOrder) {
   ASSERT_EQ(log.samplesWritten.size(), 1u);
   EXPECT_EQ(log.samplesWritten[0].time, 3715192u);
   EXPECT_THAT(log.samplesWritten[0].bytes, ElementsAre(1, 2));
+  EXPECT_THAT(runtime.callsTo("Writer.SetProfile"),
+              ElementsAre("Writer.SetProfile(#1 audio: tag 0x0161, 2 ch, 44100 Hz, 16000 B/s, "
+                          "align 2000, 16 bit, cbSize 10)"));
   EXPECT_THAT(runtime.callsTo("HeaderInfo."),
               ElementsAre("HeaderInfo.SetAttribute(0, Author, STRING, \"Ann\", 8)",
                           "HeaderInfo.SetAttribute(0, Author, STRING, \"Ann\", 8)"));

@@ -17,10 +17,10 @@ void* Profile::FindInterface(REFIID iid) {
 HRESULT Profile::AddStream(IWMStreamConfig* config) {
   // Only the double's own configurations can be added, as only the runtime's can to its profile.
   auto* stream = dynamic_cast<StreamConfig*>(config);
-  const std::string arguments = stream == nullptr ? PointerText(config)
-                                                  : "#" + std::to_string(stream->streamNumber()) +
-                                                        " " + FormatText(stream->mediaFormat());
-  const HRESULT planned = Enter("Profile.AddStream", arguments);
+  const HRESULT planned =
+      Enter("Profile.AddStream", stream == nullptr
+                                     ? PointerText(config)
+                                     : StreamText(stream->streamNumber(), stream->mediaFormat()));
   if (FAILED(planned)) return planned;
   if (stream == nullptr) return E_INVALIDARG;
   const WORD number = stream->streamNumber();

@@ -1,5 +1,6 @@
 #include "double/profile_manager.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 

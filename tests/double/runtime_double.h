@@ -4,14 +4,14 @@
 //   RuntimeDouble runtime;
 //   runtime.reader.outputFormats = {PcmFormat(48000, 2, 24)};
 //   runtime.reader.samples = {{Bytes24({1, -1})}, {}};
-//   runtime.reader.attributes = {StringAttribute(u"Title", u"Song"), QwordAttribute(u"Duration",
-//   10'000'000)}; runtime.codecs = {{u"Windows Media Audio 9", {WmaFormat(u"128 kbps, 44 kHz,
-//   stereo CBR", 44100, 2, 16)}, {}}}; runtime.Fail("HeaderInfo.GetAttributeByIndexEx", E_FAIL,
-//   /*nth=*/3);
+//   runtime.reader.attributes = {StringAttribute(u"Title", u"Song"),
+//                                QwordAttribute(u"Duration", 10'000'000)};
+//   runtime.codecs = {{u"Alpha", {WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16)}}};
+//   runtime.Fail("HeaderInfo.GetAttributeByIndexEx", E_FAIL, /*nth=*/3);
 //   ... run the code under test ...
 //   EXPECT_THAT(runtime.calls(), Contains("SyncReader.Open(song.wma)"));
 //   EXPECT_THAT(runtime.releasedObjects(), ElementsAre("OutputProps", "SyncReader"));
-//   EXPECT_EQ(runtime.liveObjects(), 0u);
+//   runtime.ExpectAllReleased();
 //
 // The objects behave like the runtime's where the filter relies on it (the size protocol,
 // media types laid out in the caller's block, the end of samples, the bit-rate mode of a
@@ -23,7 +23,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "double/describe.h"
 #include "double/output_media_props.h"
 #include "double/sample_buffer.h"
 

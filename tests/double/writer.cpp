@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "double/describe.h"
 #include "double/input_media_props.h"
 #include "double/profile.h"
 #include "double/sample_buffer.h"
@@ -34,10 +35,13 @@ HRESULT Writer::EnterHeader(std::string_view call, std::string_view arguments, H
 HRESULT Writer::SetProfile(IWMProfile* profile) {
   // Only the double's own profiles can be set, as only the runtime's can on its writer.
   auto* given = dynamic_cast<Profile*>(profile);
-  const std::string arguments = given == nullptr
-                                    ? PointerText(profile)
-                                    : "streams: " + std::to_string(given->streams().size());
-  if (given != nullptr) runtime().record().profilesSet.push_back({given->streams()});
+  std::string arguments = given == nullptr ? PointerText(profile) : "";
+  if (given != nullptr) {
+    for (const ProfileStream& stream : given->streams()) {
+      arguments += (arguments.empty() ? "" : "; ") + StreamText(stream.number, stream.format);
+    }
+    runtime().record().profilesSet.push_back({given->streams()});
+  }
   const HRESULT planned = Enter("Writer.SetProfile", arguments);
   if (FAILED(planned)) return planned;
   if (given == nullptr || given->streams().empty()) return E_INVALIDARG;
