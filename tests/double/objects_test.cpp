@@ -19,6 +19,19 @@ using ::testing::ElementsAreArray;
 
 constexpr BYTE kSentinel = 0xAB;
 
+// A caller's media type over the format's own bytes.
+WM_MEDIA_TYPE TypeOf(MediaFormat& format) {
+  return {format.majorType,
+          format.subtype,
+          format.fixedSizeSamples,
+          format.temporalCompression,
+          format.sampleSize,
+          format.formatType,
+          nullptr,
+          static_cast<ULONG>(format.format.size()),
+          format.format.data()};
+}
+
 class DoubleObjectsTest : public LeakCheckedTest {
  protected:
   ComPtr<IWMSyncReader> OpenReader() {
@@ -38,6 +51,68 @@ class DoubleObjectsTest : public LeakCheckedTest {
 
   RuntimeDouble runtime;
 };
+
+// Each object answers for the interfaces the runtime's does, and for nothing else.
+TEST_F(DoubleObjectsTest, ObjectsAnswerForTheRuntimesInterfaces) {
+  struct Answer {
+    const IID* iid;
+    bool answered;
+  };
+  const auto expectAnswers = [](IUnknown* object, std::initializer_list<Answer> answers) {
+    for (const auto& [iid, answered] : answers) {
+      IUnknown* found = nullptr;
+      EXPECT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(&found)),
+                answered ? S_OK : E_NOINTERFACE);
+      if (found != nullptr) found->Release();
+    }
+  };
+  ComPtr<IWMSyncReader> reader = OpenReader();
+  expectAnswers(reader.get(), {{&IID_IWMSyncReader, true},
+                               {&IID_IWMHeaderInfo, true},
+                               {&IID_IWMHeaderInfo2, true},
+                               {&IID_IWMHeaderInfo3, true},
+                               {&IID_IWMWriter, false}});
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  expectAnswers(writer.get(),
+                {{&IID_IWMWriter, true}, {&IID_IWMHeaderInfo, true}, {&IID_IWMSyncReader, false}});
+  runtime.codecs = {{u"Alpha", {WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16)}}};
+  ComPtr<IWMProfileManager> manager;
+  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
+  expectAnswers(manager.get(), {{&IID_IWMProfileManager, true},
+                                {&IID_IWMCodecInfo, true},
+                                {&IID_IWMCodecInfo2, true},
+                                {&IID_IWMCodecInfo3, true},
+                                {&IID_IWMProfile, false}});
+  ComPtr<IWMCodecInfo> codecInfo;
+  ASSERT_EQ(manager.query_to(IID_IWMCodecInfo, codecInfo), S_OK);
+  ComPtr<IWMStreamConfig> config;
+  ASSERT_EQ(codecInfo->GetCodecFormat(WMMEDIATYPE_Audio, 0, 0, config.put()), S_OK);
+  expectAnswers(
+      config.get(),
+      {{&IID_IWMStreamConfig, true}, {&IID_IWMMediaProps, true}, {&IID_IWMInputMediaProps, false}});
+  ComPtr<IWMOutputMediaProps> props;
+  ASSERT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+  expectAnswers(props.get(), {{&IID_IWMOutputMediaProps, true}, {&IID_IWMMediaProps, true}});
+}
+
+TEST_F(DoubleObjectsTest, ReaderTakesBackOnlyAFormatItOffered) {
+  ComPtr<IWMSyncReader> reader = OpenReader();
+  ComPtr<IWMOutputMediaProps> props;
+  ASSERT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+  EXPECT_EQ(reader->GetOutputFormat(0, 1, props.put()), E_INVALIDARG);
+  EXPECT_FALSE(props);
+  ASSERT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+  ASSERT_EQ(reader->SetOutputProps(0, props.get()), S_OK);
+
+  MediaFormat other = PcmFormat(8000, 1, 8);
+  WM_MEDIA_TYPE type = TypeOf(other);
+  ASSERT_EQ(props->SetMediaType(&type), S_OK);
+  EXPECT_EQ(reader->SetOutputProps(0, props.get()), NS_E_INVALID_OUTPUT_FORMAT);
+  ASSERT_EQ(runtime.log().mediaTypesSet.size(), 1u);
+  EXPECT_EQ(runtime.log().mediaTypesSet[0].object, "OutputProps");
+  EXPECT_EQ(runtime.log().mediaTypesSet[0].format, other);
+}
 
 TEST_F(DoubleObjectsTest, MediaTypeFollowsTheSizeProtocolAndPointsIntoTheCallersBlock) {
   runtime.reader.outputFormats = {PcmFormat(48000, 2, 24)};
@@ -228,15 +303,7 @@ TEST_F(DoubleObjectsTest, WriterCopiesWhatItIsGivenAndKeepsItsOrder) {
   ComPtr<IWMInputMediaProps> input;
   ASSERT_EQ(writer->GetInputProps(0, input.put()), S_OK);
   MediaFormat wanted = PcmFormat(44100, 2, 24);
-  WM_MEDIA_TYPE type{wanted.majorType,
-                     wanted.subtype,
-                     TRUE,
-                     FALSE,
-                     6,
-                     wanted.formatType,
-                     nullptr,
-                     static_cast<ULONG>(wanted.format.size()),
-                     wanted.format.data()};
+  WM_MEDIA_TYPE type = TypeOf(wanted);
   reinterpret_cast<WAVEFORMATEX*>(wanted.format.data())->nChannels = 0;
   ASSERT_EQ(input->SetMediaType(&type), S_OK);
   EXPECT_EQ(writer->SetInputProps(0, input.get()), NS_E_INVALID_INPUT_FORMAT);
