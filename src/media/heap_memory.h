@@ -32,7 +32,15 @@ class HeapBuffer {
   }
   ~HeapBuffer() { HeapRelease(data_); }
 
+  // Takes over a block that the caller allocated with HeapAllocate.
+  static HeapBuffer Adopt(T* data) {
+    HeapBuffer owned;
+    owned.data_ = data;
+    return owned;
+  }
+
   T* get() const { return data_; }
+  T& operator[](std::size_t index) const { return data_[index]; }
   explicit operator bool() const { return data_ != nullptr; }
 
   [[nodiscard]] T* release() {

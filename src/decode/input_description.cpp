@@ -1,0 +1,117 @@
+// FilterGetFileSize and FilterOptionsString: what the host learns about an open input file
+// from its header, without decoding it. Both borrow the context's reader to reach the header.
+#include <algorithm>
+#include <cstring>
+
+#include "decode/reader_session.h"
+#include "filter/filter_api.h"
+#include "media/com_ptr.h"
+#include "media/heap_memory.h"
+#include "media/wide_text.h"
+
+namespace {
+
+constexpr QWORD kUnitsPerTenth = 1000000;  // 100-nanosecond units in a tenth of a second
+constexpr DWORD kCodecTextBytes = 128;
+constexpr DWORD kCodecNameBytes = 64;
+
+// The file's duration in whole tenths of a second plus one, so that the estimate is never
+// below the exact size; 0 when "Duration" cannot be read.
+QWORD ReadDurationTenths(IWMSyncReader* reader) {
+  ComPtr<IWMHeaderInfo3> header;
+  if (FAILED(reader->QueryInterface(IID_IWMHeaderInfo3, header.put_void()))) return 0;
+
+  WORD stream = 0;
+  WORD length = 0;
+  WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
+  if (FAILED(header->GetAttributeByName(&stream, WSTR("Duration"), &type, nullptr, &length)) ||
+      length == 0) {
+    return 0;
+  }
+  HeapBuffer<BYTE> value(length);
+  if (!value ||
+      FAILED(header->GetAttributeByName(&stream, WSTR("Duration"), &type, value.get(), &length))) {
+    return 0;
+  }
+  // A value shorter than a QWORD is no duration; it is never read beyond its length.
+  if (length < sizeof(QWORD)) return 0;
+  QWORD duration = 0;
+  std::memcpy(&duration, value.get(), sizeof(duration));
+  return duration / kUnitsPerTenth + 1;
+}
+
+// A UTF-16 text fetched by the two-call protocol, with room for a terminator of its own so
+// that a text the runtime did not terminate within its length still ends there.
+HeapBuffer<WCHAR> AllocateText(WORD units) {
+  HeapBuffer<WCHAR> text(2 * (static_cast<std::size_t>(units) + 1));
+  if (text) text[units] = 0;
+  return text;
+}
+
+// Converts text into target, which has room for capacity bytes with the terminator. A text
+// that does not fit is shortened to the longest whole-character prefix that does.
+void ConvertBounded(const WCHAR* text, char* target, DWORD capacity) {
+  target[0] = 0;
+  if (capacity == 0) return;
+  int units = static_cast<int>(std::min<std::size_t>(WideLength(text), capacity - 1));
+  while (units > 0) {
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
+    const bool splitsPair = text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF;
+    if (bytes > 0 && bytes < static_cast<int>(capacity) && !splitsPair) break;
+    --units;
+  }
+  const int written = units == 0
+                          ? 0
+                          : WideCharToMultiByte(CP_ACP, 0, text, units, target,
+                                                static_cast<int>(capacity) - 1, nullptr, nullptr);
+  target[written] = 0;
+}
+
+}  // namespace
+
+ULONGLONG WINAPI FilterGetFileSize(FilterHandle handle) {
+  const InputContext* context = AsInputContext(handle);
+  if (context == nullptr) return 0;
+  const QWORD tenths = ReadDurationTenths(context->reader);
+  const QWORD rate = static_cast<QWORD>(static_cast<LONGLONG>(context->sampleRate));
+  const QWORD bytesPerSample = context->bitsPerSample / 8;
+  return tenths * rate * context->channels * bytesPerSample / 10;
+}
+
+LONG WINAPI FilterOptionsString(FilterHandle handle, LPSTR text) {
+  const InputContext* context = AsInputContext(handle);
+  if (context == nullptr) return 0;
+  ComPtr<IWMHeaderInfo3> header;
+  if (FAILED(context->reader->QueryInterface(IID_IWMHeaderInfo3, header.put_void()))) return 0;
+
+  WORD nameUnits = 0;
+  WORD descriptionUnits = 0;
+  WORD infoBytes = 0;
+  WMT_CODEC_INFO_TYPE codecType = WMT_CODECINFO_UNKNOWN;
+  if (FAILED(header->GetCodecInfo(0, &nameUnits, nullptr, &descriptionUnits, nullptr, &codecType,
+                                  &infoBytes, nullptr))) {
+    return 0;
+  }
+  HeapBuffer<WCHAR> name = AllocateText(nameUnits);
+  HeapBuffer<WCHAR> description = AllocateText(descriptionUnits);
+  HeapBuffer<BYTE> info(infoBytes);
+  if (!name || !description || !info) return 0;
+  if (FAILED(header->GetCodecInfo(0, &nameUnits, name.get(), &descriptionUnits, description.get(),
+                                  &codecType, &infoBytes, info.get()))) {
+    return 0;
+  }
+
+  // "<name>\n<description up to its first comma>", within 128 bytes with the terminator.
+  ConvertBounded(name.get(), text, kCodecNameBytes);
+  std::size_t length = std::strlen(text);
+  text[length++] = '\n';
+  text[length] = 0;
+  for (WCHAR* unit = description.get(); *unit != 0; ++unit) {
+    if (*unit == u',') {
+      *unit = 0;
+      break;
+    }
+  }
+  ConvertBounded(description.get(), text + length, kCodecTextBytes - static_cast<DWORD>(length));
+  return 0;
+}

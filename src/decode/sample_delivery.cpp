@@ -1,0 +1,110 @@
+// ReadFilterInput: decoded audio from the reader's sample buffers into the host's buffer.
+// The context's sample fields carry the position between calls, so a request may end anywhere
+// inside a buffer and the next continues from that byte. Bytes pass straight from the reader's
+// buffer into the host's: 8- and 16-bit audio copied, 24-bit audio widened to floats.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "decode/reader_session.h"
+#include "filter/filter_api.h"
+
+namespace {
+
+constexpr DWORD kPackedSampleBytes = 3;
+constexpr DWORD kFloatBytes = 4;
+
+// Releases the used-up buffer and asks the reader for the next one. Returns false when the
+// reader has none (end of file, or a failure; the host sees both as the end).
+bool FetchNextSample(InputContext& context) {
+  if (context.sample != nullptr) {
+    context.sample->Release();
+    context.sample = nullptr;
+  }
+  context.sampleData = nullptr;
+  context.sampleLength = 0;
+  context.readPos = 0;
+
+  for (;;) {
+    INSSBuffer* sample = nullptr;
+    QWORD time = 0;
+    QWORD duration = 0;
+    DWORD flags = 0;
+    DWORD output = 0;
+    if (FAILED(context.reader->GetNextSample(0, &sample, &time, &duration, &flags, &output,
+                                             nullptr)) ||
+        sample == nullptr) {
+      return false;
+    }
+    // Only output 0 is the audio the host opened; the samples of other outputs of a file with
+    // several streams are passed over rather than mixed into it.
+    if (output == 0) {
+      context.sample = sample;
+      break;
+    }
+    sample->Release();
+  }
+
+  // A buffer that cannot be read counts as empty, and the next pass fetches the one after it.
+  BYTE* data = nullptr;
+  DWORD length = 0;
+  if (SUCCEEDED(context.sample->GetBufferAndLength(&data, &length)) && data != nullptr) {
+    context.sampleData = data;
+    context.sampleLength = length;
+  }
+  return true;
+}
+
+DWORD CopyBytes(InputContext& context, BYTE* target, DWORD room) {
+  const DWORD count = std::min(room, context.sampleLength - context.readPos);
+  std::memcpy(target, context.sampleData + context.readPos, count);
+  context.readPos += count;
+  return count;
+}
+
+// Packed 24-bit little-endian samples to floats on the 16-bit scale (full scale -32768.0 to
+// 32767.99609375). Only whole samples are read: a partial sample at the end of a buffer is
+// passed over, never read beyond the buffer's length.
+DWORD ConvertToFloats(InputContext& context, BYTE* target, DWORD room) {
+  const BYTE* source = context.sampleData + context.readPos;
+  const DWORD available = (context.sampleLength - context.readPos) / kPackedSampleBytes;
+  if (available == 0) {
+    context.readPos = context.sampleLength;
+    return 0;
+  }
+  const DWORD count = std::min(room / kFloatBytes, available);
+  for (DWORD i = 0; i < count; ++i) {
+    const BYTE* packed = source + i * kPackedSampleBytes;
+    const std::uint32_t shifted = static_cast<std::uint32_t>(packed[0]) << 8 |
+                                  static_cast<std::uint32_t>(packed[1]) << 16 |
+                                  static_cast<std::uint32_t>(packed[2]) << 24;
+    const float value = static_cast<float>(static_cast<std::int32_t>(shifted)) / 65536.0f;
+    std::memcpy(target + i * kFloatBytes, &value, kFloatBytes);
+  }
+  context.readPos += count * kPackedSampleBytes;
+  return count * kFloatBytes;
+}
+
+}  // namespace
+
+LONG WINAPI ReadFilterInput(FilterHandle handle, BYTE* buffer, LONG bytesWanted) {
+  InputContext* context = AsInputContext(handle);
+  if (context == nullptr || bytesWanted <= 0) return 0;
+
+  const bool floats = context->bitsPerSample == 32;
+  // Floats are delivered whole, so a count that is not a multiple of 4 gets its whole floats
+  // only and nothing is written past it.
+  const DWORD wanted = floats ? static_cast<DWORD>(bytesWanted) & ~(kFloatBytes - 1)
+                              : static_cast<DWORD>(bytesWanted);
+  DWORD done = 0;
+  while (done < wanted) {
+    // A request that ends exactly at the end of a buffer keeps it; the next call fetches on.
+    if (context->readPos >= context->sampleLength) {
+      if (!FetchNextSample(*context)) break;
+      continue;
+    }
+    done += floats ? ConvertToFloats(*context, buffer + done, wanted - done)
+                   : CopyBytes(*context, buffer + done, wanted - done);
+  }
+  return static_cast<LONG>(done);
+}

@@ -1,0 +1,46 @@
+// FindDefaultEncoderOptions: the default format, looked up in the runtime's codecs each time.
+#include "media/com_apartment.h"
+#include "media/wide_text.h"
+#include "options/codec_enumeration.h"
+#include "options/encoder_options.h"
+
+namespace {
+
+bool QualifiesAsDefault(const CodecFormatDetails& details) {
+  const WAVEFORMATEX& format = *details.format;
+  return format.nChannels <= 2 && format.wBitsPerSample == 16 && format.nSamplesPerSec == 44100 &&
+         WideContains(details.description.get(), WSTR("128 kbps")) &&
+         !WideContains(details.description.get(), WSTR("(A/V)"));
+}
+
+// The word of the codec's first qualifying format, or 0.
+DWORD SearchCodec(IWMCodecInfo3* codecInfo, DWORD codecIndex) {
+  if (FAILED(SelectBitRateMode(codecInfo, codecIndex, FALSE))) return 0;
+  DWORD formats = 0;
+  if (FAILED(codecInfo->GetCodecFormatCount(WMMEDIATYPE_Audio, codecIndex, &formats))) return 0;
+  for (DWORD formatIndex = 0; formatIndex < formats; ++formatIndex) {
+    CodecFormatDetails details;
+    if (!details.Read(codecInfo, codecIndex, formatIndex) || !QualifiesAsDefault(details)) continue;
+    // Codec 0, format 0 builds the word 0, the request for the default itself, so the search
+    // goes on past it.
+    const DWORD options = BuildEncoderOptions(codecIndex, formatIndex, FALSE);
+    if (options != 0) return options;
+  }
+  return 0;
+}
+
+}  // namespace
+
+DWORD FindDefaultEncoderOptions() {
+  ScopedComApartment apartment;
+  if (!apartment.entered()) return 0;
+  CodecEnumeration enumeration;
+  if (!enumeration.Open()) return 0;
+  DWORD codecs = 0;
+  if (FAILED(enumeration.codecInfo->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs))) return 0;
+  for (DWORD codecIndex = 0; codecIndex < codecs; ++codecIndex) {
+    const DWORD options = SearchCodec(enumeration.codecInfo.get(), codecIndex);
+    if (options != 0) return options;
+  }
+  return 0;
+}
