@@ -2,6 +2,7 @@
 #include <wmsdk.h>
 
 #include "ffmpeg_handles.h"
+#include "profile_manager.h"
 #include "sync_reader.h"
 
 namespace {
@@ -40,8 +41,7 @@ __attribute__((visibility("default"))) HRESULT WINAPI WMCreateWriter(IUnknown*,
 
 __attribute__((visibility("default"))) HRESULT WINAPI
 WMCreateProfileManager(IWMProfileManager** manager) {
-  if (manager != nullptr) *manager = nullptr;
-  return E_NOTIMPL;
+  return Create<wmvcore::ProfileManager>(manager);
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include <wmsdk.h>
 
 #include "media_type.h"
+#include "text_out.h"
 
 namespace wmvcore {
 
@@ -39,8 +40,10 @@ class MediaPropsBase : public ComObject<Derived, Interface> {
   MediaType type_;
 };
 
-// Names are not used by this runtime: both report an empty name.
-HRESULT EmptyName(WCHAR* name, WORD* length);
+// Names are not used by this runtime: every one is empty.
+inline HRESULT EmptyName(WCHAR* name, WORD* length) {
+  return CopyText(std::u16string(), name, length);
+}
 
 class OutputMediaProps final : public MediaPropsBase<OutputMediaProps, IWMOutputMediaProps> {
  public:

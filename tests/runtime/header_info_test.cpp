@@ -118,16 +118,16 @@ TEST_F(RuntimeTest, AttributeSizeProtocol) {
   auto info = HeaderOf(reader.get());
   WORD stream = 0;
   WORD length = 0;
-  WMT_ATTR_DATATYPE type = static_cast<WMT_ATTR_DATATYPE>(0xdeadbeef);
+  WMT_ATTR_DATATYPE type = WMT_TYPE_GUID;
   ASSERT_EQ(info->GetAttributeByName(&stream, u"Title", &type, nullptr, &length), S_OK);
   EXPECT_EQ(length, 2 * (21 + 1));
   Bytes value(length);
   WORD shortLength = length - 1;
-  type = static_cast<WMT_ATTR_DATATYPE>(0xdeadbeef);
+  type = WMT_TYPE_GUID;
   EXPECT_EQ(info->GetAttributeByName(&stream, u"Title", &type, value.data(), &shortLength),
             ASF_E_BUFFERTOOSMALL);
   EXPECT_EQ(shortLength, length);
-  EXPECT_EQ(type, static_cast<WMT_ATTR_DATATYPE>(0xdeadbeef));
+  EXPECT_EQ(type, WMT_TYPE_GUID);
   EXPECT_EQ(info->GetAttributeByName(&stream, u"NoSuchName", &type, nullptr, &length),
             ASF_E_NOTFOUND);
 
