@@ -4,6 +4,7 @@
 #include "ffmpeg_handles.h"
 #include "profile_manager.h"
 #include "sync_reader.h"
+#include "writer.h"
 
 namespace {
 
@@ -35,8 +36,7 @@ __attribute__((visibility("default"))) HRESULT WINAPI WMCreateSyncReader(IUnknow
 
 __attribute__((visibility("default"))) HRESULT WINAPI WMCreateWriter(IUnknown*,
                                                                      IWMWriter** writer) {
-  if (writer != nullptr) *writer = nullptr;
-  return E_NOTIMPL;
+  return Create<wmvcore::Writer>(writer);
 }
 
 __attribute__((visibility("default"))) HRESULT WINAPI

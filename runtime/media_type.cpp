@@ -1,6 +1,8 @@
 #include "media_type.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace wmvcore {
 namespace {
@@ -112,6 +114,19 @@ std::optional<MediaType> MediaType::From(const WM_MEDIA_TYPE* type) {
   copy.formattype = type->formattype;
   copy.format.assign(type->pbFormat, type->pbFormat + type->cbFormat);
   return copy;
+}
+
+std::optional<MediaType> MediaType::Read(IWMMediaProps* props) {
+  DWORD size = 0;
+  if (props == nullptr || FAILED(props->GetMediaType(nullptr, &size)) ||
+      size < sizeof(WM_MEDIA_TYPE))
+    return std::nullopt;
+  std::unique_ptr<std::max_align_t[]> block(
+      new (std::nothrow) std::max_align_t[size / sizeof(std::max_align_t) + 1]);
+  if (!block) return std::nullopt;
+  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.get());
+  if (FAILED(props->GetMediaType(type, &size))) return std::nullopt;
+  return From(type);
 }
 
 HRESULT MediaType::CopyTo(WM_MEDIA_TYPE* type, DWORD* size) const {

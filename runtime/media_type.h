@@ -32,6 +32,8 @@ class MediaType {
   static MediaType Audio(const GUID& subtype, const WaveFormat& format);
   // A caller's type; nothing when it is malformed (no format block where its size says one).
   static std::optional<MediaType> From(const WM_MEDIA_TYPE* type);
+  // The type of media properties of any origin, read through the size protocol.
+  static std::optional<MediaType> Read(IWMMediaProps* props);
 
   // The size protocol: with no `type`, the size of the block; otherwise the block, if it fits.
   HRESULT CopyTo(WM_MEDIA_TYPE* type, DWORD* size) const;

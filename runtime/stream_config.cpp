@@ -5,19 +5,6 @@
 namespace wmvcore {
 namespace {
 
-// A WM_MEDIA_TYPE block of any origin, read through IWMMediaProps.
-std::optional<MediaType> TypeThrough(IWMMediaProps* props) {
-  DWORD size = 0;
-  if (FAILED(props->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
-    return std::nullopt;
-  std::unique_ptr<std::max_align_t[]> block(
-      new (std::nothrow) std::max_align_t[size / sizeof(std::max_align_t) + 1]);
-  if (!block) return std::nullopt;
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.get());
-  if (FAILED(props->GetMediaType(type, &size))) return std::nullopt;
-  return MediaType::From(type);
-}
-
 std::u16string TextThrough(IWMStreamConfig* source,
                            HRESULT (STDMETHODCALLTYPE IWMStreamConfig::*get)(WCHAR*, WORD*)) {
   WORD length = 0;
@@ -39,7 +26,7 @@ ComPtr<StreamConfig> StreamConfig::CopyOf(IWMStreamConfig* source) {
   if (FAILED(source->GetStreamType(&streamType))) return nullptr;
   ComPtr<IWMMediaProps> props;
   if (FAILED(source->QueryInterface(IID_IWMMediaProps, props.put_void()))) return nullptr;
-  auto type = TypeThrough(props.get());
+  auto type = MediaType::Read(props.get());
   if (!type) return nullptr;
   auto copy = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(streamType));
   if (!copy) return nullptr;

@@ -26,20 +26,6 @@ HRESULT HandOut(Object* object, IWMOutputMediaProps** target) {
   return S_OK;
 }
 
-// A format that an IWMOutputMediaProps of any origin describes, read through its interface.
-std::optional<MediaType> TypeOf(IWMOutputMediaProps* props) {
-  DWORD size = 0;
-  if (FAILED(props->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
-    return std::nullopt;
-  std::unique_ptr<std::max_align_t[]> block(
-      new (std::nothrow)
-          std::max_align_t[(size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
-  if (!block) return std::nullopt;
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.get());
-  if (FAILED(props->GetMediaType(type, &size))) return std::nullopt;
-  return MediaType::From(type);
-}
-
 }  // namespace
 
 SyncReader::SyncReader() = default;
@@ -217,7 +203,7 @@ HRESULT SyncReader::GetOutputProps(DWORD output, IWMOutputMediaProps** props) {
 HRESULT SyncReader::SetOutputProps(DWORD output, IWMOutputMediaProps* props) {
   Output* found = FindOutput(output);
   if (found == nullptr || props == nullptr) return E_INVALIDARG;
-  const auto type = TypeOf(props);
+  const auto type = MediaType::Read(props);
   if (!type || type->majortype != found->majorType) return NS_E_INVALID_OUTPUT_FORMAT;
   if (found->majorType != WMMEDIATYPE_Audio) return S_OK;
   const auto wave = type->Wave();

@@ -11,6 +11,7 @@
 #include <wmsdk.h>
 
 #include "media/com_ptr.h"
+#include "media/result.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_testing {
