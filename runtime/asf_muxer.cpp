@@ -158,12 +158,13 @@ HRESULT AsfMuxer::Assemble(const HeaderContent& content) {
   AsfFileHeader packets;
   if (FAILED(ReadAsfFileHeader(scratch_, packets))) return NS_E_FILE_WRITE;
   asf::Header& header = packets.header;
+  SetCodecList(header, content.codecs);
+  RenderAttributes(content.attributes, header);
+  // Found after the objects above are placed, which may move it.
   auto* file = header.Find<asf::FileProperties>();
   if (file == nullptr) return NS_E_FILE_WRITE;
   file->playDuration = content.duration + file->prerollMs * 10000;
   file->sendDuration = content.duration;
-  SetCodecList(header, content.codecs);
-  RenderAttributes(content.attributes, header);
   // The file size is a field of fixed width inside the header: render, then fill it in.
   const QWORD rest = packets.fileBytes - packets.headerBytes;
   file->fileSize = header.Render().size() + rest;
