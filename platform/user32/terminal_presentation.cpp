@@ -90,7 +90,9 @@ class Canvas {
       Put(r, column, u"|");
       Put(r, column + width - 1, u"|");
     }
-    if (!title.empty()) Put(row, column + 2, u" " + Fit(title, width - 6) + u" ");
+    if (!title.empty() && width > 6) {
+      Put(row, column + 2, u" " + title.substr(0, static_cast<std::size_t>(width - 6)) + u" ");
+    }
   }
 
   // UTF-8 lines, trailing blanks dropped, with the escape sequences for highlighted cells.
