@@ -123,13 +123,7 @@ Bytes TextValue(const std::u16string& text) {
 }
 
 std::u16string ValueText(const Bytes& value) {
-  std::u16string text;
-  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
-    const char16_t unit = static_cast<char16_t>(value[i] | (value[i + 1] << 8));
-    if (unit == 0) break;
-    text.push_back(unit);
-  }
-  return text;
+  return ByteReader(value).Text(value.size() & ~std::size_t{1});
 }
 
 bool HasValidWidth(WMT_ATTR_DATATYPE type, std::size_t bytes) {
@@ -194,6 +188,8 @@ void RenderAttributes(const std::vector<Attribute>& attributes, asf::Header& hea
   asf::ExtendedContentDescription extended;
   asf::MetadataLibrary library;
   for (const auto& a : attributes) {
+    // Names are counted in 16 bits everywhere, and so are the descriptors of each object.
+    if (TextBytes(a.name) > 0xffff) continue;
     const bool fileLevel = a.stream == 0 && a.language == 0;
     const auto* field = FindContentField(a.name);
     if (fileLevel && field != nullptr && a.type == WMT_TYPE_STRING && !(content.*field->field) &&
@@ -204,9 +200,9 @@ void RenderAttributes(const std::vector<Attribute>& attributes, asf::Header& hea
     const bool repeated = std::any_of(extended.descriptors.begin(), extended.descriptors.end(),
                                       [&](const asf::Descriptor& d) { return d.name == a.name; });
     if (fileLevel && !repeated && a.type != WMT_TYPE_GUID && a.value.size() <= 0xffff &&
-        TextBytes(a.name) <= 0xffff) {
+        extended.descriptors.size() < 0xffff) {
       extended.descriptors.push_back(ToDescriptor(a, 4));
-    } else {
+    } else if (library.records.size() < 0xffff) {
       library.records.push_back(ToDescriptor(a, 2));
     }
   }

@@ -7,17 +7,6 @@
 namespace wmvcore {
 namespace {
 
-AVSampleFormat InputSampleFormat(WORD bits) {
-  switch (bits) {
-    case 8:
-      return AV_SAMPLE_FMT_U8;
-    case 16:
-      return AV_SAMPLE_FMT_S16;
-    default:
-      return AV_SAMPLE_FMT_S32;  // 24 bits, widened first
-  }
-}
-
 // A converter to the encoder's planar float at the stream's rate and channels.
 ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
   AVChannelLayout inputLayout{};
@@ -25,9 +14,9 @@ ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
   av_channel_layout_default(&inputLayout, input.channels);
   av_channel_layout_default(&outputLayout, channels);
   SwrContext* converter = nullptr;
-  const int made =
-      swr_alloc_set_opts2(&converter, &outputLayout, AV_SAMPLE_FMT_FLTP, rate, &inputLayout,
-                          InputSampleFormat(input.bits), static_cast<int>(input.rate), 0, nullptr);
+  const int made = swr_alloc_set_opts2(&converter, &outputLayout, AV_SAMPLE_FMT_FLTP, rate,
+                                       &inputLayout, ConverterSampleFormat(input.bits),
+                                       static_cast<int>(input.rate), 0, nullptr);
   av_channel_layout_uninit(&inputLayout);
   av_channel_layout_uninit(&outputLayout);
   ResamplerHandle handle(converter);

@@ -14,10 +14,10 @@
 
 #include <windows.h>
 
-#include "audio_stream_decoder.h"
 #include "ffmpeg_handles.h"
 #include "media/result.h"
 #include "media_type.h"
+#include "pcm_format.h"
 
 extern "C" {
 #include <libavutil/audio_fifo.h>

@@ -9,17 +9,6 @@ namespace {
 
 constexpr QWORD kUnitsPerSecond = 10'000'000;
 
-AVSampleFormat ConverterFormat(WORD bits) {
-  switch (bits) {
-    case 8:
-      return AV_SAMPLE_FMT_U8;
-    case 16:
-      return AV_SAMPLE_FMT_S16;
-    default:
-      return AV_SAMPLE_FMT_S32;  // 24 bits: converted wide, then packed
-  }
-}
-
 // Bytes per sample as converted, before 24-bit samples are packed.
 int ConvertedBytes(WORD bits) { return bits == 24 ? 4 : bits / 8; }
 
@@ -112,8 +101,8 @@ bool AudioStreamDecoder::ConfigureConverter(const AVFrame& frame) {
     av_channel_layout_default(&outputLayout, format_.channels);
   SwrContext* converter = nullptr;
   const int allocated = swr_alloc_set_opts2(
-      &converter, &outputLayout, ConverterFormat(format_.bits), static_cast<int>(format_.rate),
-      &inputLayout, inputFormat, frame.sample_rate, 0, nullptr);
+      &converter, &outputLayout, ConverterSampleFormat(format_.bits),
+      static_cast<int>(format_.rate), &inputLayout, inputFormat, frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&inputLayout);
   av_channel_layout_uninit(&outputLayout);
   ResamplerHandle handle(converter);

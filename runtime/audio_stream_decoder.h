@@ -10,15 +10,9 @@
 
 #include "ffmpeg_handles.h"
 #include "media/com_ptr.h"
+#include "pcm_format.h"
 
 namespace wmvcore {
-
-struct PcmFormat {
-  DWORD rate = 0;
-  WORD channels = 0;
-  WORD bits = 0;
-  bool operator==(const PcmFormat&) const = default;
-};
 
 struct DecodedSample {
   ComPtr<INSSBuffer> buffer;

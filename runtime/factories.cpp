@@ -2,6 +2,7 @@
 #include <wmsdk.h>
 
 #include "ffmpeg_handles.h"
+#include "hand_out.h"
 #include "profile_manager.h"
 #include "sync_reader.h"
 #include "writer.h"
@@ -19,9 +20,7 @@ template <class Object, class Interface>
 HRESULT Create(Interface** target) {
   if (target == nullptr) return E_POINTER;
   SilenceFfmpeg();
-  Object* object = MakeComObject<Object>();
-  *target = object;
-  return object != nullptr ? S_OK : E_OUTOFMEMORY;
+  return wmvcore::HandOut(MakeComObject<Object>(), target);
 }
 
 }  // namespace

@@ -52,6 +52,12 @@ std::optional<Bytes> ValueFromCaller(WMT_ATTR_DATATYPE type, const BYTE* value, 
 
 }  // namespace
 
+void* HeaderInfo::FindHeaderInterface(REFIID iid) {
+  if (iid == IID_IWMHeaderInfo || iid == IID_IWMHeaderInfo2 || iid == IID_IWMHeaderInfo3)
+    return static_cast<IWMHeaderInfo3*>(this);
+  return nullptr;
+}
+
 Attribute* HeaderInfo::AttributeAt(WORD stream, WORD index) {
   WORD seen = 0;
   for (auto& attribute : attributes_) {

@@ -70,6 +70,9 @@ class HeaderInfo : public IWMHeaderInfo3 {
   std::vector<asf::CodecEntry> codecs_;
   bool editable_ = false;
 
+  // This object as the header interface asked for, or null for another identifier.
+  void* FindHeaderInterface(REFIID iid);
+
  private:
   // The position in attributes_ of the stream's index-th attribute, or null.
   Attribute* AttributeAt(WORD stream, WORD index);

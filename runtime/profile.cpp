@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "hand_out.h"
 #include "text_out.h"
 
 namespace wmvcore {
@@ -99,10 +100,7 @@ HRESULT Profile::ReconfigStream(IWMStreamConfig* config) {
 HRESULT Profile::CreateNewStream(REFGUID type, IWMStreamConfig** config) {
   if (config == nullptr) return E_POINTER;
   if (type != WMMEDIATYPE_Audio && type != WMMEDIATYPE_Video) return E_INVALIDARG;
-  StreamConfig* created = MakeComObject<StreamConfig>(type);
-  if (created == nullptr) return E_OUTOFMEMORY;
-  *config = created;
-  return S_OK;
+  return HandOut(MakeComObject<StreamConfig>(type), config);
 }
 
 // Mutual exclusion is for files with alternative streams; profiles here have none.

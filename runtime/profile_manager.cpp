@@ -1,5 +1,6 @@
 #include "profile_manager.h"
 
+#include "hand_out.h"
 #include "profile.h"
 
 namespace wmvcore {
@@ -16,10 +17,7 @@ HRESULT ProfileManager::CreateEmptyProfile(WMT_VERSION version, IWMProfile** pro
   if (version != WMT_VER_4_0 && version != WMT_VER_7_0 && version != WMT_VER_8_0 &&
       version != WMT_VER_9_0)
     return E_INVALIDARG;
-  Profile* created = MakeComObject<Profile>(version);
-  if (created == nullptr) return E_OUTOFMEMORY;
-  *profile = created;
-  return S_OK;
+  return HandOut(MakeComObject<Profile>(version), profile);
 }
 
 // Profiles are built from codec formats here; none are stored, saved or shipped.

@@ -6,6 +6,7 @@
 
 #include "asf_file.h"
 #include "file_path.h"
+#include "hand_out.h"
 #include "media/result.h"
 #include "media_props.h"
 
@@ -19,13 +20,6 @@ bool SameName(LPCWSTR name, const char16_t* expected) {
   return name != nullptr && std::u16string_view(name) == expected;
 }
 
-template <class Object>
-HRESULT HandOut(Object* object, IWMOutputMediaProps** target) {
-  if (object == nullptr) return E_OUTOFMEMORY;
-  *target = object;
-  return S_OK;
-}
-
 }  // namespace
 
 SyncReader::SyncReader() = default;
@@ -33,9 +27,7 @@ SyncReader::~SyncReader() = default;
 
 void* SyncReader::FindInterface(REFIID iid) {
   if (iid == IID_IWMSyncReader) return static_cast<IWMSyncReader*>(this);
-  if (iid == IID_IWMHeaderInfo || iid == IID_IWMHeaderInfo2 || iid == IID_IWMHeaderInfo3)
-    return static_cast<IWMHeaderInfo3*>(this);
-  return nullptr;
+  return FindHeaderInterface(iid);
 }
 
 HRESULT SyncReader::Open(const WCHAR* filename) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "file_path.h"
+#include "hand_out.h"
 #include "media/com_ptr.h"
 #include "media/result.h"
 #include "media_props.h"
@@ -24,12 +25,6 @@ std::u16string DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave
   return DescribeFormat(wave.avgBytesPerSec * 8, wave.samplesPerSec, wave.channels);
 }
 
-HRESULT HandOut(InputMediaProps* props, IWMInputMediaProps** target) {
-  if (props == nullptr) return E_OUTOFMEMORY;
-  *target = props;
-  return S_OK;
-}
-
 }  // namespace
 
 Writer::Writer() { editable_ = true; }
@@ -37,9 +32,7 @@ Writer::~Writer() = default;
 
 void* Writer::FindInterface(REFIID iid) {
   if (iid == IID_IWMWriter) return static_cast<IWMWriter*>(this);
-  if (iid == IID_IWMHeaderInfo || iid == IID_IWMHeaderInfo2 || iid == IID_IWMHeaderInfo3)
-    return static_cast<IWMHeaderInfo3*>(this);
-  return nullptr;
+  return FindHeaderInterface(iid);
 }
 
 HRESULT Writer::Fail(HRESULT result) {
@@ -151,10 +144,7 @@ HRESULT Writer::BeginWriting() {
 
 HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
   if (sample == nullptr) return E_POINTER;
-  SampleBuffer* buffer = SampleBuffer::Create(size, size);
-  if (buffer == nullptr) return E_OUTOFMEMORY;
-  *sample = buffer;
-  return S_OK;
+  return HandOut(SampleBuffer::Create(size, size), sample);
 }
 
 // Samples are taken in the order written and joined without gaps; their times are not used.

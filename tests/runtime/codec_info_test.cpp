@@ -43,11 +43,9 @@ Format ReadFormat(IWMCodecInfo3* info, DWORD codec, DWORD index) {
   format.description.resize(length - 1);
   ComPtr<IWMMediaProps> props;
   EXPECT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
-  DWORD size = 0;
-  EXPECT_EQ(props->GetMediaType(nullptr, &size), S_OK);
-  std::vector<std::max_align_t> block(size / sizeof(std::max_align_t) + 1);
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-  EXPECT_EQ(props->GetMediaType(type, &size), S_OK);
+  MediaTypeBlock block;
+  EXPECT_EQ(ReadMediaType(props.get(), block), S_OK);
+  WM_MEDIA_TYPE* type = block.type;
   EXPECT_TRUE(type->majortype == WMMEDIATYPE_Audio);
   EXPECT_TRUE(type->formattype == WMFORMAT_WaveFormatEx);
   EXPECT_GE(type->cbFormat, sizeof(WAVEFORMATEX));

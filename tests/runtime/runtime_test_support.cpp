@@ -103,17 +103,22 @@ HRESULT OpenReader(const std::filesystem::path& path, ComPtr<IWMSyncReader>& rea
   return reader->Open(Wide(path.string()).c_str());
 }
 
+HRESULT ReadMediaType(IWMMediaProps* props, MediaTypeBlock& block) {
+  DWORD size = 0;
+  RETURN_IF_FAILED(props->GetMediaType(nullptr, &size));
+  block.storage.assign(size / sizeof(std::max_align_t) + 1, std::max_align_t{});
+  block.type = reinterpret_cast<WM_MEDIA_TYPE*>(block.storage.data());
+  return props->GetMediaType(block.type, &size);
+}
+
 HRESULT OutputFormat(IWMSyncReader* reader, DWORD output, WAVEFORMATEX& format, GUID& major) {
   ComPtr<IWMOutputMediaProps> props;
   HRESULT result = reader->GetOutputFormat(output, 0, props.put());
   if (FAILED(result)) return result;
-  DWORD size = 0;
-  result = props->GetMediaType(nullptr, &size);
+  MediaTypeBlock block;
+  result = ReadMediaType(props.get(), block);
   if (FAILED(result)) return result;
-  std::vector<std::max_align_t> block(size / sizeof(std::max_align_t) + 1);
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-  result = props->GetMediaType(type, &size);
-  if (FAILED(result)) return result;
+  const WM_MEDIA_TYPE* type = block.type;
   major = type->majortype;
   format = {};
   if (type->cbFormat >= sizeof(WAVEFORMATEX))

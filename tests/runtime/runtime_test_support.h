@@ -52,6 +52,14 @@ struct Pcm {
   std::vector<QWORD> times;
 };
 
+// A media type read through the size protocol into a block of its own.
+struct MediaTypeBlock {
+  std::vector<std::max_align_t> storage;
+  WM_MEDIA_TYPE* type = nullptr;
+  WAVEFORMATEX* wave() const { return reinterpret_cast<WAVEFORMATEX*>(type->pbFormat); }
+};
+HRESULT ReadMediaType(IWMMediaProps* props, MediaTypeBlock& block);
+
 // Opens `path` with a new reader and checks that output 0 is PCM audio.
 HRESULT OpenReader(const std::filesystem::path& path, ComPtr<IWMSyncReader>& reader);
 // The format of output 0 (first offered format).

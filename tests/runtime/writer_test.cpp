@@ -46,11 +46,9 @@ HRESULT MakeProfile(DWORD codec, DWORD format, ComPtr<IWMProfile>& profile) {
 HRESULT DeclareInput(IWMWriter* writer, const Input& input) {
   ComPtr<IWMInputMediaProps> props;
   RETURN_IF_FAILED(writer->GetInputProps(0, props.put()));
-  DWORD size = 0;
-  RETURN_IF_FAILED(props->GetMediaType(nullptr, &size));
-  std::vector<std::max_align_t> block(size / sizeof(std::max_align_t) + 1);
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-  RETURN_IF_FAILED(props->GetMediaType(type, &size));
+  MediaTypeBlock block;
+  RETURN_IF_FAILED(ReadMediaType(props.get(), block));
+  WM_MEDIA_TYPE* type = block.type;
   auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
   wave->wFormatTag = WAVE_FORMAT_PCM;
   wave->nChannels = input.channels;
@@ -185,11 +183,9 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
       ASSERT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()), S_OK);
       ComPtr<IWMMediaProps> props;
       ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
-      DWORD size = 0;
-      ASSERT_EQ(props->GetMediaType(nullptr, &size), S_OK);
-      std::vector<std::max_align_t> block(size / sizeof(std::max_align_t) + 1);
-      auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-      ASSERT_EQ(props->GetMediaType(type, &size), S_OK);
+      MediaTypeBlock block;
+      ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+      WM_MEDIA_TYPE* type = block.type;
       WAVEFORMATEX wave;
       std::memcpy(&wave, type->pbFormat, sizeof(wave));
 
@@ -445,11 +441,9 @@ TEST_F(RuntimeTest, WriterRefusesProfilesItCannotEncode) {
   ASSERT_EQ(profile->GetStream(0, config.put()), S_OK);
   ComPtr<IWMMediaProps> props;
   ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
-  DWORD size = 0;
-  ASSERT_EQ(props->GetMediaType(nullptr, &size), S_OK);
-  std::vector<std::max_align_t> block(size / sizeof(std::max_align_t) + 1);
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-  ASSERT_EQ(props->GetMediaType(type, &size), S_OK);
+  MediaTypeBlock block;
+  ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+  WM_MEDIA_TYPE* type = block.type;
   reinterpret_cast<WAVEFORMATEX*>(type->pbFormat)->wFormatTag = 0x162;  // not in the catalogue
   ASSERT_EQ(props->SetMediaType(type), S_OK);
   ASSERT_EQ(profile->ReconfigStream(config.get()), S_OK);
