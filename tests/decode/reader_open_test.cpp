@@ -173,16 +173,6 @@ TEST_F(ReaderOpenTest, ClosingANullHandleDoesNothing) {
   EXPECT_THAT(runtime.calls(), IsEmpty());
 }
 
-TEST_F(ReaderOpenTest, TwoOpenFilesAreIndependent) {
-  runtime.reader.samples = {{{1, 2, 3, 4}}};
-  InputFile first;
-  InputFile second;
-  EXPECT_EQ(first.Read(2), (std::vector<BYTE>{1, 2}));
-  EXPECT_EQ(second.Read(4), (std::vector<BYTE>{1, 2, 3, 4}));
-  EXPECT_EQ(first.Read(4), (std::vector<BYTE>{3, 4}));
-  EXPECT_EQ(ComInitializations(), 2u);
-}
-
 // ---- Every way the open can fail, for the probe and the open alike ----
 
 struct OpenFailure {
