@@ -1,9 +1,9 @@
-// A file's header attributes handed to the host as special data, one per call.
+// A file's header attributes handed to the host as special data, one per call. A header
+// interface left unreleased keeps the reader alive past its close, which the fixture reports.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,17 +38,6 @@ class ReadingTags : public LeakCheckedTest {
     ASSERT_NE(input, nullptr);
   }
 
-  // Each call must give back the header interface it asked the reader for.
-  void ExpectHeaderReleased() {
-    std::size_t releases = 0;
-    for (const auto& release : runtime.log().releases) {
-      if (release.object != "SyncReader") continue;
-      ++releases;
-      EXPECT_EQ(release.referencesLeft, 1u);
-    }
-    EXPECT_EQ(releases, runtime.callsTo("SyncReader.QueryInterface").size());
-  }
-
   runtime_double::RuntimeDouble runtime;
   FilterHandle input = nullptr;
 };
@@ -71,7 +60,6 @@ TEST_F(ReadingTags, MappedAttributesComeInHeaderOrderAndTheFirstCallStartsOver) 
   }
   ASSERT_EQ(FilterGetFirstSpecialData(input, &item), 1);
   EXPECT_EQ(TakeTag(item), DisplayTag("Song"));
-  ExpectHeaderReleased();
 }
 
 TEST_F(ReadingTags, EachMappedTextAttributeBecomesOneTagAsTheHostKeepsIt) {
@@ -97,7 +85,6 @@ TEST_F(ReadingTags, EachMappedTextAttributeBecomesOneTagAsTheHostKeepsIt) {
                                 InfoTag("ICMT", ""), InfoTag("ICMT", "a\r\nb\r\nc\r\n\r\nd\r\n"),
                                 InfoTag("ICRD", "1999"), InfoTag("IGNR", "Jazz"),
                                 InfoTag("ICOP", "\xA9 \x80 ?"), InfoTag("ISFT", "tool")));
-  ExpectHeaderReleased();
 }
 
 TEST_F(ReadingTags, AHeaderWithNothingMappedLeavesTheCursorAtTheAttributeCount) {
@@ -153,7 +140,6 @@ TEST_F(ReadingTags, AnAttributeThatCannotBeReadOrHandedOverIsSkipped) {
   platform_testing::FailGlobalAllocation(1);
   ASSERT_EQ(FilterGetFirstSpecialData(input, &item), 1);
   EXPECT_EQ(TakeTag(item), DisplayTag("T"));
-  ExpectHeaderReleased();
 }
 
 TEST_F(ReadingTags, ABlockThatCannotBeAllocatedEndsTheCallWithoutAnItem) {
@@ -182,7 +168,6 @@ TEST_F(ReadingTags, TheEnumerationEndsWhereTheHeaderOrTheIndexRunsOut) {
     EXPECT_EQ(item.dwCursor, cursor);
   }
   EXPECT_EQ(runtime.callsTo("HeaderInfo.").size(), 1u);
-  ExpectHeaderReleased();
 }
 
 }  // namespace
