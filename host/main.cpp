@@ -1,83 +1,114 @@
-// filterhost: drives the filter library through its exports, as the editor does.
+// filterhost: loads the filter library by path and drives it through its exports only, the way
+// the editor does: registration first, then the operation asked for.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "filter_library.h"
+#include "commands.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
+constexpr char kUsage[] =
+    "usage: filterhost [--filter PATH] COMMAND\n"
+    "  info FILE [--json]              what the filter reports about a file\n"
+    "  decode FILE.wma OUT.wav [--pcm24]\n"
+    "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
+    "  encode IN.wav OUT.wma [--options WORD]\n"
+    "                                  encode a WAVE file, with its tags\n"
+    "  options [--word WORD]           run the encoder options dialog and print the word\n"
+    "  registration                    print the filter's registration record\n";
+
+// The filter library that the build puts beside this program.
+std::string DefaultFilterPath() {
+#ifdef _WIN32
+  return "wmafilter.dll";
+#else
+  std::vector<char> path(4096);
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+  std::string program =
+      length > 0 ? std::string(path.data(), static_cast<std::size_t>(length)) : "";
+  const std::size_t slash = program.rfind('/');
+  return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) +
+         "/libwmafilter.so";
+#endif
+}
+
+bool ParseWord(const std::string& text, DWORD& word) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+  if (text.empty() || *end != 0 || errno != 0 || value > 0xFFFFFFFFull) return false;
+  word = static_cast<DWORD>(value);
+  return true;
+}
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
 int PrintRegistration(const FilterLibrary& library) {
-  auto queryVivaFilter = FIND_FILTER_EXPORT(library, QueryVivaFilter);
-  if (queryVivaFilter == nullptr) {
-    std::fprintf(stderr, "filterhost: the library does not export QueryVivaFilter\n");
-    return 1;
-  }
-  FilterQueryRecord record;
-  const WORD result = queryVivaFilter(&record);
+  const FilterQueryRecord& record = library.registration();
   std::printf("name:       %.24s\n", record.name);
   std::printf("notice:     %.80s\n", record.notice);
   std::printf("extension:  %.4s\n", record.defaultExtension);
   std::printf("flags:      0x%08x\n", static_cast<unsigned>(record.flags));
   std::printf("chunk size: %u\n", static_cast<unsigned>(record.chunkSize));
-  std::printf("result:     %u\n", static_cast<unsigned>(result));
-  return 0;
-}
-
-// Shows the options dialog for the word given (0, the default, when none) and prints the word
-// that comes back.
-int ChooseOptions(const FilterLibrary& library, const std::vector<std::string>& arguments) {
-  auto filterGetOptions = FIND_FILTER_EXPORT(library, FilterGetOptions);
-  if (filterGetOptions == nullptr) {
-    std::fprintf(stderr, "filterhost: the library does not export FilterGetOptions\n");
-    return 1;
-  }
-  DWORD options = 0;
-  if (!arguments.empty()) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(arguments[0].c_str(), &end, 0);
-    if (*end != '\0' || value > 0xFFFFFFFFul) {
-      std::fprintf(stderr, "filterhost: %s is not a 32-bit options word\n", arguments[0].c_str());
-      return 2;
-    }
-    options = static_cast<DWORD>(value);
-  }
-  const DWORD chosen = filterGetOptions(nullptr, library.module(), 0, 0, 0, options);
-  std::printf("options:    0x%08x (%s, codec %u, format %u)\n", static_cast<unsigned>(chosen),
-              (chosen & 0x80000000u) ? "VBR" : "CBR", static_cast<unsigned>(chosen >> 16 & 0xFF),
-              static_cast<unsigned>(chosen & 0xFFFF));
   return 0;
 }
 
 }  // namespace
 
+int ReportError(const std::string& message) {
+  std::fprintf(stderr, "filterhost: %s\n", message.c_str());
+  return 1;
+}
+
 int main(int argc, char** argv) {
-  std::string filterPath = WMAFILTER_DEFAULT_FILTER;
+  std::string filterPath = DefaultFilterPath();
   std::vector<std::string> words;
+  bool json = false;
+  DecodeSettings decode;
+  DWORD options = 0;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
+    const std::string argument = argv[i];
+    if (argument == "--filter" && i + 1 < argc) {
       filterPath = argv[++i];
+    } else if ((argument == "--options" || argument == "--word") && i + 1 < argc) {
+      if (!ParseWord(argv[++i], options))
+        return ReportError("not an options word: " + std::string(argv[i]));
+    } else if (argument == "--json") {
+      json = true;
+    } else if (argument == "--pcm24") {
+      decode.packed24 = true;
+    } else if (argument.rfind("--", 0) == 0) {
+      return Usage();
     } else {
-      words.emplace_back(argv[i]);
+      words.push_back(argument);
     }
   }
-  const std::string command = words.empty() ? std::string() : words.front();
-  const std::vector<std::string> arguments(words.begin() + (words.empty() ? 0 : 1), words.end());
-  const bool known = (command == "registration" && arguments.empty()) ||
-                     (command == "options" && arguments.size() <= 1);
-  if (!known) {
-    std::fprintf(stderr,
-                 "usage: filterhost [--filter PATH] registration\n"
-                 "       filterhost [--filter PATH] options [WORD]\n");
-    return 2;
-  }
+  if (words.empty()) return Usage();
+  const std::string& command = words[0];
+  const std::size_t operands = words.size() - 1;
+  const bool known =
+      (command == "info" && operands == 1) || (command == "decode" && operands == 2) ||
+      (command == "encode" && operands == 2) || (command == "options" && operands == 0) ||
+      (command == "registration" && operands == 0);
+  if (!known) return Usage();
+
   FilterLibrary library;
   std::string error;
-  if (!library.Load(filterPath, error)) {
-    std::fprintf(stderr, "filterhost: %s\n", error.c_str());
-    return 1;
-  }
-  return command == "options" ? ChooseOptions(library, arguments) : PrintRegistration(library);
+  if (!library.Load(filterPath, error)) return ReportError(error);
+  if (command == "info") return RunInfo(library, words[1], json);
+  if (command == "decode") return RunDecode(library, words[1], words[2], decode);
+  if (command == "encode") return RunEncode(library, words[1], words[2], options);
+  if (command == "options") return RunOptions(library, options);
+  return PrintRegistration(library);
 }

@@ -1,9 +1,11 @@
 // One reference-counting base for the stand-in COM objects of the runtime and the test double:
 // QueryInterface, AddRef and Release over a list of implemented interfaces, with the object's
-// lifetime reported to the live-object count. The final Release deletes the object.
+// lifetime reported to the live-object count. An object is live from its creation to its final
+// Release, which then deletes it.
 //
 // A derived class implements `void* FindInterface(REFIID)`, returning the interface pointer for
-// every identifier it answers besides IUnknown, or null.
+// every identifier it answers besides IUnknown, or null. It may also hide `Destroy()`, which the
+// final Release calls, to observe the end of the object or keep its memory a while.
 #pragma once
 
 #include <atomic>
@@ -34,7 +36,10 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
 
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG left = --references_;
-    if (left == 0) delete static_cast<Derived*>(this);
+    if (left == 0) {
+      platform_testing::NoteComObjectDestroyed();
+      static_cast<Derived*>(this)->Destroy();
+    }
     return left;
   }
 
@@ -43,7 +48,9 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
 
  protected:
   ComObject() { platform_testing::NoteComObjectCreated(); }
-  ~ComObject() { platform_testing::NoteComObjectDestroyed(); }
+  ~ComObject() = default;
+
+  void Destroy() { delete static_cast<Derived*>(this); }
 
  private:
   std::atomic<ULONG> references_{1};

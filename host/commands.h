@@ -1,0 +1,20 @@
+// The host's commands. Each returns the process exit code; errors are one line on stderr.
+#pragma once
+
+#include <string>
+
+#include "filter_library.h"
+
+struct DecodeSettings {
+  bool packed24 = false;  // write 32-bit float host audio as 24-bit PCM instead of float
+};
+
+int RunInfo(const FilterLibrary& library, const std::string& path, bool json);
+int RunDecode(const FilterLibrary& library, const std::string& input, const std::string& output,
+              const DecodeSettings& settings);
+int RunEncode(const FilterLibrary& library, const std::string& input, const std::string& output,
+              DWORD options);
+int RunOptions(const FilterLibrary& library, DWORD options);
+
+// Reports an error the host's way: one line on stderr. Returns the exit code 1.
+int ReportError(const std::string& message);

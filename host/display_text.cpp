@@ -1,0 +1,83 @@
+#include "display_text.h"
+
+#include <cstdio>
+#include <vector>
+
+#include <windows.h>
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | code >> 18);
+    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int units =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  if (units <= 0) return ansi;
+  std::vector<WCHAR> wide(static_cast<std::size_t>(units));
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), units);
+  std::string utf8;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    std::uint32_t code = static_cast<std::uint16_t>(wide[i]);
+    const bool high = code >= 0xD800 && code <= 0xDBFF;
+    if (high && i + 1 < wide.size()) {
+      const std::uint32_t low = static_cast<std::uint16_t>(wide[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    AppendUtf8(utf8, code);
+  }
+  return utf8;
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string quoted = "\"";
+  for (const char c : utf8) {
+    switch (c) {
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(c));
+          quoted += escaped;
+        } else {
+          quoted += c;
+        }
+    }
+  }
+  return quoted + "\"";
+}

@@ -1,0 +1,10 @@
+// Text for the terminal and for JSON: the filter's host text is in the ANSI code page, the
+// terminal and JSON want UTF-8.
+#pragma once
+
+#include <string>
+
+std::string AnsiToUtf8(const std::string& ansi);
+
+// The text as a JSON string literal, quotes included.
+std::string JsonString(const std::string& utf8);

@@ -1,0 +1,29 @@
+// RIFF WAVE files as the host reads and writes them: the audio's sample format and the tag
+// chunks the editor keeps with it ("INFO" list items and the "WAVE"-level "DISP" chunk).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class SampleEncoding { kPcm, kFloat };
+
+struct WaveFormat {
+  SampleEncoding encoding = SampleEncoding::kPcm;
+  std::uint16_t channels = 0;
+  std::uint32_t sampleRate = 0;
+  std::uint16_t bitsPerSample = 0;
+
+  std::uint32_t frameBytes() const { return channels * (bitsPerSample / 8u); }
+};
+
+// One tag in the layout the filter exchanges as special data: for an "INFO" item the text and
+// its NUL; for "DISP" under "WAVE" a 32-bit format code (1 for text) ahead of the text and NUL.
+struct WaveTag {
+  std::string listType;
+  std::string chunkId;
+  std::vector<std::uint8_t> data;
+};
+
+// The text of a tag, without the display chunk's format code and the trailing NULs.
+std::string TagText(const WaveTag& tag);

@@ -1,0 +1,160 @@
+#include "wave_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "file_io.h"
+
+namespace {
+
+constexpr std::uint16_t kFormatPcm = 0x0001;
+constexpr std::uint16_t kFormatFloat = 0x0003;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
+// A tag longer than this is cut: chunk sizes come from the file and may lie.
+constexpr std::uint32_t kLongestTag = 1 << 20;
+
+bool IsId(const std::uint8_t* bytes, const char* id) { return std::memcmp(bytes, id, 4) == 0; }
+
+bool ReadExactly(std::FILE* file, void* buffer, std::size_t bytes) {
+  return std::fread(buffer, 1, bytes, file) == bytes;
+}
+
+// The text of a tag as stored, up to its first NUL, followed by one NUL.
+std::vector<std::uint8_t> TextWithNul(const std::vector<std::uint8_t>& stored, std::size_t from) {
+  std::vector<std::uint8_t> text;
+  for (std::size_t i = from; i < stored.size() && stored[i] != 0; ++i) text.push_back(stored[i]);
+  text.push_back(0);
+  return text;
+}
+
+}  // namespace
+
+WaveReader::~WaveReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+bool WaveReader::Open(const std::string& path, std::string& error) {
+  file_ = std::fopen(path.c_str(), "rb");
+  if (file_ == nullptr) {
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::uint8_t header[12];
+  if (!SizeOf(file_, fileSize_) || !SeekTo(file_, 0) || !ReadExactly(file_, header, 12) ||
+      !IsId(header, "RIFF") || !IsId(header + 8, "WAVE")) {
+    error = path + ": not a RIFF WAVE file";
+    return false;
+  }
+
+  // The RIFF size is not trusted: the chunk list is walked to the real end of the file, and
+  // every chunk is cut at that end.
+  bool haveFormat = false;
+  bool haveData = false;
+  std::uint64_t position = 12;
+  while (position + 8 <= fileSize_) {
+    std::uint8_t chunk[8];
+    if (!SeekTo(file_, position) || !ReadExactly(file_, chunk, 8)) break;
+    const std::uint32_t declared = Little32(chunk + 4);
+    const std::uint64_t body = position + 8;
+    const std::uint32_t size =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(declared, fileSize_ - body));
+    if (IsId(chunk, "fmt ") && !haveFormat) {
+      if (!ReadFormat(size, error)) {
+        error = path + ": " + error;
+        return false;
+      }
+      haveFormat = true;
+    } else if (IsId(chunk, "data") && !haveData) {
+      dataOffset_ = body;
+      dataBytes_ = declared == kUnknownSize ? fileSize_ - body : size;
+      haveData = true;
+    } else if (IsId(chunk, "LIST") && size >= 4) {
+      std::uint8_t type[4];
+      if (ReadExactly(file_, type, 4) && IsId(type, "INFO")) ReadInfoList(body + 4, size - 4);
+    } else if (IsId(chunk, "DISP")) {
+      ReadDisplayChunk(size);
+    }
+    position = body + declared + (declared & 1);
+  }
+  if (!haveFormat || !haveData) {
+    error = path + (haveFormat ? ": no sample data" : ": no format chunk");
+    return false;
+  }
+  dataBytes_ -= dataBytes_ % format_.frameBytes();
+  if (!SeekTo(file_, dataOffset_)) {
+    error = path + ": cannot read the sample data";
+    return false;
+  }
+  return true;
+}
+
+bool WaveReader::ReadFormat(std::uint32_t size, std::string& error) {
+  std::uint8_t bytes[40] = {};
+  if (size < 16 || !ReadExactly(file_, bytes, std::min<std::uint32_t>(size, sizeof(bytes)))) {
+    error = "malformed format chunk";
+    return false;
+  }
+  std::uint16_t tag = Little16(bytes);
+  // An extensible format names its real encoding in the first two bytes of its sub-format.
+  if (tag == kFormatExtensible && size >= 40 && Little16(bytes + 16) >= 22)
+    tag = Little16(bytes + 24);
+  format_.channels = Little16(bytes + 2);
+  format_.sampleRate = Little32(bytes + 4);
+  const std::uint16_t blockAlign = Little16(bytes + 12);
+  format_.bitsPerSample = Little16(bytes + 14);
+
+  const std::uint16_t bits = format_.bitsPerSample;
+  const bool pcm = tag == kFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool floating = tag == kFormatFloat && (bits == 32 || bits == 64);
+  format_.encoding = floating ? SampleEncoding::kFloat : SampleEncoding::kPcm;
+  if (!pcm && !floating) {
+    error = "unsupported sample format (tag " + std::to_string(tag) + ", " + std::to_string(bits) +
+            " bits); 8-, 16-, 24- and 32-bit PCM or 32- and 64-bit float are supported";
+    return false;
+  }
+  if (format_.channels == 0 || format_.sampleRate == 0 || blockAlign != format_.frameBytes()) {
+    error = "inconsistent format chunk";
+    return false;
+  }
+  return true;
+}
+
+void WaveReader::ReadInfoList(std::uint64_t start, std::uint32_t size) {
+  const std::uint64_t end = start + size;
+  std::uint64_t position = start;
+  while (position + 8 <= end) {
+    std::uint8_t item[8];
+    if (!SeekTo(file_, position) || !ReadExactly(file_, item, 8)) return;
+    const std::uint32_t declared = Little32(item + 4);
+    const std::uint64_t itemSize = std::min<std::uint64_t>(declared, end - position - 8);
+    std::vector<std::uint8_t> stored(std::min<std::uint64_t>(itemSize, kLongestTag));
+    if (!ReadExactly(file_, stored.data(), stored.size())) return;
+    tags_.push_back(
+        {"INFO", std::string(reinterpret_cast<const char*>(item), 4), TextWithNul(stored, 0)});
+    position += 8 + std::uint64_t{declared} + (declared & 1);
+  }
+}
+
+void WaveReader::ReadDisplayChunk(std::uint32_t size) {
+  std::vector<std::uint8_t> stored(std::min(size, kLongestTag));
+  if (size < 4 || !ReadExactly(file_, stored.data(), stored.size())) return;
+  if (Little32(stored.data()) != 1) return;  // only text is a tag; pictures are not
+  std::vector<std::uint8_t> data = {1, 0, 0, 0};
+  const std::vector<std::uint8_t> text = TextWithNul(stored, 4);
+  data.insert(data.end(), text.begin(), text.end());
+  tags_.push_back({"WAVE", "DISP", std::move(data)});
+}
+
+std::size_t WaveReader::Read(std::uint8_t* buffer, std::size_t bytes) {
+  const std::uint64_t left = dataBytes_ - dataRead_;
+  std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, left));
+  wanted -= wanted % format_.frameBytes();
+  const std::size_t got = std::fread(buffer, 1, wanted, file_);
+  if (got < wanted) failed_ = std::ferror(file_) != 0;
+  const std::size_t whole = got - got % format_.frameBytes();
+  dataRead_ += whole;
+  if (got < wanted) dataRead_ = dataBytes_;  // cut short: the data ends here
+  return whole;
+}

@@ -1,0 +1,122 @@
+#include "wave_writer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "file_io.h"
+
+namespace {
+
+constexpr std::uint16_t kFormatPcm = 0x0001;
+constexpr std::uint16_t kFormatFloat = 0x0003;
+constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFu;
+
+void AppendId(std::vector<std::uint8_t>& bytes, const char* id) {
+  bytes.insert(bytes.end(), id, id + 4);
+}
+
+void Append32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+  std::uint8_t little[4];
+  PutLittle32(little, value);
+  bytes.insert(bytes.end(), little, little + 4);
+}
+
+void Append16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
+  std::uint8_t little[2];
+  PutLittle16(little, value);
+  bytes.insert(bytes.end(), little, little + 2);
+}
+
+void AppendChunk(std::vector<std::uint8_t>& bytes, const std::string& id,
+                 const std::vector<std::uint8_t>& data) {
+  AppendId(bytes, id.c_str());
+  Append32(bytes, static_cast<std::uint32_t>(data.size()));
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  if (data.size() & 1) bytes.push_back(0);
+}
+
+}  // namespace
+
+WaveWriter::~WaveWriter() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  std::remove(path_.c_str());
+}
+
+bool WaveWriter::Fail(const char* what, std::string& error) {
+  error = path_ + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+  return false;
+}
+
+bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
+                        const std::vector<WaveTag>& tags, std::string& error) {
+  path_ = path;
+  errno = 0;
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) return Fail("cannot create the file", error);
+
+  std::vector<std::uint8_t> header;
+  AppendId(header, "RIFF");
+  Append32(header, 0);  // filled in by Finish
+  AppendId(header, "WAVE");
+
+  std::vector<std::uint8_t> fmt;
+  Append16(fmt, format.encoding == SampleEncoding::kFloat ? kFormatFloat : kFormatPcm);
+  Append16(fmt, format.channels);
+  Append32(fmt, format.sampleRate);
+  Append32(fmt, format.sampleRate * format.frameBytes());
+  Append16(fmt, static_cast<std::uint16_t>(format.frameBytes()));
+  Append16(fmt, format.bitsPerSample);
+  AppendChunk(header, "fmt ", fmt);
+
+  std::vector<std::uint8_t> info;
+  AppendId(info, "INFO");
+  for (const WaveTag& tag : tags) {
+    if (tag.listType == "INFO") AppendChunk(info, tag.chunkId, tag.data);
+  }
+  if (info.size() > 4) AppendChunk(header, "LIST", info);
+  for (const WaveTag& tag : tags) {
+    if (tag.listType == "WAVE" && tag.chunkId == "DISP") AppendChunk(header, "DISP", tag.data);
+  }
+
+  AppendId(header, "data");
+  dataSizeOffset_ = header.size();
+  Append32(header, 0);  // filled in by Finish
+  if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+    return Fail("cannot write", error);
+  }
+  return true;
+}
+
+bool WaveWriter::Write(const std::uint8_t* data, std::size_t bytes, std::string& error) {
+  errno = 0;
+  if (std::fwrite(data, 1, bytes, file_) != bytes) return Fail("cannot write", error);
+  dataBytes_ += bytes;
+  if (dataSizeOffset_ + 4 + dataBytes_ > kLargestRiffSize) {
+    errno = 0;
+    return Fail("the audio is too long for a WAVE file (4 GiB)", error);
+  }
+  return true;
+}
+
+bool WaveWriter::Finish(std::string& error) {
+  errno = 0;
+  if (dataBytes_ & 1) {
+    if (std::fputc(0, file_) == EOF) return Fail("cannot write", error);
+  }
+  const std::uint64_t fileBytes = dataSizeOffset_ + 4 + dataBytes_ + (dataBytes_ & 1);
+  std::uint8_t size[4];
+  PutLittle32(size, static_cast<std::uint32_t>(fileBytes - 8));
+  if (!SeekTo(file_, 4) || std::fwrite(size, 1, 4, file_) != 4) return Fail("cannot write", error);
+  PutLittle32(size, static_cast<std::uint32_t>(dataBytes_));
+  if (!SeekTo(file_, dataSizeOffset_) || std::fwrite(size, 1, 4, file_) != 4) {
+    return Fail("cannot write", error);
+  }
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!closed) {
+    std::remove(path_.c_str());
+    return Fail("cannot write", error);
+  }
+  return true;
+}
