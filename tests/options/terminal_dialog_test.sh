@@ -18,6 +18,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A session of its own keeps the server up between dialogs: a server whose last session has
+# just ended may still be exiting when the next dialog asks it for a session.
+session new-session -d -s idle cat
 
 fail() {
   echo "$1"
