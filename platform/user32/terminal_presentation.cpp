@@ -126,7 +126,7 @@ class Canvas {
 
 class TerminalPresentation final : public Presentation {
  public:
-  TerminalPresentation(int input, int output) : terminal_(input, output) {}
+  TerminalPresentation() = default;
 
   bool valid() const { return terminal_.valid(); }
 
@@ -311,8 +311,8 @@ class TerminalPresentation final : public Presentation {
 
 }  // namespace
 
-std::unique_ptr<Presentation> MakeTerminalPresentation(int input, int output) {
-  auto presentation = std::make_unique<TerminalPresentation>(input, output);
+std::unique_ptr<Presentation> MakeTerminalPresentation() {
+  auto presentation = std::make_unique<TerminalPresentation>();
   if (!presentation->valid()) return nullptr;
   return presentation;
 }
