@@ -1,7 +1,5 @@
 #include "user32/presentation.h"
 
-#include <unistd.h>
-
 namespace user32 {
 namespace {
 
@@ -28,7 +26,7 @@ class ScriptedPresentation final : public Presentation {
 
 std::unique_ptr<Presentation> ChoosePresentation() {
   if (installedScript != nullptr) return std::make_unique<ScriptedPresentation>(*installedScript);
-  return MakeTerminalPresentation(STDIN_FILENO, STDOUT_FILENO);
+  return MakeTerminalPresentation();
 }
 
 }  // namespace user32

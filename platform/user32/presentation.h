@@ -15,11 +15,11 @@ class Presentation {
   virtual bool Interact(DialogSession& session) = 0;
 };
 
-// The script installed on this thread by a test; else the terminal, when standard input and
-// output both are one; else none, and the dialog is closed without waiting for anyone.
+// The script installed on this thread by a test; else the terminal, when standard input is
+// one; else none, and the dialog is closed without waiting for anyone.
 std::unique_ptr<Presentation> ChoosePresentation();
 
-// A person at the terminal of these descriptors; null when either is not a terminal.
-std::unique_ptr<Presentation> MakeTerminalPresentation(int input, int output);
+// A person at the controlling terminal; null when standard input is not a terminal.
+std::unique_ptr<Presentation> MakeTerminalPresentation();
 
 }  // namespace user32

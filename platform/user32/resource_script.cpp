@@ -10,6 +10,8 @@
 
 #include <dialog_resources.h>
 
+#include "user32/ansi_text.h"
+
 namespace dialog_resources {
 namespace {
 
@@ -422,16 +424,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::u16string ToUtf16(const std::string& text) {
-  // Script text is in the ANSI code page, as resource compilers read it by default.
-  std::u16string wide(text.size(), u'\0');
-  if (!text.empty()) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        static_cast<int>(wide.size()));
-  }
-  return wide;
-}
-
 class Parser {
  public:
   explicit Parser(const std::vector<Token>& tokens) : tokens_(tokens) {}
@@ -575,7 +567,7 @@ class Parser {
     if (Peek().kind != Token::Kind::kString) return Fail("expected a string");
     std::string bytes;
     while (Peek().kind == Token::Kind::kString) bytes += Next().text;  // adjacent ones join
-    text = ToUtf16(bytes);
+    text = user32::AnsiToUtf16(bytes);  // scripts are in the ANSI code page, as rc reads them
     return true;
   }
 
@@ -583,7 +575,7 @@ class Parser {
     name = {};
     if (Peek().kind == Token::Kind::kString) return String(name.text);
     if (Peek().kind == Token::Kind::kName && PlatformNames().count(Peek().text) == 0) {
-      name.text = ToUtf16(Upper(Next().text));
+      name.text = user32::AnsiToUtf16(Upper(Next().text));
       return true;
     }
     WORD ordinal = 0;

@@ -1,5 +1,6 @@
 #include "user32/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -16,27 +17,32 @@ constexpr int kSequenceWaitMilliseconds = 50;
 
 }  // namespace
 
-Terminal::Terminal(int input, int output) : input_(input), output_(output) {
-  if (!isatty(input) || !isatty(output) || tcgetattr(input, &saved_) != 0) return;
+Terminal::Terminal() {
+  if (!isatty(STDIN_FILENO)) return;
+  descriptor_ = open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (descriptor_ < 0 || tcgetattr(descriptor_, &saved_) != 0) return;
   termios raw = saved_;
   raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON | BRKINT | ISTRIP | INPCK);
   raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(input, TCSAFLUSH, &raw) != 0) return;
+  if (tcsetattr(descriptor_, TCSAFLUSH, &raw) != 0) return;
   valid_ = true;
   Write("\x1b[?1049h\x1b[?25l");  // alternate screen, cursor hidden
 }
 
 Terminal::~Terminal() {
-  if (!valid_) return;
-  Write("\x1b[?25h\x1b[?1049l");
-  tcsetattr(input_, TCSAFLUSH, &saved_);
+  if (valid_) {
+    Write("\x1b[?25h\x1b[?1049l");
+    tcsetattr(descriptor_, TCSAFLUSH, &saved_);
+  }
+  if (descriptor_ >= 0) close(descriptor_);
 }
 
 void Terminal::Size(int& rows, int& columns) const {
   winsize size{};
-  const bool known = ioctl(output_, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+  const bool known =
+      ioctl(descriptor_, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
   rows = known ? size.ws_row : 24;
   columns = known ? size.ws_col : 80;
 }
@@ -53,7 +59,7 @@ void Terminal::Show(const std::string& screen) {
 void Terminal::Write(const std::string& text) {
   std::size_t written = 0;
   while (written < text.size()) {
-    const ssize_t result = write(output_, text.data() + written, text.size() - written);
+    const ssize_t result = write(descriptor_, text.data() + written, text.size() - written);
     if (result < 0 && errno == EINTR) continue;
     if (result <= 0) return;
     written += static_cast<std::size_t>(result);
@@ -62,11 +68,11 @@ void Terminal::Write(const std::string& text) {
 
 bool Terminal::ReadByte(unsigned char& byte, int timeoutMilliseconds) {
   for (;;) {
-    pollfd ready{input_, POLLIN, 0};
+    pollfd ready{descriptor_, POLLIN, 0};
     const int polled = poll(&ready, 1, timeoutMilliseconds);
     if (polled < 0 && errno == EINTR) continue;
     if (polled <= 0) return false;
-    const ssize_t result = read(input_, &byte, 1);
+    const ssize_t result = read(descriptor_, &byte, 1);
     if (result < 0 && errno == EINTR) continue;
     return result == 1;
   }

@@ -1,5 +1,5 @@
-// A terminal in raw mode: keys in, whole screens out. The mode, the alternate screen and the
-// cursor are restored when the object goes.
+// The controlling terminal in raw mode: keys in, whole screens out. The mode, the alternate
+// screen and the cursor are restored when the object goes.
 #pragma once
 
 #include <termios.h>
@@ -33,8 +33,9 @@ struct Key {
 
 class Terminal {
  public:
-  // Takes over the terminal; valid() is false when either descriptor is not a terminal.
-  Terminal(int input, int output);
+  // Opens the controlling terminal when standard input is one, so that a program's output may
+  // go elsewhere while the person at the terminal uses the dialog; valid() is false otherwise.
+  Terminal();
   Terminal(const Terminal&) = delete;
   Terminal& operator=(const Terminal&) = delete;
   ~Terminal();
@@ -53,8 +54,7 @@ class Terminal {
   bool ReadByte(unsigned char& byte, int timeoutMilliseconds);
   void Write(const std::string& text);
 
-  int input_;
-  int output_;
+  int descriptor_ = -1;
   bool valid_ = false;
   termios saved_{};
 };

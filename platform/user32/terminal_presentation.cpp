@@ -6,6 +6,7 @@
 // closes the dialog with its close box.
 #include <algorithm>
 
+#include "user32/ansi_text.h"
 #include "user32/presentation.h"
 #include "user32/terminal.h"
 
@@ -20,15 +21,6 @@ struct Cell {
   char16_t character = u' ';
   bool highlighted = false;
 };
-
-std::u16string Widen(const std::string& text) {
-  std::u16string wide(text.size(), u'\0');
-  if (!text.empty()) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        static_cast<int>(wide.size()));
-  }
-  return wide;
-}
 
 void AppendUtf8(std::string& out, char16_t unit) {
   if (unit >= 0xD800 && unit < 0xE000) unit = u'?';
@@ -134,7 +126,7 @@ class Canvas {
 
 class TerminalPresentation final : public Presentation {
  public:
-  TerminalPresentation(int input, int output) : terminal_(input, output) {}
+  TerminalPresentation() = default;
 
   bool valid() const { return terminal_.valid(); }
 
@@ -167,14 +159,14 @@ class TerminalPresentation final : public Presentation {
     const int width = dialog.cx / kUnitsPerColumn + 2;
     const int height = dialog.cy / kUnitsPerRow + 2;
     Canvas canvas(std::max(rows - 1, height + 1), std::max(columns, width));
-    canvas.Frame(0, 0, height, width, Widen(dialog.caption));
+    canvas.Frame(0, 0, height, width, AnsiToUtf16(dialog.caption));
     canvas.Put(0, width - 4, u"[x]");
 
     const Control* focused = Focused(dialog);
     for (const Control& control : dialog.controls) {
       DrawControl(canvas, control, &control == focused);
     }
-    canvas.Put(height, 0, Widen(kHelpLine));
+    canvas.Put(height, 0, AnsiToUtf16(kHelpLine));
     if (focused != nullptr && focused->kind == ControlKind::kComboBox) {
       DrawEntries(canvas, height + 2, focused->list);
     }
@@ -186,11 +178,12 @@ class TerminalPresentation final : public Presentation {
     const int column = 1 + control.x / kUnitsPerColumn;
     const int width = control.cx / kUnitsPerColumn;
     const int height = std::max(1, control.cy / kUnitsPerRow);
-    const std::u16string text = Widen(control.text);
+    const std::u16string text = AnsiToUtf16(control.text);
     switch (control.kind) {
       case ControlKind::kComboBox: {
         const std::string* selected = control.list.Text(control.list.selection());
-        const std::u16string shown = selected != nullptr ? Widen(*selected) : std::u16string();
+        const std::u16string shown =
+            selected != nullptr ? AnsiToUtf16(*selected) : std::u16string();
         canvas.Put(row, column, u"[" + Canvas::Fit(shown, width - 4) + u" v]", focused);
         break;
       }
@@ -227,7 +220,7 @@ class TerminalPresentation final : public Presentation {
     for (LRESULT i = first; i < list.count() && i - first < room; ++i) {
       const bool selected = i == selection;
       canvas.Put(row + static_cast<int>(i - first), 2,
-                 (selected ? u"> " : u"  ") + Widen(*list.Text(i)), selected);
+                 (selected ? u"> " : u"  ") + AnsiToUtf16(*list.Text(i)), selected);
     }
   }
 
@@ -318,8 +311,8 @@ class TerminalPresentation final : public Presentation {
 
 }  // namespace
 
-std::unique_ptr<Presentation> MakeTerminalPresentation(int input, int output) {
-  auto presentation = std::make_unique<TerminalPresentation>(input, output);
+std::unique_ptr<Presentation> MakeTerminalPresentation() {
+  auto presentation = std::make_unique<TerminalPresentation>();
   if (!presentation->valid()) return nullptr;
   return presentation;
 }

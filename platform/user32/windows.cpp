@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "user32/ansi_text.h"
 #include "user32/dialog.h"
 
 namespace user32 {
@@ -37,14 +38,6 @@ ControlKind KindOfClass(const dialog_resources::NameOrOrdinal& windowClass) {
     default:
       return ControlKind::kOther;
   }
-}
-
-std::string ToAnsi(const std::u16string& text) {
-  if (text.empty()) return {};
-  std::string ansi(text.size(), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(),
-                      static_cast<int>(ansi.size()), nullptr, nullptr);
-  return ansi;
 }
 
 Control* FindControlAnywhere(HWND window, Dialog** owner) {
@@ -131,7 +124,7 @@ void CreateDialogWindows(const dialog_resources::DialogTemplate& dialogTemplate,
   dialog.style = dialogTemplate.style;
   dialog.cx = dialogTemplate.cx;
   dialog.cy = dialogTemplate.cy;
-  dialog.caption = ToAnsi(dialogTemplate.caption);
+  dialog.caption = Utf16ToAnsi(dialogTemplate.caption);
   for (const dialog_resources::DialogControl& item : dialogTemplate.controls) {
     Control control;
     control.handle = NewWindowHandle();
@@ -142,7 +135,7 @@ void CreateDialogWindows(const dialog_resources::DialogTemplate& dialogTemplate,
     control.y = item.y;
     control.cx = item.cx;
     control.cy = item.cy;
-    control.text = ToAnsi(item.text.text);
+    control.text = Utf16ToAnsi(item.text.text);
     control.list = ComboBox((item.style & CBS_SORT) != 0);
     dialog.controls.push_back(std::move(control));
   }
