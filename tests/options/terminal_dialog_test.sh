@@ -52,6 +52,11 @@ expect_word() {
 keys() { session send-keys -t dialog "$@"; }
 
 open_dialog() {
+  # The previous dialog's program may still be exiting after it wrote its word.
+  for _ in $(seq 100); do
+    session has-session -t dialog 2>/dev/null || break
+    sleep 0.1
+  done
   session new-session -d -s dialog -x 100 -y 40 "$driver $1 $work/result"
   wait_for "Windows Media Audio Options"
 }
