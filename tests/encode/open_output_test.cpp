@@ -321,6 +321,7 @@ TEST_F(OpenOutputTest, NonZeroWordsAreTakenAsTheyStandWithoutTheSearch) {
       {0x80000000, 1, "CodecInfo.GetCodecFormat(audio, 0, 0)"},
       {0x7F010002, 0, "CodecInfo.GetCodecFormat(audio, 1, 2)"},  // bits 24-30 ignored
       {0x00010002, 0, "CodecInfo.GetCodecFormat(audio, 1, 2)"},
+      {0x01000000, 0, "CodecInfo.GetCodecFormat(audio, 0, 0)"},  // codec 0 format 0, marked
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(::testing::Message() << std::hex << row.options);
