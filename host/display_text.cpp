@@ -50,6 +50,32 @@ std::string AnsiToUtf8(const std::string& ansi) {
   return utf8;
 }
 
+std::string Utf8ToAnsi(const std::string& utf8) {
+  std::vector<WCHAR> wide;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    std::uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
+      code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    i += 1 + extra;
+    if (code >= 0x10000) {
+      wide.push_back(static_cast<WCHAR>(0xD800 + ((code - 0x10000) >> 10)));
+      wide.push_back(static_cast<WCHAR>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<WCHAR>(code));
+    }
+  }
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0)
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, ansi.data(), bytes, nullptr, nullptr);
+  return ansi;
+}
+
 std::string JsonString(const std::string& utf8) {
   std::string quoted = "\"";
   for (const char c : utf8) {

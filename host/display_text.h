@@ -5,6 +5,8 @@
 #include <string>
 
 std::string AnsiToUtf8(const std::string& ansi);
+// Characters the ANSI code page cannot show become its default character.
+std::string Utf8ToAnsi(const std::string& utf8);
 
 // The text as a JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);

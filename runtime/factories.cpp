@@ -1,21 +1,46 @@
-// The runtime's three factories. Nothing is implemented yet: every factory refuses.
+// The runtime's factories, exported under the names and calling convention of wmvcore.dll.
 #include <wmsdk.h>
+
+#include "ffmpeg_handles.h"
+#include "hand_out.h"
+#include "profile_manager.h"
+#include "sync_reader.h"
+#include "writer.h"
+
+namespace {
+
+// The runtime reports through results only: FFmpeg's own messages about damaged input are
+// silenced once, before the first object is made.
+void SilenceFfmpeg() {
+  static const bool silenced = (av_log_set_level(AV_LOG_QUIET), true);
+  (void)silenced;
+}
+
+template <class Object, class Interface>
+HRESULT Create(Interface** target) {
+  if (target == nullptr) return E_POINTER;
+  SilenceFfmpeg();
+  return wmvcore::HandOut(MakeComObject<Object>(), target);
+}
+
+}  // namespace
 
 extern "C" {
 
-HRESULT WINAPI WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** reader) {
-  if (reader != nullptr) *reader = nullptr;
-  return E_NOTIMPL;
+// The certificate and the rights are for protected content, which this runtime does not read.
+__attribute__((visibility("default"))) HRESULT WINAPI WMCreateSyncReader(IUnknown*, DWORD,
+                                                                         IWMSyncReader** reader) {
+  return Create<wmvcore::SyncReader>(reader);
 }
 
-HRESULT WINAPI WMCreateWriter(IUnknown*, IWMWriter** writer) {
-  if (writer != nullptr) *writer = nullptr;
-  return E_NOTIMPL;
+__attribute__((visibility("default"))) HRESULT WINAPI WMCreateWriter(IUnknown*,
+                                                                     IWMWriter** writer) {
+  return Create<wmvcore::Writer>(writer);
 }
 
-HRESULT WINAPI WMCreateProfileManager(IWMProfileManager** manager) {
-  if (manager != nullptr) *manager = nullptr;
-  return E_NOTIMPL;
+__attribute__((visibility("default"))) HRESULT WINAPI
+WMCreateProfileManager(IWMProfileManager** manager) {
+  return Create<wmvcore::ProfileManager>(manager);
 }
 
 }  // extern "C"

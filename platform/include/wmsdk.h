@@ -26,6 +26,18 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 using PWAVEFORMATEX = WAVEFORMATEX*;
 
+// The format block for more than two channels or more than 16 bits: WAVEFORMATEX with
+// wFormatTag WAVE_FORMAT_EXTENSIBLE and cbSize 22, followed by these members.
+#pragma pack(push, 1)
+struct WAVEFORMATEXTENSIBLE {
+  WAVEFORMATEX Format;
+  WORD wValidBitsPerSample;
+  DWORD dwChannelMask;
+  GUID SubFormat;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+
 struct WM_MEDIA_TYPE {
   GUID majortype;
   GUID subtype;
@@ -103,10 +115,14 @@ inline constexpr GUID WMMEDIASUBTYPE_PCM = WM_BASE_GUID(0x00000001);
 inline constexpr GUID WMMEDIASUBTYPE_WMAudioV8 = WM_BASE_GUID(0x00000161);
 inline constexpr GUID WMMEDIASUBTYPE_WMAudioV9 = WM_BASE_GUID(0x00000162);
 inline constexpr GUID WMMEDIASUBTYPE_WMAudio_Lossless = WM_BASE_GUID(0x00000163);
-inline constexpr GUID WMFORMAT_WaveFormatEx = {
-    0x05589f81, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
+inline constexpr GUID WMMEDIASUBTYPE_MSAUDIO1 = WM_BASE_GUID(0x00000160);
+inline constexpr GUID WMMEDIASUBTYPE_RGB24 = {
+    0xe436eb7d, 0x524f, 0x11ce, {0x9f, 0x53, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}};
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = WM_BASE_GUID(0x00000001);
 inline constexpr GUID WMFORMAT_VideoInfo = {
     0x05589f80, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
+inline constexpr GUID WMFORMAT_WaveFormatEx = {
+    0x05589f81, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
 
 inline constexpr IID IID_INSSBuffer = {
     0xe1cd3524, 0x03d7, 0x11d2, {0x9e, 0xed, 0x00, 0x60, 0x97, 0xd2, 0xd7, 0xcf}};

@@ -25,6 +25,18 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   return reinterpret_cast<FARPROC>(symbol);
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+  // The program itself for null; otherwise a library that is already loaded. Like Windows,
+  // no reference is added: the one that dlopen adds here is dropped again at once.
+  void* module = dlopen(moduleName, RTLD_NOW | RTLD_NOLOAD);
+  if (module == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (moduleName != nullptr) dlclose(module);
+  return static_cast<HMODULE>(module);
+}
+
 BOOL WINAPI FreeLibrary(HMODULE module) {
   if (module == nullptr || dlclose(module) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -28,13 +28,15 @@ QWORD ReadDurationTenths(IWMSyncReader* reader) {
       length == 0) {
     return 0;
   }
-  HeapBuffer<BYTE> value(length);
+  const WORD allocated = length;
+  HeapBuffer<BYTE> value(allocated);
   if (!value ||
       FAILED(header->GetAttributeByName(&stream, WSTR("Duration"), &type, value.get(), &length))) {
     return 0;
   }
-  // A value shorter than a QWORD is no duration; it is never read beyond its length.
-  if (length < sizeof(QWORD)) return 0;
+  // A value shorter than a QWORD is no duration. Both the block and the length the runtime
+  // reports bound the read, so a runtime that claims more than it was given is not believed.
+  if (allocated < sizeof(QWORD) || length < sizeof(QWORD)) return 0;
   QWORD duration = 0;
   std::memcpy(&duration, value.get(), sizeof(duration));
   return duration / kUnitsPerTenth + 1;

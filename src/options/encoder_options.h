@@ -17,6 +17,11 @@ struct EncoderChoice {
 
 inline constexpr DWORD kVariableBitRateFlag = 0x80000000u;
 
+// A reserved bit that the options dialog sets in the one word that would otherwise be 0: the
+// choice of constant bit rate, codec 0, format 0. Readers ignore bits 24-30, so the marked word
+// reads as that choice, and not being 0 it is not taken for the request for the default.
+inline constexpr DWORD kExplicitChoiceMark = 0x01000000u;
+
 constexpr EncoderChoice ReadEncoderOptions(DWORD options) {
   return {(options & kVariableBitRateFlag) ? TRUE : FALSE, (options >> 16) & 0xFF,
           options & 0xFFFF};

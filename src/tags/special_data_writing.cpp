@@ -1,5 +1,7 @@
 // FilterWriteSpecialData: the host's RIFF tag chunks set as string attributes of the file being
 // written. Chunks outside the map are ignored without complaint; the export answers 1 always.
+#include "tags/special_data_writing.h"
+
 #include <cstring>
 
 #include "encode/writer_session.h"
@@ -17,9 +19,10 @@ constexpr std::size_t kLongestAttributeText = 32766;
 
 bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
-// Sets a string attribute of the whole file on the writer's header. Text too long for the
-// length field is cut to what fits, at a character boundary, rather than passed with a length
-// that wrapped around. Returns 1 if the runtime accepted the attribute.
+}  // namespace
+
+// Text too long for the length field is cut to what fits, at a character boundary, rather than
+// passed with a length that wrapped around.
 BOOL SetTagAttribute(OutputContext& context, const WCHAR* name, WCHAR* value) {
   ComPtr<IWMHeaderInfo> header;
   if (FAILED(context.writer->QueryInterface(IID_IWMHeaderInfo, header.put_void()))) return FALSE;
@@ -33,6 +36,8 @@ BOOL SetTagAttribute(OutputContext& context, const WCHAR* name, WCHAR* value) {
   return SUCCEEDED(
       header->SetAttribute(0, name, WMT_TYPE_STRING, reinterpret_cast<const BYTE*>(value), length));
 }
+
+namespace {
 
 // The chunk's text and where it starts, or null for a chunk that is not carried.
 const char* FindChunkText(LPCSTR listType, LPCSTR chunkId, const BYTE* data, DWORD dataSize) {

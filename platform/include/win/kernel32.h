@@ -1,5 +1,6 @@
 // The kernel32 functions that the filter, the runtime and the host use: the process heap,
-// movable global memory, code-page conversion, the thread's last error and module loading.
+// movable global memory, code-page conversion, the thread's last error, module loading and
+// module resources.
 #pragma once
 
 #include "win/error.h"
@@ -18,6 +19,8 @@
 #define CP_UTF8 65001u
 #define MB_PRECOMPOSED 0x00000001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
+
+#define RT_DIALOG MAKEINTRESOURCEA(5)
 
 extern "C" {
 
@@ -44,5 +47,12 @@ void WINAPI SetLastError(DWORD error);
 HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI FreeLibrary(HMODULE module);
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+
+// Resources of a module; only integer names and types (MAKEINTRESOURCE) are supported.
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL resourceData);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 
 }  // extern "C"

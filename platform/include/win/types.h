@@ -63,6 +63,8 @@ using HWND = HWND__*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
+struct HRSRC__;
+using HRSRC = HRSRC__*;
 
 using FARPROC = INT_PTR (*)();
 

@@ -1,0 +1,181 @@
+#include "audio_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace wmvcore {
+namespace {
+
+// A converter to the encoder's planar float at the stream's rate and channels.
+ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
+  AVChannelLayout inputLayout{};
+  AVChannelLayout outputLayout{};
+  av_channel_layout_default(&inputLayout, input.channels);
+  av_channel_layout_default(&outputLayout, channels);
+  SwrContext* converter = nullptr;
+  const int made = swr_alloc_set_opts2(&converter, &outputLayout, AV_SAMPLE_FMT_FLTP, rate,
+                                       &inputLayout, ConverterSampleFormat(input.bits),
+                                       static_cast<int>(input.rate), 0, nullptr);
+  av_channel_layout_uninit(&inputLayout);
+  av_channel_layout_uninit(&outputLayout);
+  ResamplerHandle handle(converter);
+  if (made < 0 || swr_init(converter) < 0) return nullptr;
+  return handle;
+}
+
+bool ValidInput(const PcmFormat& input) {
+  return (input.bits == 8 || input.bits == 16 || input.bits == 24) && input.channels >= 1 &&
+         input.channels <= 8 && input.rate >= 1000 && input.rate <= 384000;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat& stream) {
+  const AVCodec* codec = avcodec_find_encoder(id);
+  if (codec == nullptr) return nullptr;
+  CodecContextHandle context(avcodec_alloc_context3(codec));
+  if (!context) return nullptr;
+  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  context->sample_rate = static_cast<int>(stream.samplesPerSec);
+  av_channel_layout_default(&context->ch_layout, stream.channels);
+  context->bit_rate = static_cast<int64_t>(stream.avgBytesPerSec) * 8;
+  context->time_base = AVRational{1, context->sample_rate};
+  // The muxer writes the codec data into the stream's format block.
+  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (avcodec_open2(context.get(), codec, nullptr) < 0 || context->frame_size <= 0) return nullptr;
+  std::unique_ptr<AudioEncoder> encoder(new (std::nothrow) AudioEncoder(std::move(context)));
+  if (!encoder || !encoder->frame_ || !encoder->packet_) return nullptr;
+  return encoder;
+}
+
+AudioEncoder::~AudioEncoder() {
+  if (queue_ != nullptr) av_audio_fifo_free(queue_);
+}
+
+bool AudioEncoder::CanConvert(const PcmFormat& input, const WaveFormat& stream) {
+  return ValidInput(input) &&
+         MakeConverter(input, static_cast<int>(stream.samplesPerSec), stream.channels) != nullptr;
+}
+
+HRESULT AudioEncoder::Begin(const PcmFormat& input) {
+  if (!ValidInput(input)) return NS_E_INVALID_INPUT_FORMAT;
+  converter_ = MakeConverter(input, codec_->sample_rate, codec_->ch_layout.nb_channels);
+  if (!converter_) return NS_E_INVALID_INPUT_FORMAT;
+  queue_ = av_audio_fifo_alloc(codec_->sample_fmt, codec_->ch_layout.nb_channels,
+                               codec_->frame_size * 2);
+  if (queue_ == nullptr) return E_OUTOFMEMORY;
+  input_ = input;
+  return QueueSilence(codec_->frame_size);
+}
+
+HRESULT AudioEncoder::QueueSilence(int frames) {
+  const int channels = codec_->ch_layout.nb_channels;
+  converted_.assign(static_cast<std::size_t>(frames) * channels, 0.0f);
+  planes_.resize(channels);
+  for (int c = 0; c < channels; ++c)
+    planes_[c] =
+        reinterpret_cast<uint8_t*>(converted_.data() + static_cast<std::size_t>(c) * frames);
+  if (av_audio_fifo_write(queue_, reinterpret_cast<void**>(planes_.data()), frames) < frames)
+    return E_OUTOFMEMORY;
+  return S_OK;
+}
+
+HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
+  if (!converter_) return NS_E_INVALID_REQUEST;
+  const std::size_t frameBytes = static_cast<std::size_t>(input_.channels) * (input_.bits / 8);
+  // Complete a sample frame left over from the call before.
+  if (!carry_.empty()) {
+    const std::size_t taken = std::min(frameBytes - carry_.size(), count);
+    carry_.insert(carry_.end(), bytes, bytes + taken);
+    bytes += taken;
+    count -= taken;
+    if (carry_.size() < frameBytes) return S_OK;
+    RETURN_IF_FAILED(Convert(carry_.data(), 1));
+    carry_.clear();
+  }
+  const std::size_t frames = count / frameBytes;
+  if (frames > 0) RETURN_IF_FAILED(Convert(bytes, frames));
+  carry_.assign(bytes + frames * frameBytes, bytes + count);
+  return EncodeQueued(sink, false);
+}
+
+HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
+  const int channels = codec_->ch_layout.nb_channels;
+  const BYTE* input = bytes;
+  if (bytes != nullptr && input_.bits == 24) {
+    // The converter takes no packed 24-bit samples: each goes to the top of 32 bits.
+    const std::size_t samples = frames * input_.channels;
+    widened_.resize(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+      const BYTE* s = bytes + 3 * i;
+      widened_[i] = static_cast<int32_t>(static_cast<uint32_t>(s[0]) << 8 |
+                                         static_cast<uint32_t>(s[1]) << 16 |
+                                         static_cast<uint32_t>(s[2]) << 24);
+    }
+    input = reinterpret_cast<const BYTE*>(widened_.data());
+  }
+  const int inputFrames = static_cast<int>(frames);
+  const int capacity = swr_get_out_samples(converter_.get(), bytes != nullptr ? inputFrames : 0);
+  if (capacity <= 0) return S_OK;
+  converted_.resize(static_cast<std::size_t>(capacity) * channels);
+  planes_.resize(channels);
+  for (int c = 0; c < channels; ++c)
+    planes_[c] =
+        reinterpret_cast<uint8_t*>(converted_.data() + static_cast<std::size_t>(c) * capacity);
+  const int made =
+      swr_convert(converter_.get(), planes_.data(), capacity, bytes != nullptr ? &input : nullptr,
+                  bytes != nullptr ? inputFrames : 0);
+  if (made < 0) return E_FAIL;
+  if (bytes != nullptr) inputFrames_ += frames;
+  if (made > 0 &&
+      av_audio_fifo_write(queue_, reinterpret_cast<void**>(planes_.data()), made) < made)
+    return E_OUTOFMEMORY;
+  return S_OK;
+}
+
+HRESULT AudioEncoder::EncodeQueued(PacketSink& sink, bool padLast) {
+  const int frameSize = codec_->frame_size;
+  if (padLast) {
+    const int partial = av_audio_fifo_size(queue_) % frameSize;
+    if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
+  }
+  while (av_audio_fifo_size(queue_) >= frameSize) {
+    av_frame_unref(frame_.get());
+    frame_->nb_samples = frameSize;
+    frame_->format = codec_->sample_fmt;
+    frame_->sample_rate = codec_->sample_rate;
+    if (av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout) < 0 ||
+        av_frame_get_buffer(frame_.get(), 0) < 0)
+      return E_OUTOFMEMORY;
+    if (av_audio_fifo_read(queue_, reinterpret_cast<void**>(frame_->extended_data), frameSize) <
+        frameSize)
+      return E_FAIL;
+    frame_->pts = nextPts_;
+    nextPts_ += frameSize;
+    RETURN_IF_FAILED(EncodeFrame(frame_.get(), sink));
+  }
+  return S_OK;
+}
+
+HRESULT AudioEncoder::EncodeFrame(const AVFrame* frame, PacketSink& sink) {
+  if (avcodec_send_frame(codec_.get(), frame) < 0) return E_FAIL;
+  for (;;) {
+    const int received = avcodec_receive_packet(codec_.get(), packet_.get());
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
+    if (received < 0) return E_FAIL;
+    const HRESULT written = sink.Write(*packet_);
+    av_packet_unref(packet_.get());
+    RETURN_IF_FAILED(written);
+  }
+}
+
+HRESULT AudioEncoder::Finish(PacketSink& sink) {
+  if (!converter_) return NS_E_INVALID_REQUEST;
+  carry_.clear();  // a partial sample frame at the very end cannot be played
+  RETURN_IF_FAILED(Convert(nullptr, 0));
+  RETURN_IF_FAILED(EncodeQueued(sink, true));
+  return EncodeFrame(nullptr, sink);
+}
+
+}  // namespace wmvcore

@@ -1,0 +1,68 @@
+// Decodes one audio stream of a demuxed file with libavcodec and converts each decoded frame
+// with libswresample straight into a new sample buffer of interleaved PCM (8, 16 or 24 bits,
+// any rate and channel count). The reader owns one per audio output and feeds it packets.
+#pragma once
+
+#include <memory>
+
+#include <windows.h>
+#include <wmsdk.h>
+
+#include "ffmpeg_handles.h"
+#include "media/com_ptr.h"
+#include "pcm_format.h"
+
+namespace wmvcore {
+
+struct DecodedSample {
+  ComPtr<INSSBuffer> buffer;
+  QWORD time = 0;  // 100 ns units from the start of the output
+  QWORD duration = 0;
+};
+
+class AudioStreamDecoder {
+ public:
+  // A decoder for `stream`, or null when libavcodec has none for its codec.
+  static std::unique_ptr<AudioStreamDecoder> Open(const AVStream& stream);
+  ~AudioStreamDecoder();
+  AudioStreamDecoder(const AudioStreamDecoder&) = delete;
+  AudioStreamDecoder& operator=(const AudioStreamDecoder&) = delete;
+
+  // The format this stream decodes to by itself: its own rate, its channels (all of them when
+  // `discrete`, else folded to stereo above two), and 24 bits when the stream declares more
+  // than 16, else 16.
+  PcmFormat NativeFormat(bool discrete) const;
+  // Whether the converter can deliver `format`.
+  static bool CanDeliver(const PcmFormat& format);
+  // The format of the samples from now on.
+  void SetFormat(const PcmFormat& format);
+
+  // Hands a packet to the decoder; null marks the end of the stream. A packet the decoder
+  // refuses as damaged is dropped: decoding goes on with the next.
+  void Send(const AVPacket* packet);
+  // The next converted sample: S_OK with one, S_FALSE when more packets are needed,
+  // NS_E_NO_MORE_SAMPLES once the end has been sent and everything delivered, E_OUTOFMEMORY.
+  HRESULT Receive(DecodedSample& sample);
+
+ private:
+  explicit AudioStreamDecoder(CodecContextHandle codec) : codec_(std::move(codec)) {}
+  bool ConfigureConverter(const AVFrame& frame);
+  // Converts `frame` (null: what the converter still holds) into a sample; S_FALSE when that
+  // gives no audio.
+  HRESULT Convert(const AVFrame* frame, DecodedSample& sample);
+
+  CodecContextHandle codec_;
+  FrameHandle frame_{av_frame_alloc()};
+  ResamplerHandle converter_;
+  PcmFormat format_;
+  // What the converter was set up for, to notice a change within the stream.
+  AVSampleFormat converterInputFormat_ = AV_SAMPLE_FMT_NONE;
+  int converterInputRate_ = 0;
+  AVChannelLayout converterInputLayout_{};
+  PcmFormat converterOutput_;
+  QWORD samplesDelivered_ = 0;
+  bool endSent_ = false;
+  bool converterFlushed_ = false;
+};
+
+}  // namespace wmvcore

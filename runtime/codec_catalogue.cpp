@@ -1,0 +1,111 @@
+#include "codec_catalogue.h"
+
+#include <cstdio>
+
+namespace wmvcore {
+namespace {
+
+struct FormatEntry {
+  WORD kbps;
+  DWORD rate;
+  WORD channels;
+};
+
+// Highest bit rate first, then the higher sample rate, stereo before mono. The 44.1 kHz
+// stereo 128 kbps format is the one a caller looking for the usual default finds.
+constexpr FormatEntry kFormats[] = {
+    {320, 44100, 2}, {256, 44100, 2}, {192, 48000, 2}, {192, 44100, 2}, {160, 48000, 2},
+    {160, 44100, 2}, {128, 48000, 2}, {128, 44100, 2}, {96, 48000, 2},  {96, 44100, 2},
+    {80, 44100, 2},  {64, 48000, 2},  {64, 44100, 2},  {48, 44100, 2},  {48, 44100, 1},
+    {48, 32000, 2},  {40, 32000, 2},  {32, 44100, 2},  {32, 44100, 1},  {32, 32000, 2},
+    {32, 22050, 2},  {32, 22050, 1},  {24, 22050, 2},  {24, 22050, 1},  {24, 16000, 1},
+    {24, 11025, 1},  {24, 8000, 1},
+};
+
+struct CodecEntry {
+  const char16_t* name;
+  AVCodecID encoder;
+  WORD tag;
+};
+
+constexpr CodecEntry kCodecs[] = {
+    {u"Windows Media Audio V8", AV_CODEC_ID_WMAV2, 0x0161},
+    {u"Windows Media Audio V1", AV_CODEC_ID_WMAV1, 0x0160},
+};
+
+GUID SubtypeForTag(WORD tag) {
+  GUID subtype = WMMEDIASUBTYPE_PCM;
+  subtype.Data1 = tag;
+  return subtype;
+}
+
+// Opens the encoder for the format to learn its block alignment and codec data; nothing when
+// it refuses the format.
+std::optional<WaveFormat> EncoderWaveFormat(AVCodecID id, WORD tag, const FormatEntry& entry) {
+  const AVCodec* codec = avcodec_find_encoder(id);
+  if (codec == nullptr) return std::nullopt;
+  CodecContextHandle context(avcodec_alloc_context3(codec));
+  if (!context) return std::nullopt;
+  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  context->sample_rate = static_cast<int>(entry.rate);
+  av_channel_layout_default(&context->ch_layout, entry.channels);
+  context->bit_rate = entry.kbps * 1000;
+  if (avcodec_open2(context.get(), codec, nullptr) < 0) return std::nullopt;
+  WaveFormat wave;
+  wave.formatTag = tag;
+  wave.channels = entry.channels;
+  wave.samplesPerSec = entry.rate;
+  wave.avgBytesPerSec = entry.kbps * 1000 / 8;
+  wave.blockAlign = static_cast<WORD>(context->block_align);
+  wave.bitsPerSample = 16;
+  wave.extra.assign(context->extradata, context->extradata + context->extradata_size);
+  return wave;
+}
+
+std::vector<CatalogueCodec> BuildCatalogue() {
+  std::vector<CatalogueCodec> catalogue;
+  for (const auto& codec : kCodecs) {
+    CatalogueCodec entry;
+    entry.name = codec.name;
+    entry.encoder = codec.encoder;
+    entry.subtype = SubtypeForTag(codec.tag);
+    for (const auto& format : kFormats) {
+      auto wave = EncoderWaveFormat(codec.encoder, codec.tag, format);
+      if (!wave) continue;  // an FFmpeg without this encoder mode: the format is not offered
+      entry.constantRate.push_back(
+          CatalogueFormat{format.kbps * 1000u, std::move(*wave),
+                          DescribeFormat(format.kbps * 1000u, format.rate, format.channels)});
+    }
+    if (!entry.constantRate.empty()) catalogue.push_back(std::move(entry));
+  }
+  return catalogue;
+}
+
+}  // namespace
+
+const std::vector<CatalogueCodec>& CodecCatalogue() {
+  static const std::vector<CatalogueCodec> catalogue = BuildCatalogue();
+  return catalogue;
+}
+
+const CatalogueCodec* FindCodecByTag(WORD formatTag) {
+  for (const auto& codec : CodecCatalogue())
+    if (codec.subtype.Data1 == formatTag) return &codec;
+  return nullptr;
+}
+
+std::u16string DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {
+  char text[64];
+  const char* layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : nullptr;
+  char channelText[16];
+  if (layout == nullptr) {
+    std::snprintf(channelText, sizeof(channelText), "%u channel", static_cast<unsigned>(channels));
+    layout = channelText;
+  }
+  std::snprintf(text, sizeof(text), "%3u kbps, %u kHz, %s CBR",
+                static_cast<unsigned>((bitrate + 500) / 1000),
+                static_cast<unsigned>(sampleRate / 1000), layout);
+  return std::u16string(text, text + std::char_traits<char>::length(text));
+}
+
+}  // namespace wmvcore

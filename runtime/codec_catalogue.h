@@ -1,0 +1,42 @@
+// What this runtime encodes as Windows Media Audio: libavcodec's two encoders, the best first,
+// each with its formats in a fixed order (the options word of the plug-in stores positions in
+// these lists, so the order never changes). Every format is a real WAVEFORMATEX, its block
+// alignment and codec data taken from the encoder itself, and every one encodes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <wmsdk.h>
+
+#include "ffmpeg_handles.h"
+#include "media_type.h"
+
+namespace wmvcore {
+
+struct CatalogueFormat {
+  DWORD bitrate = 0;  // bits per second
+  WaveFormat wave;
+  std::u16string description;  // "128 kbps, 44 kHz, stereo CBR"
+};
+
+struct CatalogueCodec {
+  std::u16string name;
+  AVCodecID encoder = AV_CODEC_ID_NONE;
+  GUID subtype{};
+  std::vector<CatalogueFormat> constantRate;
+  std::vector<CatalogueFormat> variableRate;  // empty: libavcodec has no such mode for them
+};
+
+// The catalogue, built once on first use.
+const std::vector<CatalogueCodec>& CodecCatalogue();
+
+// The codec with this WAVEFORMATEX tag, or null.
+const CatalogueCodec* FindCodecByTag(WORD formatTag);
+
+// The runtime's description of a constant-rate format: the rate in kbps padded to three places
+// so that sorted text is rate order, the sample rate in whole kHz, and the channels.
+std::u16string DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels);
+
+}  // namespace wmvcore

@@ -1,0 +1,32 @@
+// Interleaved integer PCM as the reader delivers it and the writer takes it.
+#pragma once
+
+#include <windows.h>
+
+extern "C" {
+#include <libavutil/samplefmt.h>
+}
+
+namespace wmvcore {
+
+struct PcmFormat {
+  DWORD rate = 0;
+  WORD channels = 0;
+  WORD bits = 0;  // 8, 16 or 24
+  bool operator==(const PcmFormat&) const = default;
+};
+
+// The converter's sample format for PCM of `bits`: 24-bit samples travel as the top three
+// bytes of 32 bits, since libswresample has no packed 24-bit format.
+inline AVSampleFormat ConverterSampleFormat(WORD bits) {
+  switch (bits) {
+    case 8:
+      return AV_SAMPLE_FMT_U8;
+    case 16:
+      return AV_SAMPLE_FMT_S16;
+    default:
+      return AV_SAMPLE_FMT_S32;
+  }
+}
+
+}  // namespace wmvcore

@@ -1,0 +1,39 @@
+// INSSBuffer: a block of bytes with a maximum length and a current length, as the reader hands
+// out decoded audio and the writer allocates samples for its caller.
+#pragma once
+
+#include <memory>
+
+#include <com_object.h>
+#include <windows.h>
+#include <wmsdk.h>
+
+namespace wmvcore {
+
+class SampleBuffer final : public ComObject<SampleBuffer, INSSBuffer> {
+ public:
+  // A buffer of `maxLength` bytes whose length starts at `length`; null when out of memory.
+  static SampleBuffer* Create(DWORD maxLength, DWORD length);
+
+  HRESULT STDMETHODCALLTYPE GetLength(DWORD* length) override;
+  HRESULT STDMETHODCALLTYPE SetLength(DWORD length) override;
+  HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD* length) override;
+  HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** buffer) override;
+  HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE** buffer, DWORD* length) override;
+
+  BYTE* data() { return bytes_.get(); }
+  DWORD length() const { return length_; }
+
+  void* FindInterface(REFIID iid);
+
+  // Through Create.
+  SampleBuffer(std::unique_ptr<BYTE[]> bytes, DWORD maxLength, DWORD length)
+      : bytes_(std::move(bytes)), maxLength_(maxLength), length_(length) {}
+
+ private:
+  std::unique_ptr<BYTE[]> bytes_;
+  DWORD maxLength_;
+  DWORD length_;
+};
+
+}  // namespace wmvcore

@@ -1,0 +1,187 @@
+#include "writer.h"
+
+#include <utility>
+
+#include "file_path.h"
+#include "hand_out.h"
+#include "media/com_ptr.h"
+#include "media/result.h"
+#include "media_props.h"
+#include "sample_buffer.h"
+
+namespace wmvcore {
+namespace {
+
+constexpr QWORD kUnitsPerSecond = 10'000'000;
+constexpr WORD kInputWidths[] = {16, 24, 8};  // the input formats offered, the usual first
+
+// The catalogue's description of a stream format, or one made from its numbers.
+std::u16string DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave) {
+  for (const auto& format : codec.constantRate) {
+    if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
+        format.wave.avgBytesPerSec == wave.avgBytesPerSec)
+      return format.description;
+  }
+  return DescribeFormat(wave.avgBytesPerSec * 8, wave.samplesPerSec, wave.channels);
+}
+
+}  // namespace
+
+Writer::Writer() { editable_ = true; }
+Writer::~Writer() = default;
+
+void* Writer::FindInterface(REFIID iid) {
+  if (iid == IID_IWMWriter) return static_cast<IWMWriter*>(this);
+  return FindHeaderInterface(iid);
+}
+
+HRESULT Writer::Fail(HRESULT result) {
+  muxer_.reset();
+  encoder_.reset();
+  state_ = State::kFailed;
+  return result;
+}
+
+// ---- Configuration -----------------------------------------------------------------------
+
+HRESULT Writer::SetProfileByID(REFGUID) {
+  return NS_E_INVALID_REQUEST;  // no stored profiles: a profile is built and set
+}
+
+HRESULT Writer::SetProfile(IWMProfile* profile) {
+  if (profile == nullptr) return E_INVALIDARG;
+  if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
+  DWORD count = 0;
+  RETURN_IF_FAILED(profile->GetStreamCount(&count));
+  if (count != 1) return NS_E_INVALID_REQUEST;  // one audio stream, nothing else
+  ComPtr<IWMStreamConfig> config;
+  RETURN_IF_FAILED(profile->GetStream(0, config.put()));
+  ComPtr<IWMMediaProps> props;
+  RETURN_IF_FAILED(config.query_to(IID_IWMMediaProps, props));
+  const auto type = MediaType::Read(props.get());
+  const auto wave = type ? type->Wave() : std::nullopt;
+  if (!wave) return NS_E_INVALID_OUTPUT_FORMAT;
+  const CatalogueCodec* codec = FindCodecByTag(wave->formatTag);
+  // The encoder is the judge of the numbers: a format it refuses is refused here.
+  if (codec == nullptr || !AudioEncoder::Open(codec->encoder, *wave))
+    return NS_E_INVALID_OUTPUT_FORMAT;
+  stream_ = Stream{codec, *wave, DescriptionOf(*codec, *wave)};
+  input_ = PcmFormat{wave->samplesPerSec, wave->channels, 16};
+  return S_OK;
+}
+
+HRESULT Writer::SetOutputFilename(const WCHAR* filename) {
+  if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
+  const auto path = PathFromWide(filename);
+  if (!path) return NS_E_INVALID_NAME;
+  // Checked now, so that a path that cannot be written fails before any audio is taken.
+  RETURN_IF_FAILED(CheckWritable(*path));
+  target_ = *path;
+  return S_OK;
+}
+
+HRESULT Writer::GetInputCount(DWORD* inputs) {
+  if (inputs == nullptr) return E_POINTER;
+  *inputs = stream_ ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT Writer::GetInputProps(DWORD input, IWMInputMediaProps** props) {
+  if (props == nullptr) return E_POINTER;
+  if (!stream_) return NS_E_INVALID_REQUEST;
+  if (input != 0) return E_INVALIDARG;
+  return HandOut(
+      MakeComObject<InputMediaProps>(MediaType::Pcm(input_->rate, input_->channels, input_->bits)),
+      props);
+}
+
+HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) {
+  if (!stream_) return NS_E_INVALID_REQUEST;
+  if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
+  if (input != 0 || props == nullptr) return E_INVALIDARG;
+  const auto type = MediaType::Read(props);
+  const auto wave = type ? type->Wave() : std::nullopt;
+  if (!wave || !type->IsPcm()) return NS_E_INVALID_INPUT_FORMAT;
+  const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample};
+  if (!AudioEncoder::CanConvert(format, stream_->wave)) return NS_E_INVALID_INPUT_FORMAT;
+  input_ = format;
+  return S_OK;
+}
+
+HRESULT Writer::GetInputFormatCount(DWORD input, DWORD* formats) {
+  if (formats == nullptr) return E_POINTER;
+  if (!stream_) return NS_E_INVALID_REQUEST;
+  if (input != 0) return E_INVALIDARG;
+  *formats = static_cast<DWORD>(std::size(kInputWidths));
+  return S_OK;
+}
+
+HRESULT Writer::GetInputFormat(DWORD input, DWORD format, IWMInputMediaProps** props) {
+  if (props == nullptr) return E_POINTER;
+  if (!stream_) return NS_E_INVALID_REQUEST;
+  if (input != 0 || format >= std::size(kInputWidths)) return E_INVALIDARG;
+  return HandOut(MakeComObject<InputMediaProps>(MediaType::Pcm(
+                     stream_->wave.samplesPerSec, stream_->wave.channels, kInputWidths[format])),
+                 props);
+}
+
+// ---- Writing -----------------------------------------------------------------------------
+
+HRESULT Writer::BeginWriting() {
+  if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
+  if (!stream_ || target_.empty()) return NS_E_NOT_CONFIGURED;
+  auto encoder = AudioEncoder::Open(stream_->codec->encoder, stream_->wave);
+  if (!encoder) return NS_E_INVALID_OUTPUT_FORMAT;
+  RETURN_IF_FAILED(encoder->Begin(*input_));
+  std::unique_ptr<AsfMuxer> muxer;
+  RETURN_IF_FAILED(AsfMuxer::Begin(target_, encoder->context(), muxer));
+  encoder_ = std::move(encoder);
+  muxer_ = std::move(muxer);
+  editable_ = false;  // the header is settled once writing begins
+  state_ = State::kWriting;
+  return S_OK;
+}
+
+HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
+  if (sample == nullptr) return E_POINTER;
+  return HandOut(SampleBuffer::Create(size, size), sample);
+}
+
+// Samples are taken in the order written and joined without gaps; their times are not used.
+HRESULT Writer::WriteSample(DWORD input, QWORD, DWORD, INSSBuffer* sample) {
+  if (state_ != State::kWriting) return NS_E_INVALID_REQUEST;
+  if (input != 0 || sample == nullptr) return E_INVALIDARG;
+  BYTE* bytes = nullptr;
+  DWORD length = 0;
+  RETURN_IF_FAILED(sample->GetBufferAndLength(&bytes, &length));
+  if (length == 0) return S_OK;
+  if (bytes == nullptr) return E_INVALIDARG;
+  const HRESULT written = encoder_->Write(bytes, length, *muxer_);
+  return FAILED(written) ? Fail(written) : S_OK;
+}
+
+HRESULT Writer::Flush() {
+  // Whole frames are encoded and written as they fill; nothing else waits.
+  return state_ == State::kWriting ? S_OK : NS_E_INVALID_REQUEST;
+}
+
+HRESULT Writer::EndWriting() {
+  if (state_ != State::kWriting) return NS_E_INVALID_REQUEST;
+  const HRESULT flushed = encoder_->Finish(*muxer_);
+  if (FAILED(flushed)) return Fail(flushed);
+  HeaderContent content;
+  content.attributes = attributes_;
+  content.codecs.push_back(asf::CodecEntry{2, stream_->codec->name, stream_->description,
+                                           Bytes{static_cast<BYTE>(stream_->wave.formatTag),
+                                                 static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
+  content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
+  content.duration = encoder_->InputFrames() * kUnitsPerSecond / input_->rate;
+  const HRESULT finished = muxer_->Finish(content);
+  if (FAILED(finished)) return Fail(finished);
+  muxer_.reset();
+  encoder_.reset();
+  state_ = State::kFinished;
+  return S_OK;
+}
+
+}  // namespace wmvcore

@@ -1,0 +1,219 @@
+// The host program driving the native filter over the stand-in runtime on real files, as a
+// person uses it: decoding the shared Windows Media files, and saving tagged audio and reading
+// it back.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "host_process.h"
+#include "wave_reader.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::string kHost = Quote(FILTERHOST_PATH);
+const std::string kWaveTool = Quote(WAVETOOL_PATH);
+const std::string kTestData = WMAFILTER_TESTDATA_DIR;
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// ffmpeg's own decode of a file, as raw little-endian samples of the given format.
+std::vector<std::uint8_t> FfmpegDecode(const std::string& file, const std::string& format,
+                                       const std::string& directory) {
+  const std::string raw = directory + "/ffmpeg." + format;
+  const ProcessResult result =
+      RunProcess("ffmpeg -v error -y -i " + Quote(file) + " -f " + format + " " + Quote(raw));
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  return ReadBytes(raw);
+}
+
+std::map<std::string, std::string> TagTexts(const std::vector<WaveTag>& tags) {
+  std::map<std::string, std::string> texts;
+  for (const WaveTag& tag : tags) texts[tag.listType + "/" + tag.chunkId] = TagText(tag);
+  return texts;
+}
+
+struct SharedFile {
+  const char* name;
+  bool packed24;  // a 24-bit source, delivered to the host as floats
+};
+
+class SharedFileDecode : public ::testing::TestWithParam<SharedFile> {};
+
+TEST_P(SharedFileDecode, AudioEqualsFfmpegsDecode) {
+  const std::string directory = MakeScratchDirectory("decode");
+  const std::string input = kTestData + "/" + GetParam().name;
+  const std::string output = directory + "/decoded.wav";
+  const ProcessResult decode = RunProcess(kHost + " decode " + Quote(input) + " " + Quote(output));
+  ASSERT_EQ(decode.exitCode, 0) << decode.err;
+
+  WaveReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open(output, error)) << error;
+  std::vector<std::uint8_t> ours(reader.dataBytes());
+  reader.Read(ours.data(), ours.size());
+
+  if (!GetParam().packed24) {
+    EXPECT_EQ(reader.format().bitsPerSample, 16);
+    EXPECT_TRUE(ours == FfmpegDecode(input, "s16le", directory)) << "16-bit audio differs";
+    return;
+  }
+  // The float path: each float times 2^23 is the 24-bit sample, within one step.
+  ASSERT_EQ(reader.format().encoding, SampleEncoding::kFloat);
+  const std::vector<std::uint8_t> reference = FfmpegDecode(input, "s24le", directory);
+  ASSERT_EQ(ours.size() / 4, reference.size() / 3);
+  for (std::size_t i = 0; i < reference.size() / 3; ++i) {
+    float value;
+    std::memcpy(&value, ours.data() + 4 * i, 4);
+    const std::int32_t expected =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(reference[3 * i]) << 8 |
+                                  static_cast<std::uint32_t>(reference[3 * i + 1]) << 16 |
+                                  static_cast<std::uint32_t>(reference[3 * i + 2]) << 24) >>
+        8;
+    ASSERT_LE(std::abs(std::lround(value * 8388608.0) - expected), 1) << "sample " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SharedFileDecode,
+                         ::testing::Values(SharedFile{"mutagen-issue_29.wma", false},
+                                           SharedFile{"mutagen-silence-2.wma", true},
+                                           SharedFile{"mutagen-silence-3.wma", false},
+                                           SharedFile{"taglib-lossless.wma", false},
+                                           SharedFile{"taglib-real_example.wma", false},
+                                           SharedFile{"taglib-silence-1.wma", false}),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+TEST(HostDecode, CarriesTheFilesMappedTagsIntoTheWaveFile) {
+  const std::string directory = MakeScratchDirectory("tags");
+  const std::string output = directory + "/issue_29.wav";
+  ASSERT_EQ(RunProcess(kHost + " decode " + Quote(kTestData + "/mutagen-issue_29.wma") + " " +
+                       Quote(output))
+                .exitCode,
+            0);
+  const auto tags = TagTexts(ReadWaveTags(output));
+  EXPECT_EQ(tags.at("WAVE/DISP"), "Se\xF1or Flamingos Adieu");  // Windows-1252
+  EXPECT_EQ(tags.at("INFO/IART"), "Kaizers Orchestra");
+  EXPECT_EQ(tags.at("INFO/INAM"), "Live at Vega");
+  EXPECT_EQ(tags.at("INFO/ICRD"), "2006");
+
+  // The display chunk is a 32-bit text format code and the text.
+  for (const WaveTag& tag : ReadWaveTags(output)) {
+    if (tag.chunkId == "DISP") {
+      EXPECT_EQ(tag.data[0], 1);
+    }
+  }
+}
+
+class HostRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = MakeScratchDirectory("round_trip");
+    original_ = directory_ + "/original.wav";
+    encoded_ = directory_ + "/encoded.wma";
+    decoded_ = directory_ + "/decoded.wav";
+    const std::string tags =
+        " --tag 'WAVE/DISP=Two Tones' --tag 'INFO/IART=The Ensemble' --tag 'INFO/ICMT=first "
+        "line\nsecond line' --tag 'INFO/ICOP=(c) 2026 Nobody' --tag 'INFO/ICRD=2026' --tag "
+        "'INFO/IGNR=Électronique' --tag 'INFO/INAM=Signals' --tag 'INFO/ISFT=wavetool'";
+    const ProcessResult made =
+        RunProcess(kWaveTool + " " + Quote(original_) + " --seconds 3" + tags);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  std::string directory_, original_, encoded_, decoded_;
+};
+
+TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
+  const ProcessResult encode =
+      RunProcess(kHost + " encode " + Quote(original_) + " " + Quote(encoded_));
+  ASSERT_EQ(encode.exitCode, 0) << encode.err;
+  EXPECT_THAT(encode.out, HasSubstr("options 0x"));
+  const ProcessResult decode =
+      RunProcess(kHost + " decode " + Quote(encoded_) + " " + Quote(decoded_));
+  ASSERT_EQ(decode.exitCode, 0) << decode.err;
+
+  // Every mapped tag comes back; line breaks come back as CR LF.
+  auto expected = TagTexts(ReadWaveTags(original_));
+  expected["INFO/ICMT"] = "first line\r\nsecond line";
+  EXPECT_EQ(TagTexts(ReadWaveTags(decoded_)), expected);
+
+  // ffprobe sees the tags in the Windows Media file.
+  const ProcessResult probe =
+      RunProcess("ffprobe -v error -show_entries format_tags -of default " + Quote(encoded_));
+  for (const char* value : {"Two Tones", "The Ensemble", "(c) 2026 Nobody", "Signals", "wavetool",
+                            "2026", "first line"}) {
+    EXPECT_THAT(probe.out, HasSubstr(value));
+  }
+
+  // No lost start: compared from sample 0 without any alignment search.
+  const std::vector<std::int16_t> original = ReadPcm16(original_);
+  const std::vector<std::int16_t> decoded = ReadPcm16(decoded_);
+  ASSERT_GE(decoded.size(), original.size());
+  const std::size_t compared = original.size() - 2 * 4096;
+  double signal = 0, noise = 0;
+  for (std::size_t i = 0; i < compared; ++i) {
+    const double sample = original[i];
+    const double error = sample - decoded[i];
+    signal += sample * sample;
+    noise += error * error;
+  }
+  EXPECT_GE(10 * std::log10(signal / noise), 45.0);
+}
+
+TEST_F(HostRoundTrip, SizeEstimateIsNeverBelowWhatIsDelivered) {
+  ASSERT_EQ(RunProcess(kHost + " encode " + Quote(original_) + " " + Quote(encoded_)).exitCode, 0);
+  const ProcessResult info = RunProcess(kHost + " info --json " + Quote(encoded_));
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  for (const char* key : {"\"understood\": true", "\"sampleRate\": 44100", "\"bitsPerSample\": 16",
+                          "\"channels\": 2", "\"chunkSize\": 65536", "\"fileSize\":",
+                          "\"codecText\":", "\"options\":", "\"tags\":", "\"registration\":"}) {
+    EXPECT_THAT(info.out, HasSubstr(key));
+  }
+  const std::size_t at = info.out.find("\"fileSize\": ");
+  const unsigned long long estimate = std::stoull(info.out.substr(at + 12));
+
+  ASSERT_EQ(RunProcess(kHost + " decode " + Quote(encoded_) + " " + Quote(decoded_)).exitCode, 0);
+  WaveReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open(decoded_, error));
+  EXPECT_GE(estimate, reader.dataBytes());
+}
+
+TEST(HostErrors, AreOneLineWithANonZeroExit) {
+  const std::string directory = MakeScratchDirectory("errors");
+  const std::string text = directory + "/notes.wma";
+  std::ofstream(text) << "not audio at all\n";
+  const std::string missing = directory + "/missing.wma";
+
+  for (const std::string& command :
+       {kHost + " info " + Quote(missing),
+        kHost + " decode " + Quote(text) + " " + Quote(directory + "/out.wav"),
+        kHost + " encode " + Quote(text) + " " + Quote(directory + "/out.wma"),
+        kHost + " decode " + Quote(directory) + " " + Quote(directory + "/out.wav")}) {
+    const ProcessResult result = RunProcess(command);
+    EXPECT_NE(result.exitCode, 0) << command;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("filterhost: ")) << command;
+  }
+  EXPECT_FALSE(std::filesystem::exists(directory + "/out.wma"));
+  EXPECT_FALSE(std::filesystem::exists(directory + "/out.wav"));
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "runtime/runtime_test_support.h"
+
+namespace {
+
+using namespace runtime_testing;
+
+struct Attribute {
+  std::u16string name;
+  WMT_ATTR_DATATYPE type;
+  WORD language;
+  Bytes value;
+};
+
+// Every file-level attribute through the two-call size protocol, in the reader's order.
+std::vector<Attribute> ReadAttributes(IWMHeaderInfo3* info) {
+  std::vector<Attribute> attributes;
+  WORD count = 0;
+  EXPECT_EQ(info->GetAttributeCountEx(0, &count), S_OK);
+  for (WORD i = 0;; ++i) {
+    WORD nameLength = 0;
+    DWORD valueLength = 0;
+    WMT_ATTR_DATATYPE type{};
+    WORD language = 0;
+    if (FAILED(info->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, &language, nullptr,
+                                           &valueLength)))
+      break;
+    std::u16string name(nameLength, u'\0');
+    Bytes value(valueLength);
+    EXPECT_EQ(info->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, &language,
+                                          value.data(), &valueLength),
+              S_OK);
+    name.resize(nameLength - 1);
+    attributes.push_back({name, type, language, value});
+  }
+  EXPECT_EQ(attributes.size(), count);
+  return attributes;
+}
+
+std::u16string Text(const Bytes& value) {
+  std::u16string text(value.size() / 2, u'\0');
+  std::memcpy(text.data(), value.data(), text.size() * 2);
+  if (!text.empty() && text.back() == 0) text.pop_back();
+  return text;
+}
+
+ComPtr<IWMHeaderInfo3> HeaderOf(IWMSyncReader* reader) {
+  ComPtr<IWMHeaderInfo3> info;
+  EXPECT_EQ(reader->QueryInterface(IID_IWMHeaderInfo3, info.put_void()), S_OK);
+  return info;
+}
+
+// The attributes of a real file, with their names, types and values as the file stores them.
+TEST_F(RuntimeTest, ReaderListsTheFilesOwnAttributes) {
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(TestFile("mutagen-issue_29.wma"), reader), S_OK);
+  const auto attributes = ReadAttributes(HeaderOf(reader.get()).get());
+  std::map<std::u16string, const Attribute*> byName;
+  for (const auto& a : attributes) byName.emplace(a.name, &a);
+
+  ASSERT_TRUE(byName.count(u"Title"));
+  EXPECT_EQ(Text(byName[u"Title"]->value), u"Se\u00f1or Flamingos Adieu");
+  EXPECT_EQ(byName[u"Title"]->type, WMT_TYPE_STRING);
+  EXPECT_EQ(byName[u"Title"]->value.size() % 2, 0u);
+  EXPECT_EQ(byName[u"Title"]->value.back(), 0);  // strings come with their terminator
+  EXPECT_EQ(Text(byName[u"Author"]->value), u"Kaizers Orchestra");
+  EXPECT_EQ(Text(byName[u"WM/AlbumTitle"]->value), u"Live at Vega");
+  EXPECT_EQ(Text(byName[u"WM/Year"]->value), u"2006");
+  EXPECT_EQ(byName[u"IsVBR"]->type, WMT_TYPE_BOOL);
+  EXPECT_EQ(byName[u"IsVBR"]->value, (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(byName[u"WM/Track"]->type, WMT_TYPE_DWORD);
+  EXPECT_EQ(byName[u"WM/Track"]->value, (Bytes{5, 0, 0, 0}));
+  ASSERT_TRUE(byName.count(u"Duration"));
+  EXPECT_EQ(byName[u"Duration"]->type, WMT_TYPE_QWORD);
+  EXPECT_EQ(byName[u"Duration"]->value.size(), 8u);
+
+  // File order: this file stores its extended content description before its content
+  // description, and the attributes follow.
+  const auto position = [&](const char16_t* name) {
+    return std::find_if(attributes.begin(), attributes.end(),
+                        [&](const Attribute& a) { return a.name == name; }) -
+           attributes.begin();
+  };
+  EXPECT_LT(position(u"WM/AlbumTitle"), position(u"Title"));
+  EXPECT_LT(position(u"WM/PartOfSet"), position(u"WM/TrackNumber"));
+}
+
+// "Duration" is the play duration less the preroll, in 100 ns units.
+TEST_F(RuntimeTest, DurationComesFromTheFileProperties) {
+  for (const auto& [name, expected] : {std::pair{"taglib-silence-1.wma", QWORD{37100000}},
+                                       std::pair{"taglib-real_example.wma", QWORD{965020000}}}) {
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(TestFile(name), reader), S_OK);
+    auto info = HeaderOf(reader.get());
+    WORD stream = 0;
+    WORD length = 0;
+    WMT_ATTR_DATATYPE type{};
+    ASSERT_EQ(info->GetAttributeByName(&stream, u"Duration", &type, nullptr, &length), S_OK);
+    ASSERT_EQ(length, 8);
+    QWORD duration = 0;
+    ASSERT_EQ(info->GetAttributeByName(&stream, u"Duration", &type,
+                                       reinterpret_cast<BYTE*>(&duration), &length),
+              S_OK);
+    EXPECT_EQ(type, WMT_TYPE_QWORD);
+    EXPECT_NEAR(static_cast<double>(duration), static_cast<double>(expected), 100000.0) << name;
+  }
+}
+
+// The size protocol: no buffer gives the size, one unit short gives "buffer too small" and
+// the size, and a failing call leaves the other outputs alone.
+TEST_F(RuntimeTest, AttributeSizeProtocol) {
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(TestFile("mutagen-issue_29.wma"), reader), S_OK);
+  auto info = HeaderOf(reader.get());
+  WORD stream = 0;
+  WORD length = 0;
+  WMT_ATTR_DATATYPE type = WMT_TYPE_GUID;
+  ASSERT_EQ(info->GetAttributeByName(&stream, u"Title", &type, nullptr, &length), S_OK);
+  EXPECT_EQ(length, 2 * (21 + 1));
+  Bytes value(length);
+  WORD shortLength = length - 1;
+  type = WMT_TYPE_GUID;
+  EXPECT_EQ(info->GetAttributeByName(&stream, u"Title", &type, value.data(), &shortLength),
+            ASF_E_BUFFERTOOSMALL);
+  EXPECT_EQ(shortLength, length);
+  EXPECT_EQ(type, WMT_TYPE_GUID);
+  EXPECT_EQ(info->GetAttributeByName(&stream, u"NoSuchName", &type, nullptr, &length),
+            ASF_E_NOTFOUND);
+
+  WORD nameLength = 0xbeef;
+  DWORD valueLength = 0xdeadbeef;
+  EXPECT_EQ(info->GetAttributeByIndexEx(0, 9999, nullptr, &nameLength, &type, nullptr, nullptr,
+                                        &valueLength),
+            E_INVALIDARG);
+  EXPECT_EQ(nameLength, 0xbeef);
+  EXPECT_EQ(valueLength, 0xdeadbeefu);
+
+  // The reader's header is read-only.
+  const WCHAR text[] = u"x";
+  EXPECT_EQ(info->SetAttribute(0, u"Title", WMT_TYPE_STRING, reinterpret_cast<const BYTE*>(text),
+                               sizeof(text)),
+            NS_E_INVALID_REQUEST);
+}
+
+// The codec list as the file stores it, through the same protocol.
+TEST_F(RuntimeTest, CodecListComesFromTheFile) {
+  struct Expected {
+    const char* file;
+    const char16_t* name;
+    const char16_t* description;
+  };
+  for (const Expected& e :
+       {Expected{"mutagen-issue_29.wma", u"Windows Media Audio 9.1",
+                 u"128 kbps, 44 kHz, stereo 1-pass CBR"},
+        Expected{"taglib-silence-1.wma", u"Windows Media Audio 9.1",
+                 u" 64 kbps, 48 kHz, stereo 2-pass CBR"},
+        Expected{"mutagen-silence-2.wma", u"Windows Media Audio 9.1 Professional",
+                 u"192 kbps, 44 kHz, 2 channel 24 bit 2-pass VBR"}}) {
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(TestFile(e.file), reader), S_OK);
+    auto info = HeaderOf(reader.get());
+    DWORD count = 0;
+    ASSERT_EQ(info->GetCodecInfoCount(&count), S_OK);
+    ASSERT_GE(count, 1u);
+    WORD nameLength = 0, descriptionLength = 0, infoLength = 0;
+    ASSERT_EQ(info->GetCodecInfo(0, &nameLength, nullptr, &descriptionLength, nullptr, nullptr,
+                                 &infoLength, nullptr),
+              S_OK);
+    std::u16string name(nameLength, u'\0'), description(descriptionLength, u'\0');
+    Bytes codecInfo(infoLength);
+    WMT_CODEC_INFO_TYPE codecType{};
+    ASSERT_EQ(info->GetCodecInfo(0, &nameLength, name.data(), &descriptionLength,
+                                 description.data(), &codecType, &infoLength, codecInfo.data()),
+              S_OK);
+    EXPECT_EQ(std::u16string(name.c_str()), e.name) << e.file;
+    EXPECT_EQ(std::u16string(description.c_str()), e.description) << e.file;
+    EXPECT_EQ(codecType, WMT_CODECINFO_AUDIO);
+    nameLength = 3;
+    EXPECT_EQ(info->GetCodecInfo(0, &nameLength, name.data(), &descriptionLength,
+                                 description.data(), &codecType, &infoLength, codecInfo.data()),
+              ASF_E_BUFFERTOOSMALL);
+    EXPECT_EQ(info->GetCodecInfo(count, &nameLength, nullptr, &descriptionLength, nullptr, nullptr,
+                                 &infoLength, nullptr),
+              E_INVALIDARG);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "runtime/runtime_test_support.h"
+
+namespace {
+
+using namespace runtime_testing;
+
+struct KnownFile {
+  const char* name;
+  DWORD rate;
+  WORD channels;
+  WORD bits;
+};
+
+constexpr KnownFile kKnownFiles[] = {
+    {"mutagen-issue_29.wma", 44100, 2, 16},    {"mutagen-silence-2.wma", 44100, 2, 24},
+    {"mutagen-silence-3.wma", 44100, 2, 16},   {"taglib-lossless.wma", 44100, 2, 16},
+    {"taglib-real_example.wma", 44100, 2, 16}, {"taglib-silence-1.wma", 48000, 2, 16},
+};
+
+class SharedFiles : public RuntimeTest, public ::testing::WithParamInterface<KnownFile> {};
+
+// Each file opens with its own format and decodes exactly as ffmpeg decodes it, byte for byte
+// (24-bit samples are converted wide and shifted down, as ffmpeg's s24le output is).
+TEST_P(SharedFiles, DecodeAsFfmpegDoes) {
+  const KnownFile& known = GetParam();
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(TestFile(known.name), reader), S_OK);
+  const Pcm pcm = DecodeAll(reader.get());
+  EXPECT_EQ(pcm.rate, known.rate);
+  EXPECT_EQ(pcm.channels, known.channels);
+  EXPECT_EQ(pcm.bits, known.bits);
+
+  const Bytes reference = FfmpegDecode(TestFile(known.name), known.bits == 24 ? "s24le" : "s16le");
+  ASSERT_EQ(pcm.bytes.size(), reference.size());
+  EXPECT_TRUE(pcm.bytes == reference);
+  // Times run on from 0.
+  if (!pcm.times.empty()) {
+    EXPECT_EQ(pcm.times.front(), 0u);
+  }
+  EXPECT_TRUE(std::is_sorted(pcm.times.begin(), pcm.times.end()));
+  EXPECT_EQ(reader->Close(), S_OK);
+  EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runtime, SharedFiles, ::testing::ValuesIn(kKnownFiles),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           std::replace_if(
+                               name.begin(), name.end(), [](char c) { return !std::isalnum(c); },
+                               '_');
+                           return name;
+                         });
+
+// The byte that holds wBitsPerSample of the first stream's WAVEFORMATEX in an ffmpeg-written
+// ASF file: after the stream properties object's identifier, its size and 54 bytes of fields.
+std::size_t BitsPerSampleOffset(const Bytes& file) {
+  const BYTE streamProperties[16] = {0x91, 0x07, 0xdc, 0xb7, 0xb7, 0xa9, 0xcf, 0x11,
+                                     0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
+  const auto found = std::search(file.begin(), file.end(), std::begin(streamProperties),
+                                 std::end(streamProperties));
+  return static_cast<std::size_t>(found - file.begin()) + 24 + 54 + 14;
+}
+
+// A non-silent stream whose format declares 24 bits decodes to 24-bit samples that agree with
+// ffmpeg's 24-bit decode to the last place, and whose top 16 bits are the 16-bit decode.
+TEST_F(RuntimeTest, StreamDeclaringTwentyFourBitsDecodesToTwentyFour) {
+  ScratchDirectory scratch;
+  const auto path = scratch / "wide.wma";
+  FfmpegEncode("-f lavfi -i sine=frequency=1000:duration=1 -ac 2", path, "-c:a wmav2 -b:a 128k");
+  Bytes file = ReadFile(path);
+  const std::size_t offset = BitsPerSampleOffset(file);
+  ASSERT_LT(offset + 1, file.size());
+  ASSERT_EQ(file[offset], 16);
+  file[offset] = 24;
+  WriteFile(path, file);
+
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(path, reader), S_OK);
+  const Pcm pcm = DecodeAll(reader.get());
+  EXPECT_EQ(pcm.bits, 24);
+  const Bytes reference = FfmpegDecode(path, "s24le");
+  ASSERT_EQ(pcm.bytes.size(), reference.size());
+  ASSERT_GT(pcm.bytes.size(), 3u * 44100);
+  int loud = 0;
+  int differing = 0;
+  for (std::size_t i = 0; i + 2 < pcm.bytes.size(); i += 3) {
+    auto value = [](const Bytes& b, std::size_t at) {
+      return static_cast<int32_t>(static_cast<uint32_t>(b[at]) << 8 | b[at + 1] << 16 |
+                                  static_cast<uint32_t>(b[at + 2]) << 24) >>
+             8;
+    };
+    ASSERT_LE(std::abs(value(pcm.bytes, i) - value(reference, i)), 1) << i;
+    differing += value(pcm.bytes, i) != value(reference, i) ? 1 : 0;
+    loud += std::abs(value(pcm.bytes, i)) > (1 << 18) ? 1 : 0;
+  }
+  EXPECT_GT(loud, 1000);
+  RecordProperty("samples_differing_from_ffmpeg", differing);
+}
+
+// Anything but an ASF file is refused at Open, with a failure code and nothing left alive.
+TEST_F(RuntimeTest, RefusesWhatIsNotAnAsfFile) {
+  ScratchDirectory scratch;
+  FfmpegEncode("-f lavfi -i sine=duration=0.2", scratch / "a.wav", "");
+  FfmpegEncode("-f lavfi -i sine=duration=0.2", scratch / "a.mp3", "");
+  FfmpegEncode("-f lavfi -i sine=duration=0.2", scratch / "a.flac", "");
+  WriteFile(scratch / "text.wma", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+  WriteFile(scratch / "empty.wma", {});
+  std::filesystem::create_directory(scratch / "directory.wma");
+  Bytes whole = ReadFile(TestFile("taglib-silence-1.wma"));
+  WriteFile(scratch / "header-cut.wma", Bytes(whole.begin(), whole.begin() + 100));
+
+  for (const char* name : {"a.wav", "a.mp3", "a.flac", "text.wma", "empty.wma", "directory.wma",
+                           "header-cut.wma", "missing.wma"}) {
+    ComPtr<IWMSyncReader> reader;
+    EXPECT_TRUE(FAILED(OpenReader(scratch / name, reader))) << name;
+    DWORD outputs = 0;
+    EXPECT_EQ(reader->GetOutputCount(&outputs), NS_E_INVALID_REQUEST) << name;
+  }
+  ComPtr<IWMSyncReader> reader;
+  EXPECT_EQ(OpenReader(scratch / "missing.wma", reader), NS_E_FILE_NOT_FOUND);
+}
+
+// A file cut anywhere in its data delivers what can be decoded, in order, and then ends.
+TEST_F(RuntimeTest, CutFilesDeliverWhatDecodesAndEnd) {
+  ScratchDirectory scratch;
+  const Bytes whole = ReadFile(TestFile("taglib-silence-1.wma"));
+  const Bytes reference = FfmpegDecode(TestFile("taglib-silence-1.wma"), "s16le");
+  for (std::size_t cut : {std::size_t{5200}, whole.size() / 2, whole.size() - 1000}) {
+    const auto path = scratch / ("cut" + std::to_string(cut) + ".wma");
+    WriteFile(path, Bytes(whole.begin(), whole.begin() + cut));
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(path, reader), S_OK) << cut;
+    const Pcm pcm = DecodeAll(reader.get());
+    EXPECT_LT(pcm.bytes.size(), reference.size()) << cut;
+    EXPECT_TRUE(std::equal(pcm.bytes.begin(), pcm.bytes.end(), reference.begin())) << cut;
+  }
+}
+
+// Damaged packets: garbage in the middle of the data is skipped, and decoding goes on.
+TEST_F(RuntimeTest, DamagedDataNeverStopsTheReaderEarly) {
+  ScratchDirectory scratch;
+  Bytes file = ReadFile(TestFile("mutagen-silence-3.wma"));
+  for (std::size_t i = file.size() / 3; i < file.size() / 3 + 4000; ++i) file[i] ^= 0x5a;
+  const auto path = scratch / "damaged.wma";
+  WriteFile(path, file);
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(path, reader), S_OK);
+  const Pcm pcm = DecodeAll(reader.get());
+  EXPECT_GT(pcm.bytes.size(), 0u);
+}
+
+// Output 0 of a file whose first stream is video describes itself as video.
+TEST_F(RuntimeTest, VideoOutputDescribesItselfAsVideo) {
+  ScratchDirectory scratch;
+  const auto path = scratch / "video.wmv";
+  FfmpegEncode("-f lavfi -i testsrc=size=64x48:duration=0.2 -f lavfi -i sine=duration=0.2", path,
+               "-c:v wmv2 -c:a wmav2 -map 0:v -map 1:a");
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(path, reader), S_OK);
+  WAVEFORMATEX format{};
+  GUID major{};
+  EXPECT_EQ(OutputFormat(reader.get(), 0, format, major), S_OK);
+  EXPECT_TRUE(major == WMMEDIATYPE_Video);
+  EXPECT_EQ(OutputFormat(reader.get(), 1, format, major), S_OK);
+  EXPECT_TRUE(major == WMMEDIATYPE_Audio);
+  // Only the audio output delivers samples.
+  ComPtr<INSSBuffer> sample;
+  DWORD output = 0;
+  ASSERT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, &output, nullptr),
+            S_OK);
+  EXPECT_EQ(output, 1u);
+}
+
+// Without discrete output, more than two channels are folded to stereo; with it, all stay.
+TEST_F(RuntimeTest, DiscreteOutputKeepsEveryChannel) {
+  ScratchDirectory scratch;
+  const auto path = scratch / "surround.wma";
+  // A six-channel stream in an ASF file, written by ffmpeg as 16-bit PCM.
+  FfmpegEncode("-f lavfi -i sine=duration=0.3 -ac 6", path, "-c:a pcm_s16le -f asf");
+  for (const BOOL discrete : {FALSE, TRUE}) {
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(path, reader), S_OK);
+    const BOOL value = discrete;
+    EXPECT_EQ(reader->SetOutputSetting(0, u"EnableDiscreteOutput", WMT_TYPE_BOOL,
+                                       reinterpret_cast<const BYTE*>(&value), 4),
+              S_OK);
+    const Pcm pcm = DecodeAll(reader.get());
+    EXPECT_EQ(pcm.channels, discrete ? 6 : 2);
+    EXPECT_EQ(pcm.bytes.size() % (2u * pcm.channels), 0u);
+    EXPECT_GT(pcm.bytes.size(), 0u);
+  }
+}
+
+// A format chosen by the caller is what the samples then carry: here 8-bit mono at 22050 Hz.
+TEST_F(RuntimeTest, SetOutputPropsConvertsToTheChosenFormat) {
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(TestFile("taglib-silence-1.wma"), reader), S_OK);
+  ComPtr<IWMOutputMediaProps> props;
+  ASSERT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+  MediaTypeBlock block;
+  ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+  WM_MEDIA_TYPE* type = block.type;
+  auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+  wave->nChannels = 1;
+  wave->nSamplesPerSec = 22050;
+  wave->wBitsPerSample = 8;
+  wave->nBlockAlign = 1;
+  ASSERT_EQ(props->SetMediaType(type), S_OK);
+  ASSERT_EQ(reader->SetOutputProps(0, props.get()), S_OK);
+
+  Bytes bytes;
+  for (;;) {
+    ComPtr<INSSBuffer> sample;
+    if (reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr) != S_OK)
+      break;
+    DWORD length = 0;
+    sample->GetLength(&length);
+    bytes.resize(bytes.size() + length);
+  }
+  // 3.7 s of 48 kHz become about as many seconds at 22050 one-byte samples.
+  EXPECT_NEAR(static_cast<double>(bytes.size()), 712704.0 / 4 * 22050 / 48000, 2048);
+
+  wave->wBitsPerSample = 12;
+  ASSERT_EQ(props->SetMediaType(type), S_OK);
+  EXPECT_EQ(reader->SetOutputProps(0, props.get()), NS_E_INVALID_OUTPUT_FORMAT);
+}
+
+// Calls on a reader that has no file, and bad arguments, are refused without effect.
+TEST_F(RuntimeTest, ReaderRefusesCallsOutOfOrder) {
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(WMCreateSyncReader(nullptr, 1, reader.put()), S_OK);
+  ComPtr<INSSBuffer> sample;
+  EXPECT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
+            NS_E_INVALID_REQUEST);
+  EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(reader->Open(nullptr), E_INVALIDARG);
+  ASSERT_EQ(reader->Open(Wide(TestFile("taglib-silence-1.wma").string()).c_str()), S_OK);
+  EXPECT_EQ(reader->Open(Wide(TestFile("taglib-silence-1.wma").string()).c_str()),
+            NS_E_INVALID_REQUEST);
+  ComPtr<IWMOutputMediaProps> props;
+  EXPECT_EQ(reader->GetOutputFormat(1, 0, props.put()), E_INVALIDARG);
+  EXPECT_EQ(reader->GetOutputFormat(0, 1, props.put()), NS_E_INVALID_OUTPUT_FORMAT);
+  EXPECT_EQ(reader->GetNextSample(7, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
+            E_INVALIDARG);
+  // A sample still held after the reader's last release keeps working.
+  ASSERT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
+            S_OK);
+  reader.reset();
+  DWORD length = 0;
+  EXPECT_EQ(sample->GetLength(&length), S_OK);
+  EXPECT_GT(length, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Hostile headers: bytes of a real header changed at random, and the file cut at every length
+// through its header. Each either opens or is refused; none crashes, hangs or leaks.
+TEST_F(RuntimeTest, DamagedHeadersNeverCrash) {
+  using namespace runtime_testing;
+  ScratchDirectory scratch;
+  const Bytes whole = ReadFile(TestFile("mutagen-issue_29.wma"));
+  const std::size_t headerBytes = 5350;  // the header object of this file
+  std::mt19937 random(29);
+  std::uniform_int_distribution<std::size_t> position(16, headerBytes);
+  std::uniform_int_distribution<int> value(0, 255);
+  const auto path = scratch / "damaged.wma";
+  for (int round = 0; round < 150; ++round) {
+    Bytes file = whole;
+    for (int k = 0; k < 1 + round % 4; ++k)
+      file[position(random)] = static_cast<BYTE>(value(random));
+    if (round % 3 == 0) file.resize(16 + round * 31);
+    WriteFile(path, file);
+    ComPtr<IWMSyncReader> reader;
+    if (SUCCEEDED(OpenReader(path, reader))) {
+      ComPtr<IWMHeaderInfo3> info;
+      ASSERT_EQ(reader->QueryInterface(IID_IWMHeaderInfo3, info.put_void()), S_OK);
+      WORD count = 0;
+      EXPECT_EQ(info->GetAttributeCountEx(0, &count), S_OK);
+      for (int samples = 0; samples < 1000; ++samples) {
+        ComPtr<INSSBuffer> sample;
+        if (FAILED(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr,
+                                         nullptr)))
+          break;
+      }
+    }
+  }
+}
+
+}  // namespace

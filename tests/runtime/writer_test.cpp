@@ -1,0 +1,453 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <map>
+#include <random>
+
+#include "runtime/runtime_test_support.h"
+
+namespace {
+
+using namespace runtime_testing;
+
+struct Input {
+  DWORD rate = 44100;
+  WORD channels = 2;
+  WORD bits = 16;
+  Bytes pcm;
+};
+
+using Tags = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// The stream configuration of catalogue format (codec, format) in a one-stream profile.
+HRESULT MakeProfile(DWORD codec, DWORD format, ComPtr<IWMProfile>& profile) {
+  ComPtr<IWMProfileManager> manager;
+  RETURN_IF_FAILED(WMCreateProfileManager(manager.put()));
+  RETURN_IF_FAILED(manager->CreateEmptyProfile(WMT_VER_9_0, profile.put()));
+  ComPtr<IWMCodecInfo3> info;
+  RETURN_IF_FAILED(manager.query_to(IID_IWMCodecInfo3, info));
+  const BOOL constant = FALSE;
+  RETURN_IF_FAILED(info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, codec, u"_VBRENABLED",
+                                                    WMT_TYPE_BOOL,
+                                                    reinterpret_cast<const BYTE*>(&constant), 4));
+  ComPtr<IWMStreamConfig> config;
+  RETURN_IF_FAILED(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()));
+  RETURN_IF_FAILED(config->SetStreamNumber(1));
+  return profile->AddStream(config.get());
+}
+
+// Declares the writer's input as `input` describes it, the way the plug-in does: the offered
+// type with its WAVEFORMATEX rewritten.
+HRESULT DeclareInput(IWMWriter* writer, const Input& input) {
+  ComPtr<IWMInputMediaProps> props;
+  RETURN_IF_FAILED(writer->GetInputProps(0, props.put()));
+  MediaTypeBlock block;
+  RETURN_IF_FAILED(ReadMediaType(props.get(), block));
+  WM_MEDIA_TYPE* type = block.type;
+  auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+  wave->wFormatTag = WAVE_FORMAT_PCM;
+  wave->nChannels = input.channels;
+  wave->nSamplesPerSec = input.rate;
+  wave->wBitsPerSample = input.bits;
+  wave->nBlockAlign = static_cast<WORD>(input.channels * (input.bits / 8));
+  wave->nAvgBytesPerSec = input.rate * wave->nBlockAlign;
+  wave->cbSize = 18;
+  RETURN_IF_FAILED(props->SetMediaType(type));
+  return writer->SetInputProps(0, props.get());
+}
+
+HRESULT SetTags(IWMWriter* writer, const Tags& tags) {
+  ComPtr<IWMHeaderInfo> header;
+  RETURN_IF_FAILED(writer->QueryInterface(IID_IWMHeaderInfo, header.put_void()));
+  for (const auto& [name, value] : tags)
+    RETURN_IF_FAILED(header->SetAttribute(0, name.c_str(), WMT_TYPE_STRING,
+                                          reinterpret_cast<const BYTE*>(value.c_str()),
+                                          static_cast<WORD>(2 * (value.size() + 1))));
+  return S_OK;
+}
+
+HRESULT WriteSamples(IWMWriter* writer, const Input& input, std::size_t chunk = 65536) {
+  QWORD time = 0;
+  for (std::size_t at = 0; at < input.pcm.size(); at += chunk) {
+    const DWORD length = static_cast<DWORD>(std::min(chunk, input.pcm.size() - at));
+    ComPtr<INSSBuffer> sample;
+    RETURN_IF_FAILED(writer->AllocateSample(length, sample.put()));
+    BYTE* data = nullptr;
+    DWORD reported = 0;
+    RETURN_IF_FAILED(sample->GetBufferAndLength(&data, &reported));
+    if (reported != length) return E_FAIL;
+    std::memcpy(data, input.pcm.data() + at, length);
+    RETURN_IF_FAILED(writer->WriteSample(0, time, 0, sample.get()));
+    time += QWORD{length} * 10000000 / (input.rate * input.channels * (input.bits / 8));
+  }
+  return S_OK;
+}
+
+// The whole write, in the plug-in's order.
+HRESULT EncodeFile(const std::filesystem::path& path, DWORD codec, DWORD format, const Input& input,
+                   const Tags& tags = {}) {
+  ComPtr<IWMWriter> writer;
+  RETURN_IF_FAILED(WMCreateWriter(nullptr, writer.put()));
+  ComPtr<IWMProfile> profile;
+  RETURN_IF_FAILED(MakeProfile(codec, format, profile));
+  RETURN_IF_FAILED(writer->SetProfile(profile.get()));
+  RETURN_IF_FAILED(DeclareInput(writer.get(), input));
+  RETURN_IF_FAILED(writer->SetOutputFilename(Wide(path.string()).c_str()));
+  RETURN_IF_FAILED(SetTags(writer.get(), tags));
+  RETURN_IF_FAILED(writer->BeginWriting());
+  RETURN_IF_FAILED(WriteSamples(writer.get(), input));
+  return writer->EndWriting();
+}
+
+// Interleaved samples of full-scale-quarter white noise (or a sine) at 16 or 24 bits.
+Input Signal(DWORD rate, WORD channels, WORD bits, double seconds, bool noise) {
+  Input input{rate, channels, bits, {}};
+  std::mt19937 random(1234);
+  std::uniform_real_distribution<double> uniform(-0.25, 0.25);
+  const auto frames = static_cast<std::size_t>(rate * seconds);
+  for (std::size_t i = 0; i < frames; ++i) {
+    for (WORD c = 0; c < channels; ++c) {
+      const double value =
+          noise ? uniform(random) : 0.25 * std::sin(2 * M_PI * 440.0 * (c + 1) * i / rate);
+      const auto scaled = static_cast<int32_t>(std::lround(value * (1 << (bits - 1))));
+      for (WORD b = 0; b < bits / 8; ++b) input.pcm.push_back(static_cast<BYTE>(scaled >> (8 * b)));
+    }
+  }
+  return input;
+}
+
+std::vector<double> Channel(const Bytes& pcm, WORD channels, WORD bits, WORD channel) {
+  std::vector<double> samples;
+  const std::size_t width = bits / 8;
+  for (std::size_t at = channel * width; at + width <= pcm.size(); at += channels * width) {
+    int32_t value = 0;
+    for (std::size_t b = 0; b < width; ++b) value |= static_cast<int32_t>(pcm[at + b]) << (8 * b);
+    value = (value << (32 - bits)) >> (32 - bits);
+    samples.push_back(value / static_cast<double>(1 << (bits - 1)));
+  }
+  return samples;
+}
+
+Pcm DecodeFile(const std::filesystem::path& path) {
+  ComPtr<IWMSyncReader> reader;
+  EXPECT_EQ(OpenReader(path, reader), S_OK);
+  return reader ? DecodeAll(reader.get()) : Pcm{};
+}
+
+std::map<std::string, std::string> FfprobeTags(const std::filesystem::path& path) {
+  Bytes out;
+  RunCommand("ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 '" +
+                 path.string() + "'",
+             out);
+  std::map<std::string, std::string> tags;
+  std::string text(out.begin(), out.end());
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end - start);
+    const std::size_t equals = line.find('=');
+    if (line.rfind("TAG:", 0) == 0 && equals != std::string::npos)
+      tags[line.substr(4, equals - 4)] = line.substr(equals + 1);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return tags;
+}
+
+bool NoScratchFilesIn(const std::filesystem::path& directory) {
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    if (entry.path().filename().string().rfind(".", 0) == 0) return false;
+  return true;
+}
+
+// Every catalogue format encodes a second of audio that ffmpeg reads at the promised rate and
+// channel count, and that this runtime decodes to at least that second.
+TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
+  ScratchDirectory scratch;
+  ComPtr<IWMProfileManager> manager;
+  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
+  ComPtr<IWMCodecInfo3> info;
+  ASSERT_EQ(manager.query_to(IID_IWMCodecInfo3, info), S_OK);
+  DWORD codecs = 0;
+  ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
+  for (DWORD codec = 0; codec < codecs; ++codec) {
+    DWORD formats = 0;
+    ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
+    for (DWORD format = 0; format < formats; ++format) {
+      ComPtr<IWMStreamConfig> config;
+      ASSERT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()), S_OK);
+      ComPtr<IWMMediaProps> props;
+      ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
+      MediaTypeBlock block;
+      ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+      WM_MEDIA_TYPE* type = block.type;
+      WAVEFORMATEX wave;
+      std::memcpy(&wave, type->pbFormat, sizeof(wave));
+
+      const auto path =
+          scratch / ("f" + std::to_string(codec) + "-" + std::to_string(format) + ".wma");
+      const Input input = Signal(wave.nSamplesPerSec, wave.nChannels, 16, 1.0, false);
+      ASSERT_EQ(EncodeFile(path, codec, format, input), S_OK) << codec << "/" << format;
+      Bytes probe;
+      ASSERT_TRUE(
+          RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels -of "
+                     "csv=p=0 '" +
+                         path.string() + "'",
+                     probe));
+      EXPECT_EQ(std::string(probe.begin(), probe.end()),
+                std::to_string(wave.nSamplesPerSec) + "," + std::to_string(wave.nChannels) + "\n")
+          << codec << "/" << format;
+      const Pcm decoded = DecodeFile(path);
+      EXPECT_GE(decoded.bytes.size(), input.pcm.size()) << codec << "/" << format;
+    }
+  }
+}
+
+// White noise through the encoder and back lines up with its input at offset 0, and nothing is
+// lost at either end. A perceptual coder keeps little of white noise sample for sample (about
+// 4 dB at 128 kbps), but what it keeps must be that signal, not another.
+TEST_F(RuntimeTest, RoundTripLinesUpFromTheFirstSample) {
+  struct Case {
+    DWORD codec, format, rate;
+    WORD channels, bits;
+  };
+  // Both codecs, both input widths, and the three frame sizes (2048, 1024 and 512 samples).
+  constexpr Case kCases[] = {{0, 7, 44100, 2, 16},  {0, 7, 44100, 2, 24},  {1, 7, 44100, 2, 16},
+                             {0, 21, 22050, 1, 16}, {0, 24, 16000, 1, 16}, {1, 26, 8000, 1, 16}};
+  ScratchDirectory scratch;
+  for (const Case& c : kCases) {
+    const std::string name =
+        std::to_string(c.codec) + "-" + std::to_string(c.format) + "-" + std::to_string(c.bits);
+    const Input input = Signal(c.rate, c.channels, c.bits, 1.0, true);
+    const auto path = scratch / (name + ".wma");
+    ASSERT_EQ(EncodeFile(path, c.codec, c.format, input), S_OK) << name;
+    const Pcm decoded = DecodeFile(path);
+    ASSERT_EQ(decoded.bits, 16);
+    const auto original = Channel(input.pcm, c.channels, c.bits, 0);
+    const auto result = Channel(decoded.bytes, c.channels, 16, 0);
+    ASSERT_GE(result.size(), original.size()) << name;
+    EXPECT_LE(result.size(), original.size() + 2048) << name;
+
+    int bestOffset = 0;
+    double best = -1e300;
+    for (int offset = -2048; offset <= 2048; ++offset) {
+      double sum = 0;
+      for (std::size_t i = 2048; i < 2048 + 4096; ++i) sum += original[i] * result[i + offset];
+      if (sum > best) {
+        best = sum;
+        bestOffset = offset;
+      }
+    }
+    EXPECT_EQ(bestOffset, 0) << name;
+    double signal = 0, noise = 0;
+    for (std::size_t i = 0; i < original.size(); ++i) {
+      signal += original[i] * original[i];
+      noise += (original[i] - result[i]) * (original[i] - result[i]);
+    }
+    const double snr = 10 * std::log10(signal / noise);
+    RecordProperty("snr_db_" + name, std::to_string(snr));
+    EXPECT_GT(snr, 1.0) << name;
+  }
+}
+
+// Input of another width, rate and channel count is converted to the stream's format.
+TEST_F(RuntimeTest, InputIsConvertedToTheStreamFormat) {
+  ScratchDirectory scratch;
+  Input input = Signal(22050, 1, 16, 0.5, false);
+  Input narrow{22050, 1, 8, {}};
+  for (std::size_t i = 0; i + 1 < input.pcm.size(); i += 2)
+    narrow.pcm.push_back(static_cast<BYTE>(input.pcm[i + 1] ^ 0x80));  // 8-bit PCM is unsigned
+  const auto path = scratch / "narrow.wma";
+  ASSERT_EQ(EncodeFile(path, 0, 7, narrow), S_OK);
+  const Pcm decoded = DecodeFile(path);
+  EXPECT_EQ(decoded.rate, 44100u);
+  EXPECT_EQ(decoded.channels, 2);
+  EXPECT_NEAR(static_cast<double>(decoded.bytes.size()) / 4, 44100 * 0.5, 2048 + 64);
+}
+
+// Attributes set before writing come back with the same names and values, through this
+// reader and through ffprobe, each once; the codec list names the codec and the format.
+TEST_F(RuntimeTest, AttributesAndCodecListComeBack) {
+  ScratchDirectory scratch;
+  const Tags tags = {
+      {u"Title", u"Se\u00f1or Flamingos Adieu"},
+      {u"Author", u"Kaizers Orchestra"},
+      {u"Copyright", u"(c) 2006"},
+      {u"Description", u"Line one\r\nLine two"},
+      {u"WM/AlbumTitle", u"Live at Vega"},
+      {u"WM/Year", u"2006"},
+      {u"WM/Genre", u"Rock"},
+      {u"WM/ToolName", u"wmafilter"},
+  };
+  const auto path = scratch / "tagged.wma";
+  ASSERT_EQ(EncodeFile(path, 0, 7, Signal(44100, 2, 16, 0.3, false), tags), S_OK);
+
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(path, reader), S_OK);
+  ComPtr<IWMHeaderInfo3> info;
+  ASSERT_EQ(reader->QueryInterface(IID_IWMHeaderInfo3, info.put_void()), S_OK);
+  for (const auto& [name, value] : tags) {
+    WORD stream = 0, length = 0;
+    WMT_ATTR_DATATYPE type{};
+    ASSERT_EQ(info->GetAttributeByName(&stream, name.c_str(), &type, nullptr, &length), S_OK)
+        << std::string(name.begin(), name.end());
+    std::u16string text(length / 2, u'\0');
+    ASSERT_EQ(info->GetAttributeByName(&stream, name.c_str(), &type,
+                                       reinterpret_cast<BYTE*>(text.data()), &length),
+              S_OK);
+    EXPECT_EQ(type, WMT_TYPE_STRING);
+    EXPECT_EQ(std::u16string(text.c_str()), value);
+    WORD count = 0;
+    ASSERT_EQ(info->GetAttributeIndices(0, name.c_str(), nullptr, nullptr, &count), S_OK);
+    EXPECT_EQ(count, 1) << std::string(name.begin(), name.end());
+  }
+  WORD stream = 0, length = 0;
+  WMT_ATTR_DATATYPE type{};
+  EXPECT_EQ(info->GetAttributeByName(&stream, u"WM/EncodingSettings", &type, nullptr, &length),
+            ASF_E_NOTFOUND);
+  QWORD duration = 0;
+  length = 8;
+  ASSERT_EQ(info->GetAttributeByName(&stream, u"Duration", &type,
+                                     reinterpret_cast<BYTE*>(&duration), &length),
+            S_OK);
+  EXPECT_EQ(duration, 3000000u);
+
+  DWORD codecs = 0;
+  ASSERT_EQ(info->GetCodecInfoCount(&codecs), S_OK);
+  ASSERT_EQ(codecs, 1u);
+  WORD nameLength = 64, descriptionLength = 64, infoLength = 8;
+  WCHAR name[64], description[64];
+  BYTE codecInfo[8];
+  WMT_CODEC_INFO_TYPE codecType{};
+  ASSERT_EQ(info->GetCodecInfo(0, &nameLength, name, &descriptionLength, description, &codecType,
+                               &infoLength, codecInfo),
+            S_OK);
+  EXPECT_EQ(std::u16string(name), u"Windows Media Audio V8");
+  EXPECT_EQ(std::u16string(description), u"128 kbps, 44 kHz, stereo CBR");
+  EXPECT_EQ(codecType, WMT_CODECINFO_AUDIO);
+
+  const auto probed = FfprobeTags(path);
+  EXPECT_EQ(probed.at("title"), "Se\xc3\xb1or Flamingos Adieu");
+  EXPECT_EQ(probed.at("artist"), "Kaizers Orchestra");
+  EXPECT_EQ(probed.at("copyright"), "(c) 2006");
+  EXPECT_EQ(probed.at("comment"), "Line one\r");  // ffprobe prints one line of it
+  EXPECT_EQ(probed.at("album"), "Live at Vega");
+  EXPECT_EQ(probed.at("WM/Year"), "2006");
+  EXPECT_EQ(probed.at("genre"), "Rock");
+  EXPECT_EQ(probed.at("WM/ToolName"), "wmafilter");
+}
+
+// Calls out of order are refused, and the header is settled once writing has begun.
+TEST_F(RuntimeTest, WriterRefusesCallsOutOfOrder) {
+  ScratchDirectory scratch;
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMInputMediaProps> props;
+  EXPECT_EQ(writer->GetInputProps(0, props.put()), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(writer->BeginWriting(), NS_E_NOT_CONFIGURED);
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
+  EXPECT_EQ(writer->BeginWriting(), NS_E_NOT_CONFIGURED);  // no file name yet
+  ComPtr<INSSBuffer> sample;
+  ASSERT_EQ(writer->AllocateSample(1000, sample.put()), S_OK);
+  DWORD length = 0, maxLength = 0;
+  EXPECT_EQ(sample->GetLength(&length), S_OK);
+  EXPECT_EQ(sample->GetMaxLength(&maxLength), S_OK);
+  EXPECT_EQ(length, 1000u);
+  EXPECT_EQ(maxLength, 1000u);
+  EXPECT_EQ(writer->WriteSample(0, 0, 0, sample.get()), NS_E_INVALID_REQUEST);
+
+  Input bad{44100, 2, 12, {}};
+  EXPECT_EQ(DeclareInput(writer.get(), bad), NS_E_INVALID_INPUT_FORMAT);
+  ASSERT_EQ(writer->SetOutputFilename(Wide((scratch / "a.wma").string()).c_str()), S_OK);
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  EXPECT_EQ(writer->BeginWriting(), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(SetTags(writer.get(), {{u"Title", u"late"}}), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(writer->SetProfile(profile.get()), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(writer->WriteSample(0, 0, 0, sample.get()), S_OK);
+  EXPECT_EQ(writer->EndWriting(), S_OK);
+  EXPECT_EQ(writer->EndWriting(), NS_E_INVALID_REQUEST);
+  EXPECT_TRUE(std::filesystem::exists(scratch / "a.wma"));
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// A name that cannot be written fails when it is given, before any audio is taken; a writer
+// released before it ends leaves nothing behind.
+TEST_F(RuntimeTest, UnwritableNamesFailEarlyAndNothingIsLeftBehind) {
+  ScratchDirectory scratch;
+  std::filesystem::create_directory(scratch / "directory.wma");
+  WriteFile(scratch / "plain-file", {1, 2, 3});
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  for (const auto& name :
+       {scratch / "missing" / "a.wma", scratch / "directory.wma", scratch / "plain-file" / "a.wma"})
+    EXPECT_TRUE(FAILED(writer->SetOutputFilename(Wide(name.string()).c_str()))) << name;
+  EXPECT_EQ(writer->SetOutputFilename(u""), NS_E_INVALID_NAME);
+  EXPECT_EQ(writer->SetOutputFilename(nullptr), NS_E_INVALID_NAME);
+
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(Wide((scratch / "abandoned.wma").string()).c_str()), S_OK);
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 0.2, false)), S_OK);
+  writer.reset();
+  EXPECT_FALSE(std::filesystem::exists(scratch / "abandoned.wma"));
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// A full disk (here a file-size limit) is a failure at the call that meets it, the target is
+// never made, and the scratch files are removed. Run in a child process, which alone has the
+// limit.
+TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
+  ScratchDirectory scratch;
+  const auto path = scratch / "full.wma";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{20000, 20000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const HRESULT result = EncodeFile(path, 0, 7, Signal(44100, 2, 16, 3.0, true));
+    _exit(result == NS_E_FILE_WRITE ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// Profiles the writer cannot encode are refused at SetProfile.
+TEST_F(RuntimeTest, WriterRefusesProfilesItCannotEncode) {
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMProfileManager> manager;
+  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
+  ComPtr<IWMProfile> empty;
+  ASSERT_EQ(manager->CreateEmptyProfile(WMT_VER_9_0, empty.put()), S_OK);
+  EXPECT_EQ(writer->SetProfile(empty.get()), NS_E_INVALID_REQUEST);
+
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ComPtr<IWMStreamConfig> config;
+  ASSERT_EQ(profile->GetStream(0, config.put()), S_OK);
+  ComPtr<IWMMediaProps> props;
+  ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
+  MediaTypeBlock block;
+  ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+  WM_MEDIA_TYPE* type = block.type;
+  reinterpret_cast<WAVEFORMATEX*>(type->pbFormat)->wFormatTag = 0x162;  // not in the catalogue
+  ASSERT_EQ(props->SetMediaType(type), S_OK);
+  ASSERT_EQ(profile->ReconfigStream(config.get()), S_OK);
+  EXPECT_EQ(writer->SetProfile(profile.get()), NS_E_INVALID_OUTPUT_FORMAT);
+}
+
+}  // namespace
