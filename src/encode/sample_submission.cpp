@@ -40,7 +40,10 @@ DWORD PackFloatsInPlace(BYTE* buffer, DWORD bytes) {
 
 LONG WINAPI WriteFilterOutput(FilterHandle handle, BYTE* buffer, LONG bytes) {
   OutputContext* context = AsOutputContext(handle);
+  // A null handle, a negative count or bytes promised from a null buffer are the caller's
+  // errors; they get the failure report rather than a crash.
   if (context == nullptr || context->writer == nullptr || bytes < 0) return 0;
+  if (buffer == nullptr && bytes != 0) return 0;
   IWMWriter* writer = context->writer;
 
   if (!context->writingStarted) {
