@@ -17,6 +17,11 @@ fail() { echo "FAILED: $*"; status=1; }
 # Wine's console ends lines with CR LF.
 under_wine() { wine "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 field() { sed -n "s|^$1: *||p" <<<"$2" | head -n 1; }
+# "44100 Hz, 16-bit, 2 channels" from the host's info text.
+sample_type() {
+  printf '%s, %s-bit, %s channels' "$(field 'sample rate' "$1")" \
+    "$(field 'bits/sample' "$1" | cut -d' ' -f1)" "$(field channels "$1")"
+}
 
 info=$(under_wine "$BIN/filterhost.exe" info "$file" 2>"$OUT/$name.info.err")
 info_status=$?
@@ -31,27 +36,25 @@ if [ "$rate" = "-" ]; then
   exit $status
 fi
 [ $info_status -eq 0 ] || fail "info exited with $info_status: $(tr -d '\r' <"$OUT/$name.info.err")"
-[ "$(field 'sample rate' "$info")" = "$rate Hz" ] || fail "sample rate, expected $rate Hz"
-[ "$(field 'bits/sample' "$info")" = "$wine_width" ] || fail "bits/sample, expected $wine_width"
-[ "$(field channels "$info")" = "$channels" ] || fail "channels, expected $channels"
+wine_type=$(sample_type "$info")
+[ "$wine_type" = "$rate Hz, $wine_width-bit, $channels channels" ] ||
+  fail "expected $rate Hz, $wine_width-bit, $channels channels under Wine"
 [ "$(field codec "$info")" = "(not reported)" ] || fail "codec text reported"
 [ "$(field tags "$info")" = "none" ] || fail "tags reported"
 size_estimate=$(field 'size estimate' "$info")
 [ "${size_estimate%% *}" -gt 0 ] 2>/dev/null || fail "no size estimate"
 
-native="native host not built"
+native_type="native host not built"
 if [ -x "${NATIVE_HOST:-}" ]; then
-  native_info=$("$NATIVE_HOST" info "$file")
-  native=$(printf '%s, %s-bit, %s channels' "$(field 'sample rate' "$native_info")" \
-    "$(field 'bits/sample' "$native_info" | cut -d' ' -f1)" "$(field channels "$native_info")")
-  [ "$native" = "$rate Hz, $native_width-bit, $channels channels" ] ||
-    fail "the native host reports $native, expected $rate Hz, $native_width-bit, $channels channels"
+  native_type=$(sample_type "$("$NATIVE_HOST" info "$file")")
+  [ "$native_type" = "$rate Hz, $native_width-bit, $channels channels" ] ||
+    fail "expected $rate Hz, $native_width-bit, $channels channels from the native host"
 fi
 
 under_wine "$BIN/filterhost.exe" decode "$file" "$OUT/$name.wav" || fail "decode under Wine"
 ffmpeg -v error -y -i "$file" -c:a pcm_s16le "$OUT/$name.ffmpeg.wav" || fail "ffmpeg's decode"
 difference=$(under_wine "$BIN/pcm_difference.exe" "$OUT/$name.ffmpeg.wav" "$OUT/$name.wav" \
   --max-abs "$max_difference") || fail "PCM differs from ffmpeg's by more than $max_difference"
-echo "$name: Wine $rate Hz, $wine_width-bit, $channels channels; native: $native"
+echo "$name: Wine: $wine_type; native: $native_type"
 echo "$name: ffmpeg's and Wine's decode: $difference"
 exit $status

@@ -16,6 +16,9 @@ case "${1:-}" in
     # The server and Wine's own services outlive each program, so every check skips Wine's
     # start-up; they end by themselves a while after the last program if the stop step never
     # comes. They hold none of this step's output open, or the test runner would wait for them.
+    # A server left running by an interrupted run is ended first: only one may serve a prefix.
+    wineserver --kill </dev/null >/dev/null 2>&1 || true
+    wineserver --wait
     wineserver --persistent=300 </dev/null >/dev/null 2>&1
     wineboot </dev/null >/dev/null 2>&1
     echo "$(wine --version) ready in $WINEPREFIX"
