@@ -1,0 +1,288 @@
+// options_dialog_check: opens the filter's encoder options dialog through FilterGetOptions, as
+// the editor does, and plays the user. It finds the dialog by its caption, checks the seven
+// controls (identifiers, classes, texts, styles, places) and the lists, saves a screenshot of
+// the first opening, and ends each opening in one of the ways a user can: the Cancel button,
+// the Escape key, the close box or OK.
+//
+// usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp [--no-codecs]
+//   --no-codecs  the media runtime enumerates no codecs (Wine's has no IWMCodecInfo3): the
+//                codec and format lists must be empty, and OK, having nothing to report, must
+//                hand back the incoming word like Cancel
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "checks.h"
+#include "filter/filter_api.h"
+#include "screenshot.h"
+
+namespace {
+
+constexpr char kCaption[] = "Windows Media Audio Options";
+constexpr char kDialogClass[] = "#32770";
+constexpr UINT kTickMilliseconds = 50;
+constexpr int kTicksToFindTheDialog = 200;
+constexpr int kTicksToSettle = 10;
+
+// The seven controls in creation order, places in dialog units (a combo box's height is its
+// dropped-down extent, so only its top, left and width are compared).
+struct ControlShape {
+  WORD id;
+  const char* windowClass;
+  const char* text;  // nullptr: a list's selection or the about text, checked on their own
+  DWORD style;
+  RECT place;  // left, top, width, height
+};
+constexpr ControlShape kControls[] = {
+    {1006, "ComboBox", nullptr, 0x50210003, {14, 75, 35, 40}},
+    {1004, "ComboBox", nullptr, 0x50210103, {56, 75, 146, 80}},
+    {1005, "ComboBox", nullptr, 0x50210103, {14, 94, 188, 80}},
+    {IDOK, "Button", "OK", 0x50010001, {101, 122, 50, 14}},
+    {IDCANCEL, "Button", "Cancel", 0x50010000, {159, 122, 50, 14}},
+    {0xFFFF, "Static", nullptr, 0x50020001, {7, 7, 202, 51}},
+    {0xFFFF, "Button", "Encoder Settings", 0x50000007, {7, 62, 202, 53}},
+};
+constexpr int kModeList = 1006;
+constexpr int kCodecList = 1004;
+constexpr int kFormatList = 1005;
+
+enum class Ending { kCancelButton, kEscapeKey, kCloseBox, kOkButton };
+
+const char* NameOf(Ending ending) {
+  switch (ending) {
+    case Ending::kCancelButton:
+      return "Cancel";
+    case Ending::kEscapeKey:
+      return "Escape";
+    case Ending::kCloseBox:
+      return "the close box";
+    case Ending::kOkButton:
+      return "OK";
+  }
+  return "?";
+}
+
+// One opening of the dialog: what goes in, how the user ends it, what the dialog should show.
+struct Visit {
+  DWORD incoming;
+  Ending ending;
+  LRESULT modePosition;  // 0 constant, 1 variable bit rate
+  std::string screenshot;
+  bool noCodecs;
+  Checks* checks;
+  UINT_PTR timer = 0;
+  int ticks = 0;
+  bool found = false;
+  int foundAt = 0;
+};
+
+// Timer callbacks carry no data of their own: the visit in progress is reached through this
+// pointer, set only while FilterGetOptions runs its modal loop.
+Visit* g_visit = nullptr;
+
+std::string Hex(DWORD value) {
+  char text[11];
+  std::snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(value));
+  return text;
+}
+
+std::string Describe(const RECT& rect) {
+  return std::to_string(rect.left) + "," + std::to_string(rect.top) + " to " +
+         std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+}
+
+std::string TextOf(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof(text));
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+std::string ListText(HWND dialog, int list, WPARAM position) {
+  char text[256] = {};
+  if (SendDlgItemMessageA(dialog, list, CB_GETLBTEXTLEN, position, 0) >= LRESULT{sizeof(text)}) {
+    return "(too long)";
+  }
+  SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, position, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void CheckControl(HWND dialog, HWND control, const ControlShape& shape, Checks& checks) {
+  const std::string what = std::string(shape.windowClass) + " " + std::to_string(shape.id);
+  checks.ExpectEqual(LOWORD(GetDlgCtrlID(control)), shape.id, what + ": identifier");
+  checks.Expect(lstrcmpiA(ClassOf(control).c_str(), shape.windowClass) == 0,
+                what + ": class " + ClassOf(control));
+  const bool combo = std::strcmp(shape.windowClass, "ComboBox") == 0;
+  // A combo box hands its scroll bar style on to its drop-down list.
+  const DWORD templateStyle = combo ? shape.style & ~WS_VSCROLL : shape.style;
+  const auto style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+  checks.ExpectEqual(Hex(style & templateStyle), Hex(templateStyle),
+                     what + ": style bits of the template in " + Hex(style));
+  if (shape.text != nullptr) {
+    checks.ExpectEqual(TextOf(control), std::string(shape.text), what + ": text");
+  } else if (!combo) {
+    // The about text: six centred lines, the first naming the filter.
+    const std::string about = TextOf(control);
+    int breaks = 0;
+    for (char c : about) breaks += c == '\n';
+    checks.ExpectEqual(breaks, 5, what + ": line breaks of the about text");
+    checks.Expect(about.rfind("Windows Media Audio", 0) == 0, what + ": about text " + about);
+  }
+
+  // Places and sizes are converted from dialog units apart, as the dialog manager does.
+  RECT origin = {shape.place.left, shape.place.top, 0, 0};
+  RECT size = {0, 0, shape.place.right, shape.place.bottom};
+  MapDialogRect(dialog, &origin);
+  MapDialogRect(dialog, &size);
+  const RECT expected = {origin.left, origin.top, origin.left + size.right,
+                         origin.top + size.bottom};
+  RECT actual;
+  GetWindowRect(control, &actual);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+  checks.Expect(actual.left == expected.left && actual.top == expected.top &&
+                    actual.right == expected.right && (combo || actual.bottom == expected.bottom),
+                what + ": place " + Describe(actual) + ", expected " + Describe(expected));
+}
+
+void CheckLayout(HWND dialog, Checks& checks) {
+  checks.ExpectEqual(ClassOf(dialog), std::string(kDialogClass), "the dialog's class");
+  checks.ExpectEqual(TextOf(dialog), std::string(kCaption), "the caption");
+  const auto style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
+  const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  checks.Expect((style & frame) == frame, "a modal popup with caption and close box");
+  int count = 0;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT), ++count) {
+    if (count < 7) CheckControl(dialog, child, kControls[count], checks);
+  }
+  checks.ExpectEqual(count, 7, "controls");
+}
+
+void CheckLists(HWND dialog, const Visit& visit, Checks& checks) {
+  checks.ExpectEqual(SendDlgItemMessageA(dialog, kModeList, CB_GETCOUNT, 0, 0), LRESULT{2},
+                     "mode entries");
+  checks.ExpectEqual(ListText(dialog, kModeList, 0), std::string("CBR"), "first mode");
+  checks.ExpectEqual(ListText(dialog, kModeList, 1), std::string("VBR"), "second mode");
+  checks.ExpectEqual(SendDlgItemMessageA(dialog, kModeList, CB_GETCURSEL, 0, 0), visit.modePosition,
+                     "the selected mode");
+  const LRESULT codecs = SendDlgItemMessageA(dialog, kCodecList, CB_GETCOUNT, 0, 0);
+  const LRESULT formats = SendDlgItemMessageA(dialog, kFormatList, CB_GETCOUNT, 0, 0);
+  std::printf("  lists: %ld codecs, %ld formats\n", static_cast<long>(codecs),
+              static_cast<long>(formats));
+  if (visit.noCodecs) {
+    checks.ExpectEqual(codecs, LRESULT{0}, "codec entries without codec enumeration");
+    checks.ExpectEqual(formats, LRESULT{0}, "format entries without codec enumeration");
+  } else {
+    checks.Expect(codecs > 0 && formats > 0, "codecs and formats listed");
+  }
+}
+
+void EndAsTheUser(HWND dialog, Ending ending) {
+  switch (ending) {
+    case Ending::kCancelButton:
+      SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+      break;
+    case Ending::kOkButton:
+      SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+      break;
+    case Ending::kCloseBox:
+      SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
+    case Ending::kEscapeKey:
+      // Posted to the focused control, where the dialog's message loop finds it.
+      PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      PostMessageA(GetFocus(), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+      break;
+  }
+}
+
+BOOL CALLBACK EndAnyDialog(HWND window, LPARAM) {
+  if (ClassOf(window) == kDialogClass) EndDialog(window, 0);
+  return TRUE;
+}
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+  Visit& visit = *g_visit;
+  Checks& checks = *visit.checks;
+  ++visit.ticks;
+  const HWND dialog = FindWindowA(kDialogClass, kCaption);
+  if (dialog == nullptr || !IsWindowVisible(dialog)) {
+    if (visit.ticks < kTicksToFindTheDialog) return;
+    // Not found by its caption: end whatever dialog is up, so that the check does not hang.
+    KillTimer(nullptr, visit.timer);
+    checks.Expect(false, "a visible dialog captioned \"" + std::string(kCaption) + "\"");
+    EnumThreadWindows(GetCurrentThreadId(), EndAnyDialog, 0);
+    return;
+  }
+  if (!visit.found) {
+    visit.found = true;
+    visit.foundAt = visit.ticks;
+    CheckLayout(dialog, checks);
+    CheckLists(dialog, visit, checks);
+    // Brought to the front as a click would, and redrawn for the screenshot.
+    SetForegroundWindow(dialog);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+  // The screen shows what the dialog painted once its message loop has gone idle.
+  if (!visit.screenshot.empty() && visit.ticks < visit.foundAt + kTicksToSettle) return;
+  KillTimer(nullptr, visit.timer);
+  if (!visit.screenshot.empty()) {
+    const Screenshot shot = SaveWindowImage(dialog, visit.screenshot);
+    checks.Expect(shot.saved, "screenshot saved to " + visit.screenshot);
+    checks.Expect(shot.colours > 2, "the screenshot shows more than a blank window");
+    std::printf("  screenshot: %dx%d pixels, %d%s colours\n", shot.width, shot.height, shot.colours,
+                shot.colours >= 64 ? " or more" : "");
+  }
+  EndAsTheUser(dialog, visit.ending);
+}
+
+void OpenAndEnd(decltype(&FilterGetOptions) filterGetOptions, HMODULE module, Visit visit) {
+  Checks& checks = *visit.checks;
+  std::printf("opening with 0x%08lx, ended with %s\n", static_cast<unsigned long>(visit.incoming),
+              NameOf(visit.ending));
+  g_visit = &visit;
+  visit.timer = SetTimer(nullptr, 0, kTickMilliseconds, OnTick);
+  const DWORD result = filterGetOptions(nullptr, module, 0, 0, 0, visit.incoming);
+  KillTimer(nullptr, visit.timer);
+  g_visit = nullptr;
+  checks.Expect(visit.found, "the dialog was shown");
+  checks.ExpectEqual(result, visit.incoming, std::string("the word after ") + NameOf(visit.ending));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argc > 4 || (argc == 4 && std::strcmp(argv[3], "--no-codecs") != 0)) {
+    std::fputs("usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp [--no-codecs]\n", stderr);
+    return 2;
+  }
+  const bool noCodecs = argc == 4;
+  Checks checks;
+  const HMODULE module = LoadLibraryA(argv[1]);
+  if (!checks.Expect(module != nullptr, std::string("LoadLibrary ") + argv[1])) {
+    return checks.Summary();
+  }
+  const auto filterGetOptions = reinterpret_cast<decltype(&FilterGetOptions)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(module, "FilterGetOptions")));
+  if (checks.Expect(filterGetOptions != nullptr, "FilterGetOptions is exported")) {
+    OpenAndEnd(filterGetOptions, module,
+               {0x00010002, Ending::kCancelButton, 0, argv[2], noCodecs, &checks});
+    OpenAndEnd(filterGetOptions, module,
+               {0x80010002, Ending::kEscapeKey, 1, "", noCodecs, &checks});
+    OpenAndEnd(filterGetOptions, module, {0, Ending::kCloseBox, 0, "", noCodecs, &checks});
+    // With codecs listed, OK reports the chosen entries, which this check cannot foresee.
+    if (noCodecs) {
+      OpenAndEnd(filterGetOptions, module,
+                 {0x80000000, Ending::kOkButton, 1, "", noCodecs, &checks});
+    }
+  }
+  FreeLibrary(module);
+  return checks.Summary();
+}
