@@ -14,26 +14,29 @@
 
 namespace {
 
-// The file at a path, told apart from any other file that may later take its name.
+// The file at a path, told apart from any other file that may later take its name, and from
+// itself once changed (Windows reports no inode numbers; its writer changes files in place).
 struct FileIdentity {
   bool exists = false;
   dev_t device = 0;
   ino_t inode = 0;
+  off_t size = 0;
+  time_t modified = 0;
+
+  bool operator==(const FileIdentity&) const = default;
 };
 
 FileIdentity IdentityOf(const std::string& path) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return {};
-  return {true, status.st_dev, status.st_ino};
+  return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtime};
 }
 
 // After a failure: removes what the encode left at the path, but never a file that was there
 // before and is still there untouched (the writer replaces its target only when it finishes).
 void RemoveIfReplaced(const std::string& path, const FileIdentity& before) {
   const FileIdentity now = IdentityOf(path);
-  if (!now.exists) return;
-  if (before.exists && now.device == before.device && now.inode == before.inode) return;
-  std::remove(path.c_str());
+  if (now.exists && now != before) std::remove(path.c_str());
 }
 
 // Checks that the output can be created, so that the error names the path rather than the
