@@ -93,6 +93,31 @@ std::string WaveInput(const ScratchDirectory& directory, const Bytes& file,
   return directory / name;
 }
 
+// An "INFO" list whose one item claims far more bytes than the list holds.
+Bytes ItemLongerThanItsList() {
+  Bytes list = InfoList("IART", "Someone");
+  list[8] = 0xF0;  // the low byte of the item's size
+  return list;
+}
+
+void ExpectDevFullUntouched(const ScratchDirectory&) {
+  struct stat status;
+  ASSERT_EQ(stat("/dev/full", &status), 0);
+  EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device is left as it was";
+}
+
+// A row that encodes a WAVE file of these bytes, with more of filterhost's options.
+Row EncodeWave(const std::string& name, const Bytes& file, Result result,
+               const std::string& message = "", std::vector<std::string> options = {}) {
+  Row row{name,
+          [file, options](const ScratchDirectory& d) {
+            return Encode(WaveInput(d, file), d / "out.wma", options);
+          },
+          result, message};
+  if (result == Result::kSucceeds) row.outputs = {"out.wma"};
+  return row;
+}
+
 ProgramRun Info(const std::string& path) {
   return RunProgram({FILTERHOST, "info", path, "--json"});
 }
@@ -203,40 +228,18 @@ std::vector<Row> Rows() {
        }},
 
       // ---- Sample types and options the filter does not take ----
-      {"OptionsNameNoCodec",
-       [](const ScratchDirectory& d) {
-         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma", {"--options", "0x00FF0000"});
-       },
-       Result::kFails, kRefused},
-      {"OptionsNameNoFormat",
-       [](const ScratchDirectory& d) {
-         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma", {"--options", "0x0000FFFF"});
-       },
-       Result::kFails, kRefused},
-      {"HostWidth12",
-       [](const ScratchDirectory& d) {
-         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma", {"--width", "12"});
-       },
-       Result::kFails, "12-bit"},
-      {"HostWidth24",
-       [](const ScratchDirectory& d) {
-         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma", {"--width", "24"});
-       },
-       Result::kFails, "24-bit"},
-      {"Wave12BitSamples",
-       [](const ScratchDirectory& d) {
-         const Bytes file =
-             RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 12)}, {"data", Bytes(4 * 4410, 0)}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "unsupported sample format"},
-      {"SampleRate0",
-       [](const ScratchDirectory& d) {
-         const Bytes file =
-             RiffWave({{"fmt ", FormatBody(kPcm, 2, 0, 16)}, {"data", Bytes(4 * 4410, 0)}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "inconsistent format chunk"},
+      EncodeWave("OptionsNameNoCodec", PcmWave(0.2), Result::kFails, kRefused,
+                 {"--options", "0x00FF0000"}),
+      EncodeWave("OptionsNameNoFormat", PcmWave(0.2), Result::kFails, kRefused,
+                 {"--options", "0x0000FFFF"}),
+      EncodeWave("HostWidth12", PcmWave(0.2), Result::kFails, "12-bit", {"--width", "12"}),
+      EncodeWave("HostWidth24", PcmWave(0.2), Result::kFails, "24-bit", {"--width", "24"}),
+      EncodeWave("Wave12BitSamples",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 12)}, {"data", Bytes(17640)}}),
+                 Result::kFails, "unsupported sample format"),
+      EncodeWave("SampleRate0",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 0, 16)}, {"data", Bytes(17640)}}),
+                 Result::kFails, "inconsistent format chunk"),
       {"FailedEncodeKeepsTheFileItWouldReplace",
        [](const ScratchDirectory& d) {
          WriteBytes(d / "out.wma", ReadBytes(Testdata(kSampleName)));
@@ -285,21 +288,13 @@ std::vector<Row> Rows() {
        Result::kFails,
        "/dev/full: is not a regular file",
        {},
-       [](const ScratchDirectory&) {
-         struct stat status;
-         ASSERT_EQ(stat("/dev/full", &status), 0);
-         EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device is left as it was";
-       }},
+       ExpectDevFullUntouched},
       {"DecodeToDevFull",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/full"); },
        Result::kFails,
        "/dev/full: is not a regular file",
        {},
-       [](const ScratchDirectory&) {
-         struct stat status;
-         ASSERT_EQ(stat("/dev/full", &status), 0);
-         EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device is left as it was";
-       }},
+       ExpectDevFullUntouched},
       {"EncodeIntoReadOnlyDirectory",
        [](const ScratchDirectory& d) {
          const std::string input = WaveInput(d, PcmWave(0.2));
@@ -343,61 +338,30 @@ std::vector<Row> Rows() {
        Result::kFails, "File name too long"},
 
       // ---- WAVE files whose chunk sizes lie ----
-      {"WaveDataLongerThanTheFile",
-       [](const ScratchDirectory& d) {
-         const Bytes file = RiffWave(
-             {{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(4 * 4410, 0), 0x7FFFFFF0}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kSucceeds,
-       "",
-       {"out.wma"}},
-      {"WaveRiffSizeTooSmall",
-       [](const ScratchDirectory& d) {
-         const Bytes file =
-             RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(4 * 4410, 0)}}, 4);
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kSucceeds,
-       "",
-       {"out.wma"}},
-      {"WaveFormatChunkSwallowsTheFile",
-       [](const ScratchDirectory& d) {
-         const Bytes file = RiffWave(
-             {{"fmt ", FormatBody(kPcm, 2, 44100, 16), 0xFFFFFFF0}, {"data", Bytes(4 * 4410, 0)}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "no sample data"},
-      {"WaveFormatChunkTooShort",
-       [](const ScratchDirectory& d) {
-         const Bytes file = RiffWave({{"fmt ", {1, 0, 2, 0}}, {"data", Bytes(4 * 4410, 0)}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "malformed format chunk"},
-      {"WaveTagListSwallowsTheData",
-       [](const ScratchDirectory& d) {
-         const Bytes file = RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)},
-                                      {"LIST", InfoList("IART", "Someone"), 0xFFFFFF00},
-                                      {"data", Bytes(4 * 4410, 0)}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "no sample data"},
-      {"WaveTagLongerThanItsList",
-       [](const ScratchDirectory& d) {
-         Bytes list = InfoList("IART", "Someone");
-         list[8] = 0xF0;  // the item's size, far beyond its list
-         const Bytes file = PcmWave(0.2, {{"LIST", list}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kSucceeds,
-       "",
-       {"out.wma"}},
-      {"WaveWithoutData",
-       [](const ScratchDirectory& d) {
-         const Bytes file = RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", {}}});
-         return Encode(WaveInput(d, file), d / "out.wma");
-       },
-       Result::kFails, "no audio to encode"},
+      EncodeWave(
+          "WaveDataLongerThanTheFile",
+          RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640), 0x7FFFFFF0}}),
+          Result::kSucceeds),
+      EncodeWave("WaveRiffSizeTooSmall",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640)}}, 4),
+                 Result::kSucceeds),
+      EncodeWave(
+          "WaveFormatChunkSwallowsTheFile",
+          RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16), 0xFFFFFFF0}, {"data", Bytes(17640)}}),
+          Result::kFails, "no sample data"),
+      EncodeWave("WaveFormatChunkTooShort",
+                 RiffWave({{"fmt ", {1, 0, 2, 0}}, {"data", Bytes(17640)}}), Result::kFails,
+                 "malformed format chunk"),
+      EncodeWave("WaveTagListSwallowsTheData",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)},
+                           {"LIST", InfoList("IART", "Someone"), 0xFFFFFF00},
+                           {"data", Bytes(17640)}}),
+                 Result::kFails, "no sample data"),
+      EncodeWave("WaveTagLongerThanItsList", PcmWave(0.2, {{"LIST", ItemLongerThanItsList()}}),
+                 Result::kSucceeds),
+      EncodeWave("WaveWithoutData",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", {}}}), Result::kFails,
+                 "no audio to encode"),
   };
 
   // ---- A WMA file cut at ten points: within its header it is refused; within its data what
