@@ -289,6 +289,17 @@ std::vector<Row> Rows() {
        "/dev/full: is not a regular file",
        {},
        ExpectDevFullUntouched},
+      {"DecodeOntoItsInput",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "song.wma", ReadBytes(Testdata(kSampleName)));
+         return Decode(d / "song.wma", d / "./song.wma");
+       },
+       Result::kFails,
+       "is the input file",
+       {},
+       [](const ScratchDirectory& d) {
+         EXPECT_EQ(ReadBytes(d / "song.wma"), ReadBytes(Testdata(kSampleName)));
+       }},
       {"DecodeToDevFull",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/full"); },
        Result::kFails,
