@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -86,7 +88,7 @@ std::vector<std::string> Encode(const std::string& input, const std::string& out
   return arguments;
 }
 
-// A tagged WAVE file in the directory, to encode.
+// A WAVE file of these bytes in the directory, to encode.
 std::string WaveInput(const ScratchDirectory& directory, const Bytes& file,
                       const std::string& name = "in.wav") {
   WriteBytes(directory / name, file);
