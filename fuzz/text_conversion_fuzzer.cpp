@@ -5,16 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include <platform_testing.h>
-
+#include "fuzz_support.h"
 #include "media/wide_text.h"
 #include "tags/text_conversion.h"
 
 namespace {
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
+using fuzz::Require;
 
 bool EveryBreakIsAPair(const WCHAR* text) {
   for (std::size_t i = 0; text[i] != 0; ++i) {
@@ -34,28 +31,29 @@ HeapBuffer<WCHAR> Copy(const WCHAR* text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::size_t heapBlocks = platform_testing::LiveHeapBlocks();
+  const fuzz::PlatformBalance before;
   {
     std::vector<WCHAR> text(size / 2 + 1);
     std::memcpy(text.data(), data, size / 2 * 2);
 
     HeapBuffer<WCHAR> normalized = Copy(text.data());
     NormalizeLineBreaks(normalized);
-    Require(EveryBreakIsAPair(normalized.get()));
+    Require(EveryBreakIsAPair(normalized.get()), "every line break is one CR LF pair");
     HeapBuffer<WCHAR> again = Copy(normalized.get());
     NormalizeLineBreaks(again);
-    Require(WideLength(again.get()) == WideLength(normalized.get()));
-    Require(std::memcmp(again.get(), normalized.get(), 2 * WideLength(again.get())) == 0);
+    Require(WideLength(again.get()) == WideLength(normalized.get()) &&
+                std::memcmp(again.get(), normalized.get(), 2 * WideLength(again.get())) == 0,
+            "normalising twice changes nothing");
 
     HeapBuffer<char> ansi;
-    Require(WideToAnsiText(text.data(), ansi) == 1);
+    Require(WideToAnsiText(text.data(), ansi) == 1, "any UTF-16 text converts to host text");
 
     std::vector<char> bytes(data, data + size);
     bytes.push_back(0);
     HeapBuffer<WCHAR> wide;
-    Require(AnsiToWideText(bytes.data(), wide) == 1);
-    Require(WideLength(wide.get()) == std::strlen(bytes.data()));
+    Require(AnsiToWideText(bytes.data(), wide) == 1, "any host text converts to UTF-16");
+    Require(WideLength(wide.get()) == std::strlen(bytes.data()), "one unit for each byte");
   }
-  Require(platform_testing::LiveHeapBlocks() == heapBlocks);
+  before.RequireUnchanged();
   return 0;
 }

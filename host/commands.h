@@ -12,8 +12,13 @@ struct DecodeSettings {
 int RunInfo(const FilterLibrary& library, const std::string& path, bool json);
 int RunDecode(const FilterLibrary& library, const std::string& input, const std::string& output,
               const DecodeSettings& settings);
+struct EncodeSettings {
+  DWORD options = 0;  // the EncoderOptions word; 0 asks the filter for its default
+  WORD width = 0;     // the sample width declared to the filter; 0: the host's own choice
+};
+
 int RunEncode(const FilterLibrary& library, const std::string& input, const std::string& output,
-              DWORD options);
+              const EncodeSettings& settings);
 int RunOptions(const FilterLibrary& library, DWORD options);
 
 // Reports an error the host's way: one line on stderr. Returns the exit code 1.

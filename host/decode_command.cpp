@@ -26,6 +26,8 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
               const std::string& outputPath, const DecodeSettings& settings) {
   std::string error;
   if (!CheckReadableFile(inputPath, error)) return ReportError(error);
+  // Writing the WAVE file would truncate the file the filter is reading.
+  if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
   const FilterExports& exports = library.exports();
   if (!exports.filterUnderstandsFormat(inputPath.c_str())) {
     return ReportError(inputPath + ": not a Windows Media file the filter can read");

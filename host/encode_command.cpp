@@ -14,13 +14,38 @@
 
 namespace {
 
-// Checks that the output can be created, so that the error names the path rather than the
-// filter. A file that did not exist before is not left behind by the check.
-bool CheckWritableOutput(const std::string& path, bool& existed, std::string& error) {
+// The file at a path, told apart from any other file that may later take its name, and from
+// itself once changed (Windows reports no inode numbers; its writer changes files in place).
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  time_t modified = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(const std::string& path) {
   struct stat status;
-  existed = stat(path.c_str(), &status) == 0;
-  if (existed && S_ISDIR(status.st_mode)) {
-    error = path + ": is a directory";
+  if (stat(path.c_str(), &status) != 0) return {};
+  return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtime};
+}
+
+// After a failure: removes what the encode left at the path, but never a file that was there
+// before and is still there untouched (the writer replaces its target only when it finishes).
+void RemoveIfReplaced(const std::string& path, const FileIdentity& before) {
+  const FileIdentity now = IdentityOf(path);
+  if (now.exists && now != before) std::remove(path.c_str());
+}
+
+// Checks that the output can be created, so that the error names the path rather than the
+// filter. The output must be a regular file: a device or a pipe cannot take a finished file.
+// A file that did not exist before is not left behind by the check.
+bool CheckWritableOutput(const std::string& path, const FileIdentity& before, std::string& error) {
+  struct stat status;
+  if (before.exists && stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    error = path + (S_ISDIR(status.st_mode) ? ": is a directory" : ": is not a regular file");
     return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "ab");
@@ -29,7 +54,7 @@ bool CheckWritableOutput(const std::string& path, bool& existed, std::string& er
     return false;
   }
   std::fclose(file);
-  if (!existed) std::remove(path.c_str());
+  if (!before.exists) std::remove(path.c_str());
   return true;
 }
 
@@ -42,24 +67,32 @@ std::string Hex32(DWORD value) {
 }  // namespace
 
 int RunEncode(const FilterLibrary& library, const std::string& inputPath,
-              const std::string& outputPath, DWORD options) {
+              const std::string& outputPath, const EncodeSettings& settings) {
+  const DWORD options = settings.options;
   std::string error;
   WaveReader reader;
   if (!reader.Open(inputPath, error)) return ReportError(error);
   if (reader.dataBytes() == 0) return ReportError(inputPath + ": no audio to encode");
-  bool existed = false;
-  if (!CheckWritableOutput(outputPath, existed, error)) return ReportError(error);
+  const FileIdentity before = IdentityOf(outputPath);
+  if (!CheckWritableOutput(outputPath, before, error)) return ReportError(error);
 
   const WaveFormat& wave = reader.format();
-  const WORD hostWidth = HostWidthFor(wave);
+  const WORD hostWidth = settings.width != 0 ? settings.width : HostWidthFor(wave);
   const FilterExports& exports = library.exports();
   FilterOutput output(exports);
   if (!output.Open(outputPath, static_cast<LONG>(wave.sampleRate), hostWidth, wave.channels,
                    options)) {
-    if (!existed) std::remove(outputPath.c_str());
+    RemoveIfReplaced(outputPath, before);
     return ReportError(outputPath + ": the filter refused to write " +
-                       std::to_string(wave.sampleRate) + " Hz, " + std::to_string(wave.channels) +
-                       "-channel audio with options " + Hex32(options));
+                       std::to_string(wave.sampleRate) + " Hz, " + std::to_string(hostWidth) +
+                       "-bit, " + std::to_string(wave.channels) + "-channel audio with options " +
+                       Hex32(options));
+  }
+  if (hostWidth != HostWidthFor(wave)) {
+    output.Close();
+    RemoveIfReplaced(outputPath, before);
+    return ReportError(inputPath + ": the host cannot send its audio as " +
+                       std::to_string(hostWidth) + "-bit samples");
   }
   // Tags go to the header before the first samples.
   for (const WaveTag& tag : reader.tags()) {
@@ -88,7 +121,7 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     const auto bytes = static_cast<LONG>(count * hostFrame);
     if (exports.writeFilterOutput(output.handle(), hostBytes, bytes) != bytes) {
       output.Close();
-      std::remove(outputPath.c_str());
+      RemoveIfReplaced(outputPath, before);
       return ReportError(outputPath + ": the filter could not write the audio");
     }
     consumed += got;
@@ -97,12 +130,12 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   const DWORD used = exports.filterOptions(output.handle());
   output.Close();
   if (reader.failed()) {
-    std::remove(outputPath.c_str());
+    RemoveIfReplaced(outputPath, before);
     return ReportError(inputPath + ": read error");
   }
   // The close reports nothing, so the result is checked the way the editor would open it.
   if (!exports.filterUnderstandsFormat(outputPath.c_str())) {
-    std::remove(outputPath.c_str());
+    RemoveIfReplaced(outputPath, before);
     return ReportError(outputPath + ": the filter did not finish the file");
   }
   std::printf("encoded %s into %s with options %s\n", inputPath.c_str(), outputPath.c_str(),

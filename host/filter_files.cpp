@@ -65,3 +65,14 @@ bool CheckReadableFile(const std::string& path, std::string& error) {
   }
   return true;
 }
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat one;
+  struct stat other;
+  if (stat(first.c_str(), &one) != 0 || stat(second.c_str(), &other) != 0) return false;
+#ifdef _WIN32
+  return first == second;
+#else
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+#endif
+}

@@ -11,6 +11,8 @@
 
 #ifndef _WIN32
 #include <unistd.h>
+
+#include "balance_check.h"
 #endif
 
 namespace {
@@ -20,8 +22,9 @@ constexpr char kUsage[] =
     "  info FILE [--json]              what the filter reports about a file\n"
     "  decode FILE.wma OUT.wav [--pcm24]\n"
     "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
-    "  encode IN.wav OUT.wma [--options WORD]\n"
-    "                                  encode a WAVE file, with its tags\n"
+    "  encode IN.wav OUT.wma [--options WORD] [--width BITS]\n"
+    "                                  encode a WAVE file, with its tags (--width declares\n"
+    "                                  another sample width, to see the filter refuse it)\n"
     "  options [--word WORD]           run the encoder options dialog and print the word\n"
     "  registration                    print the filter's registration record\n";
 
@@ -71,12 +74,16 @@ int ReportError(const std::string& message) {
   return 1;
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+// Runs the command line; the filter library is unloaded again when this returns.
+int RunCommandLine(int argc, char** argv) {
   std::string filterPath = DefaultFilterPath();
   std::vector<std::string> words;
   bool json = false;
   DecodeSettings decode;
   DWORD options = 0;
+  WORD width = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--filter" && i + 1 < argc) {
@@ -84,6 +91,11 @@ int main(int argc, char** argv) {
     } else if ((argument == "--options" || argument == "--word") && i + 1 < argc) {
       if (!ParseWord(argv[++i], options))
         return ReportError("not an options word: " + std::string(argv[i]));
+    } else if (argument == "--width" && i + 1 < argc) {
+      DWORD bits = 0;
+      if (!ParseWord(argv[++i], bits) || bits == 0 || bits > 0xFFFF)
+        return ReportError("not a sample width: " + std::string(argv[i]));
+      width = static_cast<WORD>(bits);
     } else if (argument == "--json") {
       json = true;
     } else if (argument == "--pcm24") {
@@ -108,7 +120,19 @@ int main(int argc, char** argv) {
   if (!library.Load(filterPath, error)) return ReportError(error);
   if (command == "info") return RunInfo(library, words[1], json);
   if (command == "decode") return RunDecode(library, words[1], words[2], decode);
-  if (command == "encode") return RunEncode(library, words[1], words[2], options);
+  if (command == "encode")
+    return RunEncode(library, words[1], words[2], EncodeSettings{options, width});
   if (command == "options") return RunOptions(library, options);
   return PrintRegistration(library);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int exitCode = RunCommandLine(argc, argv);
+#ifdef _WIN32
+  return exitCode;
+#else
+  return CheckBalanceAtExit(exitCode);
+#endif
 }

@@ -58,13 +58,19 @@ void* HeaderInfo::FindHeaderInterface(REFIID iid) {
   return nullptr;
 }
 
+void HeaderInfo::ReplaceAttributes(std::vector<Attribute> attributes) {
+  attributes_ = std::move(attributes);
+  AttributesChanged();
+}
+
 Attribute* HeaderInfo::AttributeAt(WORD stream, WORD index) {
-  WORD seen = 0;
-  for (auto& attribute : attributes_) {
-    if (attribute.stream != stream) continue;
-    if (seen++ == index) return &attribute;
+  if (indexedStream_ != stream) {
+    streamPositions_.clear();
+    for (std::size_t i = 0; i < attributes_.size(); ++i)
+      if (attributes_[i].stream == stream) streamPositions_.push_back(i);
+    indexedStream_ = stream;
   }
-  return nullptr;
+  return index < streamPositions_.size() ? &attributes_[streamPositions_[index]] : nullptr;
 }
 
 // ---- IWMHeaderInfo -----------------------------------------------------------------------
@@ -114,6 +120,7 @@ HRESULT HeaderInfo::SetAttribute(WORD stream, LPCWSTR name, WMT_ATTR_DATATYPE ty
     }
   }
   attributes_.push_back(Attribute{stream, name, type, 0, std::move(*bytes)});
+  AttributesChanged();
   return S_OK;
 }
 
@@ -222,6 +229,7 @@ HRESULT HeaderInfo::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATT
   GetAttributeCountEx(stream, &count);
   if (count == 0xffff) return E_INVALIDARG;
   attributes_.push_back(Attribute{stream, name, type, language, std::move(*bytes)});
+  AttributesChanged();
   if (index != nullptr) *index = count;
   return S_OK;
 }
@@ -231,6 +239,7 @@ HRESULT HeaderInfo::DeleteAttribute(WORD stream, WORD index) {
   Attribute* found = AttributeAt(stream, index);
   if (found == nullptr) return E_INVALIDARG;
   attributes_.erase(attributes_.begin() + (found - attributes_.data()));
+  AttributesChanged();
   return S_OK;
 }
 

@@ -4,6 +4,7 @@
 // they may still change (the writer's may, until it begins writing; the reader's never).
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <windows.h>
@@ -66,7 +67,9 @@ class HeaderInfo : public IWMHeaderInfo3 {
   HeaderInfo() = default;
   ~HeaderInfo() = default;
 
-  std::vector<Attribute> attributes_;
+  const std::vector<Attribute>& attributes() const { return attributes_; }
+  void ReplaceAttributes(std::vector<Attribute> attributes);
+
   std::vector<asf::CodecEntry> codecs_;
   bool editable_ = false;
 
@@ -74,8 +77,17 @@ class HeaderInfo : public IWMHeaderInfo3 {
   void* FindHeaderInterface(REFIID iid);
 
  private:
-  // The position in attributes_ of the stream's index-th attribute, or null.
+  // The stream's index-th attribute, or null.
   Attribute* AttributeAt(WORD stream, WORD index);
+  // Every change to the list goes through here, which forgets the positions found so far.
+  void AttributesChanged() { indexedStream_.reset(); }
+
+  std::vector<Attribute> attributes_;
+  // Where each attribute of one stream stands in attributes_, so that reading a header's
+  // attributes one index after the other takes linear time, not quadratic: a hostile header
+  // holds a million of them.
+  std::optional<WORD> indexedStream_;
+  std::vector<std::size_t> streamPositions_;
 };
 
 }  // namespace wmvcore

@@ -69,7 +69,7 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
 
   const auto* properties = file.header.Find<asf::FileProperties>();
   maxPacketBytes_ = properties != nullptr ? properties->maxPacketSize : 0;
-  attributes_ = AttributesFromHeader(file.header);
+  ReplaceAttributes(AttributesFromHeader(file.header));
   const auto* codecs = file.header.Find<asf::CodecList>();
   codecs_ = codecs != nullptr ? codecs->entries : std::vector<asf::CodecEntry>{};
   demuxer_ = std::move(demuxer);
@@ -85,7 +85,7 @@ HRESULT SyncReader::Close() {
   outputs_.clear();  // decoders before the demuxer that fed them
   packet_.reset();
   demuxer_.reset();
-  attributes_.clear();
+  ReplaceAttributes({});
   codecs_.clear();
   pending_.reset();
   return S_OK;

@@ -170,7 +170,7 @@ HRESULT Writer::EndWriting() {
   const HRESULT flushed = encoder_->Finish(*muxer_);
   if (FAILED(flushed)) return Fail(flushed);
   HeaderContent content;
-  content.attributes = attributes_;
+  content.attributes = attributes();
   content.codecs.push_back(asf::CodecEntry{2, stream_->codec->name, stream_->description,
                                            Bytes{static_cast<BYTE>(stream_->wave.formatTag),
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});

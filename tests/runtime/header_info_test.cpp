@@ -146,6 +146,43 @@ TEST_F(RuntimeTest, AttributeSizeProtocol) {
             NS_E_INVALID_REQUEST);
 }
 
+// An attribute's index counts within its stream and follows every addition and deletion, also
+// after the attributes were read by index (the reader keeps the positions it found).
+TEST_F(RuntimeTest, AttributeIndicesFollowEveryChange) {
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMHeaderInfo3> info;
+  ASSERT_EQ(writer.query_to(IID_IWMHeaderInfo3, info), S_OK);
+  auto nameAt = [&](WORD stream, WORD index) {
+    WCHAR name[16] = {};
+    WORD nameLength = 16;
+    DWORD valueLength = 0;
+    if (FAILED(info->GetAttributeByIndexEx(stream, index, name, &nameLength, nullptr, nullptr,
+                                           nullptr, &valueLength)))
+      return std::u16string(u"(none)");
+    return std::u16string(name);
+  };
+  const BYTE value[4] = {1, 0, 0, 0};
+  WORD index = 0;
+  ASSERT_EQ(info->AddAttribute(0, u"A", &index, WMT_TYPE_DWORD, 0, value, 4), S_OK);
+  ASSERT_EQ(info->AddAttribute(1, u"B", &index, WMT_TYPE_DWORD, 0, value, 4), S_OK);
+  ASSERT_EQ(info->AddAttribute(0, u"C", &index, WMT_TYPE_DWORD, 0, value, 4), S_OK);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(nameAt(0, 1), u"C");
+  EXPECT_EQ(nameAt(1, 0), u"B");
+
+  ASSERT_EQ(info->SetAttribute(0, u"D", WMT_TYPE_DWORD, value, 4), S_OK);
+  EXPECT_EQ(nameAt(0, 2), u"D");
+  ASSERT_EQ(info->DeleteAttribute(0, 0), S_OK);
+  EXPECT_EQ(nameAt(0, 0), u"C");
+  EXPECT_EQ(nameAt(0, 1), u"D");
+  EXPECT_EQ(nameAt(0, 2), u"(none)");
+  EXPECT_EQ(nameAt(1, 0), u"B");
+  ASSERT_EQ(info->DeleteAttribute(1, 0), S_OK);
+  EXPECT_EQ(nameAt(1, 0), u"(none)");
+  EXPECT_EQ(nameAt(0, 1), u"D");
+}
+
 // The codec list as the file stores it, through the same protocol.
 TEST_F(RuntimeTest, CodecListComesFromTheFile) {
   struct Expected {

@@ -1,0 +1,461 @@
+// The bad-input table: filterhost run the way a user runs it, on files and paths that no editor
+// should be handed. Each row states its result: a one-line message on stderr and exit 1, or a
+// defined success. Every row also holds filterhost to what the filter promises on bad input:
+// COM balanced and no runtime object or memory block left at exit (WMAFILTER_CHECK_BALANCE),
+// no sanitizer report (the asan build's programs abort on one), and no file left behind by a
+// failure: the scratch directory holds exactly what it held before the run.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "hardening/program_run.h"
+#include "hardening/wave_bytes.h"
+
+namespace hardening {
+namespace {
+
+constexpr char kNotReadable[] = "not a Windows Media file the filter can read";
+constexpr char kRefused[] = "the filter refused to write";
+// A file of the shared test data: 48 kHz stereo, a header of 4984 bytes, then the data object.
+constexpr char kSampleName[] = "taglib-silence-1.wma";
+constexpr std::size_t kLongestTagText = 32766;
+
+std::string Testdata(const std::string& name) {
+  return std::string(WMAFILTER_TESTDATA_DIR) + "/" + name;
+}
+
+// What the table's rows share: the files ffmpeg makes, the sample file's layout and its whole
+// decode, made once.
+struct SharedMedia {
+  ScratchDirectory directory;
+  std::size_t headerBytes = 0;
+  std::size_t fileBytes = 0;
+  std::uint32_t decodedBytes = 0;
+
+  static const SharedMedia& Get() {
+    static const SharedMedia media;
+    return media;
+  }
+  std::string operator/(const std::string& name) const { return directory / name; }
+
+ private:
+  SharedMedia() {
+    const ProgramRun made = RunProgram({MAKE_MEDIA_FILES, directory.path()});
+    if (made.exitCode != 0) ADD_FAILURE() << "make_media_files: " << made.err;
+    const Bytes sample = ReadBytes(Testdata(kSampleName));
+    fileBytes = sample.size();
+    // The header object's size: the 64-bit field after its 16-byte identifier.
+    for (std::size_t i = 0; i < 8 && 16 + i < sample.size(); ++i)
+      headerBytes |= static_cast<std::size_t>(sample[16 + i]) << (8 * i);
+    const ProgramRun decoded =
+        RunProgram({FILTERHOST, "decode", Testdata(kSampleName), directory / "whole.wav"});
+    if (decoded.exitCode != 0) ADD_FAILURE() << "whole decode: " << decoded.err;
+    decodedBytes = SummarizeWave(ReadBytes(directory / "whole.wav")).dataBytes;
+  }
+};
+
+// ---- Rows ---------------------------------------------------------------------------------
+
+enum class Result { kFails, kSucceeds };
+
+struct Row {
+  std::string name;
+  // Makes the row's files in the scratch directory; returns filterhost's arguments.
+  std::function<std::vector<std::string>(const ScratchDirectory&)> prepare;
+  Result result;
+  std::string message;                    // part of the one line a failure writes
+  std::vector<std::string> outputs = {};  // the files a success adds, relative to the directory
+  std::function<void(const ScratchDirectory&)> verify = nullptr;  // further checks, either way
+  bool unprivileged = false;  // run as a user whom file permissions bind, even under root
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+
+std::vector<std::string> Decode(const std::string& input, const std::string& output) {
+  return {"decode", input, output};
+}
+std::vector<std::string> Encode(const std::string& input, const std::string& output,
+                                std::vector<std::string> options = {}) {
+  std::vector<std::string> arguments = {"encode", input, output};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  return arguments;
+}
+
+// A WAVE file of these bytes in the directory, to encode.
+std::string WaveInput(const ScratchDirectory& directory, const Bytes& file,
+                      const std::string& name = "in.wav") {
+  WriteBytes(directory / name, file);
+  return directory / name;
+}
+
+// An "INFO" list whose one item claims far more bytes than the list holds.
+Bytes ItemLongerThanItsList() {
+  Bytes list = InfoList("IART", "Someone");
+  list[8] = 0xF0;  // the low byte of the item's size
+  return list;
+}
+
+void ExpectDevFullUntouched(const ScratchDirectory&) {
+  struct stat status;
+  ASSERT_EQ(stat("/dev/full", &status), 0);
+  EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device is left as it was";
+}
+
+// A row that encodes a WAVE file of these bytes, with more of filterhost's options.
+Row EncodeWave(const std::string& name, const Bytes& file, Result result,
+               const std::string& message = "", std::vector<std::string> options = {}) {
+  Row row{name,
+          [file, options](const ScratchDirectory& d) {
+            return Encode(WaveInput(d, file), d / "out.wma", options);
+          },
+          result, message};
+  if (result == Result::kSucceeds) row.outputs = {"out.wma"};
+  return row;
+}
+
+ProgramRun Info(const std::string& path) {
+  return RunProgram({FILTERHOST, "info", path, "--json"});
+}
+
+// The text of a tag in filterhost's JSON description of a file, or nullopt.
+std::optional<std::string> TagTextIn(const std::string& json, const std::string& chunkId) {
+  const std::string key = "\"chunkId\": \"" + chunkId + "\", \"text\": \"";
+  const std::size_t start = json.find(key);
+  if (start == std::string::npos) return std::nullopt;
+  const std::size_t text = start + key.size();
+  return json.substr(text, json.find('"', text) - text);
+}
+
+void ExpectDecodedPart(const ScratchDirectory& directory, bool someAudio) {
+  const WaveSummary wave = SummarizeWave(ReadBytes(directory / "out.wav"));
+  ASSERT_TRUE(wave.valid);
+  EXPECT_EQ(wave.rate, 48000u);
+  EXPECT_EQ(wave.channels, 2u);
+  EXPECT_LE(wave.dataBytes, SharedMedia::Get().decodedBytes);
+  if (someAudio) {
+    EXPECT_GT(wave.dataBytes, 0u);
+  }
+}
+
+// A WMA file cut to its first `bytes(header size, file size)` bytes, decoded.
+Row CutWma(const std::string& where, std::function<std::size_t(std::size_t, std::size_t)> bytes,
+           Result result, bool someAudio = false) {
+  Row row{"WmaCut" + where,
+          [bytes](const ScratchDirectory& directory) {
+            const SharedMedia& media = SharedMedia::Get();
+            Bytes file = ReadBytes(Testdata(kSampleName));
+            file.resize(bytes(media.headerBytes, media.fileBytes));
+            WriteBytes(directory / "cut.wma", file);
+            return Decode(directory / "cut.wma", directory / "out.wav");
+          },
+          result, kNotReadable};
+  if (result == Result::kSucceeds) {
+    row.outputs = {"out.wav"};
+    row.verify = [someAudio](const ScratchDirectory& directory) {
+      ExpectDecodedPart(directory, someAudio);
+    };
+  }
+  return row;
+}
+
+// A path of exactly `length` characters inside the directory, its directories made, ending in
+// `name`.
+std::string PathOfLength(const ScratchDirectory& directory, std::size_t length,
+                         const std::string& name) {
+  std::string path = directory.path().string();
+  while (length - path.size() > 60) {
+    path += "/" + std::string(49, 'd');
+    mkdir(path.c_str(), 0755);
+  }
+  path += "/";
+  return path + std::string(length - path.size() - name.size(), 'n') + name;
+}
+
+std::vector<Row> Rows() {
+  std::vector<Row> rows = {
+      // ---- Files that are not there or not files ----
+      {"MissingFile",
+       [](const ScratchDirectory& d) { return Decode(d / "missing.wma", d / "out.wav"); },
+       Result::kFails, "No such file or directory"},
+      {"Directory",
+       [](const ScratchDirectory& d) {
+         return std::vector<std::string>{"info", d / ""};
+       },
+       Result::kFails, "is a directory"},
+      {"EmptyFile",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "empty.wma", {});
+         return Decode(d / "empty.wma", d / "out.wav");
+       },
+       Result::kFails, kNotReadable},
+
+      // ---- Files of other kinds under the filter's extension ----
+      {"WaveRenamedWma",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "wave.wma", PcmWave(0.2));
+         return Decode(d / "wave.wma", d / "out.wav");
+       },
+       Result::kFails, kNotReadable},
+      {"Mp3RenamedWma",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "mp3.wma", ReadBytes(SharedMedia::Get() / "tone.mp3"));
+         return Decode(d / "mp3.wma", d / "out.wav");
+       },
+       Result::kFails, kNotReadable},
+      {"VideoFirstWmv",
+       [](const ScratchDirectory& d) {
+         return Decode(SharedMedia::Get() / "video-first.wmv", d / "out.wav");
+       },
+       Result::kFails, kNotReadable},
+      {"TwoAudioStreamsGiveTheFirst",
+       [](const ScratchDirectory& d) {
+         return Decode(SharedMedia::Get() / "two-audio.wma", d / "out.wav");
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wav"},
+       [](const ScratchDirectory& d) {
+         const WaveSummary wave = SummarizeWave(ReadBytes(d / "out.wav"));
+         ASSERT_TRUE(wave.valid);
+         EXPECT_EQ(wave.rate, 44100u);  // the first stream's; the second is at 22050 Hz
+         EXPECT_EQ(wave.channels, 1u);
+         EXPECT_GT(wave.dataBytes, 0u);
+       }},
+
+      // ---- Sample types and options the filter does not take ----
+      EncodeWave("OptionsNameNoCodec", PcmWave(0.2), Result::kFails, kRefused,
+                 {"--options", "0x00FF0000"}),
+      EncodeWave("OptionsNameNoFormat", PcmWave(0.2), Result::kFails, kRefused,
+                 {"--options", "0x0000FFFF"}),
+      EncodeWave("HostWidth12", PcmWave(0.2), Result::kFails, "12-bit", {"--width", "12"}),
+      EncodeWave("HostWidth24", PcmWave(0.2), Result::kFails, "24-bit", {"--width", "24"}),
+      EncodeWave("Wave12BitSamples",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 12)}, {"data", Bytes(17640)}}),
+                 Result::kFails, "unsupported sample format"),
+      EncodeWave("SampleRate0",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 0, 16)}, {"data", Bytes(17640)}}),
+                 Result::kFails, "inconsistent format chunk"),
+      {"FailedEncodeKeepsTheFileItWouldReplace",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "out.wma", ReadBytes(Testdata(kSampleName)));
+         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma", {"--options", "0x00FF0000"});
+       },
+       Result::kFails,
+       kRefused,
+       {},
+       [](const ScratchDirectory& d) {
+         EXPECT_EQ(ReadBytes(d / "out.wma"), ReadBytes(Testdata(kSampleName)));
+       }},
+
+      // ---- Tags ----
+      {"Tag40000Characters",
+       [](const ScratchDirectory& d) {
+         const Bytes file = PcmWave(0.2, {{"LIST", InfoList("IART", std::string(40000, 'a'))}});
+         return Encode(WaveInput(d, file), d / "out.wma");
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wma"},
+       [](const ScratchDirectory& d) {
+         const ProgramRun info = Info(d / "out.wma");
+         ASSERT_EQ(info.exitCode, 0) << info.err;
+         // Cut to the longest text that the attribute's 16-bit length can carry.
+         EXPECT_EQ(TagTextIn(info.out, "IART"), std::string(kLongestTagText, 'a'));
+       }},
+      {"DisplayChunkOf4Bytes",
+       [](const ScratchDirectory& d) {
+         const Bytes file = PcmWave(0.2, {{"DISP", {1, 0, 0, 0}}});
+         return Encode(WaveInput(d, file), d / "out.wma");
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wma"},
+       [](const ScratchDirectory& d) {
+         const ProgramRun info = Info(d / "out.wma");
+         ASSERT_EQ(info.exitCode, 0) << info.err;
+         // The format code alone is a title without text.
+         EXPECT_EQ(TagTextIn(info.out, "DISP").value_or(""), "");
+       }},
+
+      // ---- Outputs that cannot be written ----
+      {"EncodeToDevFull",
+       [](const ScratchDirectory& d) { return Encode(WaveInput(d, PcmWave(0.2)), "/dev/full"); },
+       Result::kFails,
+       "/dev/full: is not a regular file",
+       {},
+       ExpectDevFullUntouched},
+      {"DecodeOntoItsInput",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "song.wma", ReadBytes(Testdata(kSampleName)));
+         return Decode(d / "song.wma", d / "./song.wma");
+       },
+       Result::kFails,
+       "is the input file",
+       {},
+       [](const ScratchDirectory& d) {
+         EXPECT_EQ(ReadBytes(d / "song.wma"), ReadBytes(Testdata(kSampleName)));
+       }},
+      {"DecodeToDevFull",
+       [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/full"); },
+       Result::kFails,
+       "/dev/full: is not a regular file",
+       {},
+       ExpectDevFullUntouched},
+      {"EncodeIntoReadOnlyDirectory",
+       [](const ScratchDirectory& d) {
+         const std::string input = WaveInput(d, PcmWave(0.2));
+         mkdir((d / "read-only").c_str(), 0555);
+         return Encode(input, d / "read-only/out.wma");
+       },
+       Result::kFails,
+       "Permission denied",
+       {},
+       nullptr,
+       /*unprivileged=*/true},
+      {"DecodeIntoReadOnlyDirectory",
+       [](const ScratchDirectory& d) {
+         mkdir((d / "read-only").c_str(), 0555);
+         return Decode(Testdata(kSampleName), d / "read-only/out.wav");
+       },
+       Result::kFails,
+       "Permission denied",
+       {},
+       nullptr,
+       /*unprivileged=*/true},
+      {"OutputPathOf300Characters",
+       [](const ScratchDirectory& d) {
+         const std::string output = PathOfLength(d, 300, ".wma");
+         WriteBytes(d / "output-path", Bytes(output.begin(), output.end()));
+         return Encode(WaveInput(d, PcmWave(0.2)), output);
+       },
+       Result::kSucceeds,
+       "",
+       {},
+       [](const ScratchDirectory& d) {
+         const Bytes path = ReadBytes(d / "output-path");
+         const std::string output(path.begin(), path.end());
+         ASSERT_EQ(output.size(), 300u);
+         EXPECT_EQ(Info(output).exitCode, 0);
+       }},
+      {"OutputNameOf300Characters",
+       [](const ScratchDirectory& d) {
+         return Encode(WaveInput(d, PcmWave(0.2)), d / (std::string(296, 'n') + ".wma"));
+       },
+       Result::kFails, "File name too long"},
+
+      // ---- WAVE files whose chunk sizes lie ----
+      EncodeWave(
+          "WaveDataLongerThanTheFile",
+          RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640), 0x7FFFFFF0}}),
+          Result::kSucceeds),
+      EncodeWave("WaveRiffSizeTooSmall",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640)}}, 4),
+                 Result::kSucceeds),
+      EncodeWave(
+          "WaveFormatChunkSwallowsTheFile",
+          RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16), 0xFFFFFFF0}, {"data", Bytes(17640)}}),
+          Result::kFails, "no sample data"),
+      EncodeWave("WaveFormatChunkTooShort",
+                 RiffWave({{"fmt ", {1, 0, 2, 0}}, {"data", Bytes(17640)}}), Result::kFails,
+                 "malformed format chunk"),
+      EncodeWave("WaveTagListSwallowsTheData",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)},
+                           {"LIST", InfoList("IART", "Someone"), 0xFFFFFF00},
+                           {"data", Bytes(17640)}}),
+                 Result::kFails, "no sample data"),
+      EncodeWave("WaveTagLongerThanItsList", PcmWave(0.2, {{"LIST", ItemLongerThanItsList()}}),
+                 Result::kSucceeds),
+      EncodeWave("WaveWithoutData",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", {}}}), Result::kFails,
+                 "no audio to encode"),
+  };
+
+  // ---- A WMA file cut at ten points: within its header it is refused; within its data what
+  // was decoded stands ----
+  using Sizes = std::size_t;
+  rows.push_back(CutWma(
+      "AfterOneByte", [](Sizes, Sizes) { return 1; }, Result::kFails));
+  rows.push_back(CutWma(
+      "InHeaderIdentifier", [](Sizes, Sizes) { return 12; }, Result::kFails));
+  rows.push_back(CutWma(
+      "InHeaderSize", [](Sizes, Sizes) { return 20; }, Result::kFails));
+  rows.push_back(CutWma(
+      "AfterHeaderFields", [](Sizes, Sizes) { return 30; }, Result::kFails));
+  rows.push_back(CutWma(
+      "InFileProperties", [](Sizes, Sizes) { return 100; }, Result::kFails));
+  rows.push_back(CutWma(
+      "HalfwayThroughHeader", [](Sizes h, Sizes) { return h / 2; }, Result::kFails));
+  rows.push_back(CutWma(
+      "OneShortOfHeader", [](Sizes h, Sizes) { return h - 1; }, Result::kFails));
+  rows.push_back(CutWma(
+      "HeaderOnly", [](Sizes h, Sizes) { return h; }, Result::kFails));
+  rows.push_back(CutWma(
+      "InFirstPacket", [](Sizes h, Sizes) { return h + 50; }, Result::kSucceeds));
+  rows.push_back(CutWma(
+      "HalfwayThroughData", [](Sizes h, Sizes n) { return h + (n - h) / 2; }, Result::kSucceeds,
+      /*someAudio=*/true));
+  rows.push_back(CutWma(
+      "OneShortOfTheEnd", [](Sizes, Sizes n) { return n - 1; }, Result::kSucceeds,
+      /*someAudio=*/true));
+  return rows;
+}
+
+// ---- The check of every row ---------------------------------------------------------------
+
+class BadInputTable : public testing::TestWithParam<Row> {
+ protected:
+  static void SetUpTestSuite() {
+    // filterhost reports, and fails, when a run leaves COM or memory behind.
+    setenv("WMAFILTER_CHECK_BALANCE", "1", 1);
+    SharedMedia::Get();
+  }
+};
+
+TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
+  const Row& row = GetParam();
+  ScratchDirectory directory;
+  std::vector<std::string> arguments = row.prepare(directory);
+  arguments.insert(arguments.begin(), FILTERHOST);
+  const std::set<std::string> before = directory.Contents();
+
+  const ProgramRun run = RunProgram(arguments, row.unprivileged);
+
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("left behind at exit"), std::string::npos) << run.err;
+  std::set<std::string> expected = before;
+  if (row.result == Result::kFails) {
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.err.rfind("filterhost: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+  } else {
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    expected.insert(row.outputs.begin(), row.outputs.end());
+  }
+  // No scratch file of the writer's, and after a failure nothing that could pass for output.
+  // A success in a directory of its own adds that directory's contents.
+  if (row.outputs.empty() && row.result == Result::kSucceeds) {
+    for (const std::string& added : directory.Contents())
+      if (!before.count(added)) {
+        EXPECT_EQ(added.find("/."), std::string::npos) << added;
+      }
+  } else {
+    EXPECT_EQ(directory.Contents(), expected);
+  }
+  if (row.verify) row.verify(directory);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BadInputTable, testing::ValuesIn(Rows()),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace hardening

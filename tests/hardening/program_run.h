@@ -1,0 +1,43 @@
+// Running a program of the build as a user would, and seeing what it leaves: its exit code, its
+// standard output and standard error, and the files of a scratch directory.
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace hardening {
+
+struct ProgramRun {
+  int exitCode = -1;  // the exit status, or 128 + the signal that ended the program
+  std::string out;
+  std::string err;
+};
+
+// Runs `arguments` (the program first) with standard input closed, in the current directory.
+// With `unprivileged`, a process running as root runs the program as the user nobody, for whom
+// file permissions hold.
+ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
+
+// A scratch directory, readable by every user, removed with everything in it at the end.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // Every file and directory below, as paths relative to the directory.
+  std::set<std::string> Contents() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<unsigned char> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+}  // namespace hardening

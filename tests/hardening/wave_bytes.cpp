@@ -1,0 +1,107 @@
+#include "hardening/wave_bytes.h"
+
+namespace hardening {
+namespace {
+
+void Put16(Bytes& bytes, std::uint16_t value) {
+  bytes.push_back(static_cast<unsigned char>(value));
+  bytes.push_back(static_cast<unsigned char>(value >> 8));
+}
+
+void Put32(Bytes& bytes, std::uint32_t value) {
+  Put16(bytes, static_cast<std::uint16_t>(value));
+  Put16(bytes, static_cast<std::uint16_t>(value >> 16));
+}
+
+void PutId(Bytes& bytes, const std::string& id) { bytes.insert(bytes.end(), id.begin(), id.end()); }
+
+std::uint32_t Get32(const Bytes& bytes, std::size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::uint16_t Get16(const Bytes& bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+}  // namespace
+
+Bytes RiffWave(const std::vector<Chunk>& chunks, std::optional<std::uint32_t> declaredRiffSize) {
+  Bytes body;
+  PutId(body, "WAVE");
+  for (const Chunk& chunk : chunks) {
+    PutId(body, chunk.id);
+    Put32(body, chunk.declaredSize.value_or(static_cast<std::uint32_t>(chunk.data.size())));
+    body.insert(body.end(), chunk.data.begin(), chunk.data.end());
+    if (chunk.data.size() % 2 != 0) body.push_back(0);
+  }
+  Bytes file;
+  PutId(file, "RIFF");
+  Put32(file, declaredRiffSize.value_or(static_cast<std::uint32_t>(body.size())));
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+Bytes FormatBody(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
+                 std::uint16_t bitsPerSample) {
+  const auto blockAlign = static_cast<std::uint16_t>(channels * ((bitsPerSample + 7) / 8));
+  Bytes body;
+  Put16(body, formatTag);
+  Put16(body, channels);
+  Put32(body, rate);
+  Put32(body, rate * blockAlign);
+  Put16(body, blockAlign);
+  Put16(body, bitsPerSample);
+  return body;
+}
+
+Bytes InfoList(const std::string& id, const std::string& text) {
+  Bytes body;
+  PutId(body, "INFO");
+  PutId(body, id);
+  Put32(body, static_cast<std::uint32_t>(text.size() + 1));
+  body.insert(body.end(), text.begin(), text.end());
+  body.push_back(0);
+  if (body.size() % 2 != 0) body.push_back(0);
+  return body;
+}
+
+Bytes PcmWave(double seconds, const std::vector<Chunk>& extra) {
+  const auto frames = static_cast<std::uint32_t>(seconds * 44100);
+  Bytes samples;
+  for (std::uint32_t frame = 0; frame < frames; ++frame) {
+    const auto value = static_cast<std::uint16_t>((frame % 200) * 20);
+    Put16(samples, value);
+    Put16(samples, value);
+  }
+  std::vector<Chunk> chunks = {{"fmt ", FormatBody(kPcm, 2, 44100, 16)}};
+  chunks.insert(chunks.end(), extra.begin(), extra.end());
+  chunks.push_back({"data", samples});
+  return RiffWave(chunks);
+}
+
+WaveSummary SummarizeWave(const Bytes& file) {
+  WaveSummary summary;
+  if (file.size() < 12 || Bytes(file.begin(), file.begin() + 4) != Bytes{'R', 'I', 'F', 'F'})
+    return summary;
+  bool format = false;
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::string id(file.begin() + static_cast<std::ptrdiff_t>(at),
+                         file.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    const std::uint32_t size = Get32(file, at + 4);
+    if (id == "fmt " && at + 24 <= file.size()) {
+      summary.channels = Get16(file, at + 10);
+      summary.rate = Get32(file, at + 12);
+      summary.bitsPerSample = Get16(file, at + 22);
+      format = true;
+    } else if (id == "data") {
+      summary.dataBytes = size;
+      summary.valid = format && at + 8 + size <= file.size();
+      return summary;
+    }
+    at += 8 + size + size % 2;
+  }
+  return summary;
+}
+
+}  // namespace hardening

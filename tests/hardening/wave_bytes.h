@@ -1,0 +1,44 @@
+// RIFF WAVE files byte by byte, chunk sizes included, so that a test can make them tell the
+// truth or lie; and the little that a test reads back from the WAVE files filterhost writes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hardening {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Chunk {
+  std::string id;  // four characters
+  Bytes data;
+  std::optional<std::uint32_t> declaredSize{};  // the size written in the file, if not the truth
+};
+
+// "RIFF", the size (the truth unless told), "WAVE", then the chunks, each padded to even size.
+Bytes RiffWave(const std::vector<Chunk>& chunks,
+               std::optional<std::uint32_t> declaredRiffSize = std::nullopt);
+
+// The body of a "fmt " chunk; the block alignment and byte rate follow from the numbers.
+Bytes FormatBody(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
+                 std::uint16_t bitsPerSample);
+inline constexpr std::uint16_t kPcm = 1;
+
+// The body of a "LIST" chunk of type "INFO" holding one item with this text and its NUL.
+Bytes InfoList(const std::string& id, const std::string& text);
+
+// A 16-bit stereo 44.1 kHz file of a quiet ramp, with `extra` chunks ahead of the data.
+Bytes PcmWave(double seconds, const std::vector<Chunk>& extra = {});
+
+struct WaveSummary {
+  std::uint16_t channels = 0;
+  std::uint32_t rate = 0;
+  std::uint16_t bitsPerSample = 0;
+  std::uint32_t dataBytes = 0;
+  bool valid = false;  // a RIFF WAVE file with a format and a data chunk
+};
+WaveSummary SummarizeWave(const Bytes& file);
+
+}  // namespace hardening
