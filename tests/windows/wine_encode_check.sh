@@ -19,7 +19,7 @@ for options in 0 0x00010002 0x80000000; do
   code=${PIPESTATUS[0]}
   echo "options $options: exit $code: $message"
   [ "$code" -eq 1 ] || fail "options $options: exit $code, expected 1"
-  grep -q "the filter refused to write 44100 Hz, 2-channel audio with options" <<<"$message" ||
+  grep -q "the filter refused to write 44100 Hz, 16-bit, 2-channel audio with options" <<<"$message" ||
     fail "options $options: not the host's refusal"
   [ "$(wc -l <<<"$message")" -eq 1 ] || fail "options $options: more than one line"
   [ -e "$output" ] && fail "options $options: $output left behind"
