@@ -1,5 +1,5 @@
 // The host's tag chunks set as string attributes of the file being written.
-#include "tags/special_data_writing.h"
+#include "tags/tag_writing.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

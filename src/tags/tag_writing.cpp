@@ -1,6 +1,6 @@
 // FilterWriteSpecialData: the host's RIFF tag chunks set as string attributes of the file being
 // written. Chunks outside the map are ignored without complaint; the export answers 1 always.
-#include "tags/special_data_writing.h"
+#include "tags/tag_writing.h"
 
 #include <cstring>
 
