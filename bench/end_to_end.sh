@@ -76,8 +76,12 @@ compare() {
   for ((split = 1; split <= $#; split++)); do [ "${!split}" = "--" ] && break; done
   local hostCommand=("${@:1:split-1}") ffmpegCommand=("${@:split+1}")
   rm -f "$host" "$ffmpeg"
+  # Each run writes a new file: overwriting the last one would add the cost of truncating it
+  # and of the flush the file system makes when a truncated file is closed.
   for ((run = 0; run < runs; run++)); do
+    rm -f "$work"/out.*
     measure "$host" "${hostCommand[@]}"
+    rm -f "$work"/out.*
     measure "$ffmpeg" "${ffmpegCommand[@]}"
   done
   local hs fs hk fk
@@ -100,11 +104,11 @@ for length in $minutes; do
   "$bin/wavetool" "$wav" --seconds $((length * 60))
   ffmpeg -nostdin -v error -y -i "$wav" -c:a wmav2 -b:a 128k "$wma"
   compare "decode $length min" \
-    "$bin/filterhost" decode "$wma" "$work/host.wav" -- \
-    ffmpeg -nostdin -v error -y -i "$wma" -f wav "$work/ffmpeg.wav"
+    "$bin/filterhost" decode "$wma" "$work/out.host.wav" -- \
+    ffmpeg -nostdin -v error -y -i "$wma" -f wav "$work/out.ffmpeg.wav"
   compare "encode $length min" \
-    "$bin/filterhost" encode "$wav" "$work/host.wma" -- \
-    ffmpeg -nostdin -v error -y -i "$wav" -c:a wmav2 -b:a 128k "$work/ffmpeg.wma"
-  rm -f "$wav" "$wma" "$work"/host.* "$work"/ffmpeg.*
+    "$bin/filterhost" encode "$wav" "$work/out.host.wma" -- \
+    ffmpeg -nostdin -v error -y -i "$wav" -c:a wmav2 -b:a 128k "$work/out.ffmpeg.wma"
+  rm -f "$wav" "$wma" "$work"/out.*
 done
 echo "load average after: $(cut -d ' ' -f 1-3 /proc/loadavg)"
