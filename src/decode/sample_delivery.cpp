@@ -3,6 +3,7 @@
 // inside a buffer and the next continues from that byte. Bytes pass straight from the reader's
 // buffer into the host's: 8- and 16-bit audio copied, 24-bit audio widened to floats.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -62,6 +63,21 @@ DWORD CopyBytes(InputContext& context, BYTE* target, DWORD room) {
   return count;
 }
 
+// A packed 24-bit sample, placed in the top three bytes of a 32-bit word, on the host's 16-bit
+// scale. Both steps are exact: a 24-bit integer fits a float's significand, and the division
+// is by a power of two.
+float HostFloat(std::uint32_t shifted) {
+  return static_cast<float>(static_cast<std::int32_t>(shifted)) * (1.0f / 65536.0f);
+}
+
+std::uint32_t LoadWord(const BYTE* bytes) {
+  std::uint32_t word;
+  std::memcpy(&word, bytes, sizeof(word));
+  return word;
+}
+
+void StoreFloat(BYTE* target, float value) { std::memcpy(target, &value, sizeof(value)); }
+
 // Packed 24-bit little-endian samples to floats on the 16-bit scale (full scale -32768.0 to
 // 32767.99609375). Only whole samples are read: a partial sample at the end of a buffer is
 // passed over, never read beyond the buffer's length.
@@ -72,17 +88,29 @@ DWORD ConvertToFloats(InputContext& context, BYTE* target, DWORD room) {
     context.readPos = context.sampleLength;
     return 0;
   }
-  const DWORD count = std::min(room / kFloatBytes, available);
-  for (DWORD i = 0; i < count; ++i) {
-    const BYTE* packed = source + i * kPackedSampleBytes;
-    const std::uint32_t shifted = static_cast<std::uint32_t>(packed[0]) << 8 |
-                                  static_cast<std::uint32_t>(packed[1]) << 16 |
-                                  static_cast<std::uint32_t>(packed[2]) << 24;
-    const float value = static_cast<float>(static_cast<std::int32_t>(shifted)) / 65536.0f;
-    std::memcpy(target + i * kFloatBytes, &value, kFloatBytes);
+  const std::size_t count = std::min(room / kFloatBytes, available);
+  // Four samples at a time from the three little-endian words that hold them, so the work is
+  // word shifts and one vector conversion rather than byte loads.
+  const std::size_t groups = count / 4;
+  for (std::size_t g = 0; g < groups; ++g) {
+    const BYTE* packed = source + 12 * g;
+    const std::uint32_t w0 = LoadWord(packed);
+    const std::uint32_t w1 = LoadWord(packed + 4);
+    const std::uint32_t w2 = LoadWord(packed + 8);
+    BYTE* floats = target + 16 * g;
+    StoreFloat(floats, HostFloat(w0 << 8));
+    StoreFloat(floats + 4, HostFloat((w0 >> 16 & 0xFF00u) | w1 << 16));
+    StoreFloat(floats + 8, HostFloat((w1 >> 8 & 0xFFFF00u) | w2 << 24));
+    StoreFloat(floats + 12, HostFloat(w2 & 0xFFFFFF00u));
   }
-  context.readPos += count * kPackedSampleBytes;
-  return count * kFloatBytes;
+  for (std::size_t i = 4 * groups; i < count; ++i) {
+    const BYTE* packed = source + i * kPackedSampleBytes;
+    StoreFloat(target + i * kFloatBytes, HostFloat(static_cast<std::uint32_t>(packed[0]) << 8 |
+                                                   static_cast<std::uint32_t>(packed[1]) << 16 |
+                                                   static_cast<std::uint32_t>(packed[2]) << 24));
+  }
+  context.readPos += static_cast<DWORD>(count) * kPackedSampleBytes;
+  return static_cast<DWORD>(count) * kFloatBytes;
 }
 
 }  // namespace

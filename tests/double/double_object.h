@@ -63,9 +63,13 @@ class DoubleObject : public ComObject<Derived, Interfaces...> {
  private:
   friend Base;
 
-  // Called by the final Release: the runtime keeps the memory until it goes.
+  // Called by the final Release: the runtime keeps the memory until it goes. What the object
+  // holds may go at once (DropContents), so that long runs do not gather every sample's bytes.
   void Destroy() {
     released_ = true;
+    if constexpr (requires(Derived & object) { object.DropContents(); }) {
+      static_cast<Derived*>(this)->DropContents();
+    }
     runtime_.NoteFinalRelease(serial_, static_cast<Derived*>(this),
                               [](void* memory) { delete static_cast<Derived*>(memory); });
   }

@@ -20,6 +20,12 @@ std::vector<BYTE> SampleBuffer::Contents() const {
   return std::vector<BYTE>(storage_.begin(), storage_.begin() + length_);
 }
 
+void SampleBuffer::DropContents() {
+  std::vector<BYTE>().swap(storage_);
+  maxLength_ = 0;
+  length_ = 0;
+}
+
 HRESULT SampleBuffer::GetLength(DWORD*) { return Unexpected("SampleBuffer.GetLength"); }
 HRESULT SampleBuffer::GetMaxLength(DWORD*) { return Unexpected("SampleBuffer.GetMaxLength"); }
 HRESULT SampleBuffer::GetBuffer(BYTE**) { return Unexpected("SampleBuffer.GetBuffer"); }

@@ -109,10 +109,13 @@ bool IsNonEmptyName(std::u16string_view name);
 // the rate and channel count of the profile's audio stream; SetInputProps judges the format set
 // on them with `acceptsInput`, SetOutputFilename the name with `acceptsFileName`; an empty judge
 // accepts anything.
+// WriteSample logs a copy of each sample's bytes unless `keepsSampleBytes` is false, as for a
+// benchmark that writes many large samples.
 struct WriterScript {
   std::optional<MediaFormat> inputFormat{};
   std::function<bool(const WAVEFORMATEX&)> acceptsInput = IsConsistentPcm;
   std::function<bool(std::u16string_view)> acceptsFileName = IsNonEmptyName;
+  bool keepsSampleBytes = true;
 };
 
 // One format of a codec in the profile manager's catalogue.

@@ -122,12 +122,13 @@ HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
 HRESULT Writer::WriteSample(DWORD input, QWORD time, DWORD flags, INSSBuffer* sample) {
   // Only the double's own samples can be written, as only the runtime's can to its writer.
   auto* given = dynamic_cast<SampleBuffer*>(sample);
-  const std::vector<BYTE> bytes = given == nullptr ? std::vector<BYTE>{} : given->Contents();
-  runtime().record().samplesWritten.push_back({input, time, flags, bytes});
+  const bool keepBytes = given != nullptr && runtime().writer.keepsSampleBytes;
+  runtime().record().samplesWritten.push_back(
+      {input, time, flags, keepBytes ? given->Contents() : std::vector<BYTE>{}});
   const HRESULT planned = Enter(
       "Writer.WriteSample",
       std::to_string(input) + ", " + std::to_string(time) + ", " + std::to_string(flags) + ", " +
-          (given == nullptr ? PointerText(sample) : std::to_string(bytes.size()) + " bytes"));
+          (given == nullptr ? PointerText(sample) : std::to_string(given->length()) + " bytes"));
   if (FAILED(planned)) return planned;
   if (given == nullptr || input >= streams_.size()) return E_INVALIDARG;
   if (state_ != State::kWriting) return NS_E_INVALID_REQUEST;

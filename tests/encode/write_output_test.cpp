@@ -100,6 +100,23 @@ TEST_F(WriteOutputTest, PacksFloatsInPlaceTo24BitsWithTruncationAndLimits) {
   EXPECT_EQ(std::vector<BYTE>(buffer.begin() + expected.size(), buffer.end()), tail);
 }
 
+// Long buffers are converted in blocks with a remainder one sample at a time; every row of the
+// table gives the same bytes at every position of a block and in the remainder.
+TEST_F(WriteOutputTest, PacksTheSameAtEveryPositionOfALongBuffer) {
+  Open(32);
+  constexpr std::size_t kSamples = 53;
+  std::vector<float> samples;
+  std::vector<BYTE> expected;
+  for (std::size_t i = 0; i < kSamples; ++i) {
+    const Conversion& row = kConversions[i * 7 % std::size(kConversions)];
+    samples.push_back(row.sample);
+    expected.insert(expected.end(), row.packed, row.packed + 3);
+  }
+  std::vector<BYTE> buffer = FloatBytes(samples);
+  ASSERT_EQ(Write(buffer), static_cast<LONG>(buffer.size()));
+  EXPECT_EQ(runtime.log().samplesWritten.at(0).bytes, expected);
+}
+
 TEST_F(WriteOutputTest, IgnoresTheBytesShortOfAWholeFloat) {
   Open(32);
   std::vector<BYTE> buffer = FloatBytes({1.0f, -1.0f});
