@@ -42,14 +42,6 @@ QWORD ReadDurationTenths(IWMSyncReader* reader) {
   return duration / kUnitsPerTenth + 1;
 }
 
-// A UTF-16 text fetched by the two-call protocol, with room for a terminator of its own so
-// that a text the runtime did not terminate within its length still ends there.
-HeapBuffer<WCHAR> AllocateText(WORD units) {
-  HeapBuffer<WCHAR> text(2 * (static_cast<std::size_t>(units) + 1));
-  if (text) text[units] = 0;
-  return text;
-}
-
 // Converts text into target, which has room for capacity bytes with the terminator. A text
 // that does not fit is shortened to the longest whole-character prefix that does.
 void ConvertBounded(const WCHAR* text, char* target, DWORD capacity) {
@@ -58,8 +50,9 @@ void ConvertBounded(const WCHAR* text, char* target, DWORD capacity) {
   int units = static_cast<int>(std::min<std::size_t>(WideLength(text), capacity - 1));
   while (units > 0) {
     const int bytes = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
-    const bool splitsPair = text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF;
-    if (bytes > 0 && bytes < static_cast<int>(capacity) && !splitsPair) break;
+    if (bytes > 0 && bytes < static_cast<int>(capacity) && !IsHighSurrogate(text[units - 1])) {
+      break;
+    }
     --units;
   }
   const int written = units == 0
@@ -94,8 +87,8 @@ LONG WINAPI FilterOptionsString(FilterHandle handle, LPSTR text) {
                                   &infoBytes, nullptr))) {
     return 0;
   }
-  HeapBuffer<WCHAR> name = AllocateText(nameUnits);
-  HeapBuffer<WCHAR> description = AllocateText(descriptionUnits);
+  HeapBuffer<WCHAR> name = AllocateWideText(nameUnits);
+  HeapBuffer<WCHAR> description = AllocateWideText(descriptionUnits);
   HeapBuffer<BYTE> info(infoBytes);
   if (!name || !description || !info) return 0;
   if (FAILED(header->GetCodecInfo(0, &nameUnits, name.get(), &descriptionUnits, description.get(),

@@ -52,3 +52,11 @@ class HeapBuffer {
  private:
   T* data_ = nullptr;
 };
+
+// Room for a UTF-16 text of the given units and a terminator of its own, already set: a text
+// that the runtime fills without terminating it within its length still ends there.
+inline HeapBuffer<WCHAR> AllocateWideText(std::size_t units) {
+  HeapBuffer<WCHAR> text(2 * (units + 1));
+  if (text) text[units] = 0;
+  return text;
+}

@@ -19,6 +19,9 @@ constexpr std::size_t WideLength(const WCHAR* text) {
   return length;
 }
 
+// The first half of a surrogate pair: a text cut after it would split a character.
+constexpr bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
 // Exact, case-sensitive substring search.
 constexpr bool WideContains(const WCHAR* text, const WCHAR* part) {
   for (; *text != 0; ++text) {

@@ -25,15 +25,12 @@ bool CodecFormatDetails::Read(IWMCodecInfo3* codecInfo, DWORD codecIndex, DWORD 
       units == 0) {
     return false;
   }
-  const DWORD capacity = units;
-  description = HeapBuffer<WCHAR>(2 * static_cast<std::size_t>(capacity));
+  description = AllocateWideText(units);
   if (!description) return false;
   if (FAILED(codecInfo->GetCodecFormatDesc(WMMEDIATYPE_Audio, codecIndex, formatIndex, config.put(),
                                            description.get(), &units))) {
     return false;
   }
-  // The runtime counts the terminator; it is set here too, so the text always ends in place.
-  description[capacity - 1] = 0;
   if (!config || FAILED(config.query_to(IID_IWMMediaProps, props))) return false;
   DWORD size = 0;
   mediaType = FetchMediaType(props.get(), size);
@@ -47,11 +44,9 @@ HeapBuffer<WCHAR> ReadCodecName(IWMCodecInfo3* codecInfo, DWORD codecIndex) {
       units == 0) {
     return {};
   }
-  const DWORD capacity = units;
-  HeapBuffer<WCHAR> name(2 * static_cast<std::size_t>(capacity));
+  HeapBuffer<WCHAR> name = AllocateWideText(units);
   if (!name || FAILED(codecInfo->GetCodecName(WMMEDIATYPE_Audio, codecIndex, name.get(), &units))) {
     return {};
   }
-  name[capacity - 1] = 0;
   return name;
 }

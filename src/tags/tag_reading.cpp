@@ -35,9 +35,8 @@ Fetch FetchAttribute(IWMHeaderInfo3* header, WORD index, HeaderAttribute& attrib
                                            &language, nullptr, &valueBytes))) {
     return Fetch::kNoSuchAttribute;
   }
-  const WORD nameCapacity = nameUnits;
   const DWORD valueCapacity = valueBytes;
-  attribute.name = HeapBuffer<WCHAR>(2 * (static_cast<std::size_t>(nameCapacity) + 1));
+  attribute.name = AllocateWideText(nameUnits);
   attribute.value = HeapBuffer<BYTE>(static_cast<std::size_t>(valueCapacity) + kValuePadding);
   if (!attribute.name || !attribute.value) return Fetch::kSkipped;
   if (FAILED(header->GetAttributeByIndexEx(0, index, attribute.name.get(), &nameUnits,
@@ -45,7 +44,6 @@ Fetch FetchAttribute(IWMHeaderInfo3* header, WORD index, HeaderAttribute& attrib
                                            &valueBytes))) {
     return Fetch::kSkipped;
   }
-  attribute.name[nameCapacity] = 0;
   std::memset(attribute.value.get() + valueCapacity, 0, kValuePadding);
   return Fetch::kFetched;
 }

@@ -17,8 +17,6 @@ constexpr DWORD kDisplayPrefixBytes = 4;  // the display chunk's 32-bit format c
 // SetAttribute's length is 16 bits wide: at most 32766 units and the terminator.
 constexpr std::size_t kLongestAttributeText = 32766;
 
-bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
 }  // namespace
 
 // Text too long for the length field is cut to what fits, at a character boundary, rather than
