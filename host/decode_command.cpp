@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "filter_files.h"
 #include "host_samples.h"
+#include "path_checks.h"
 #include "progress.h"
 #include "wave_writer.h"
 

@@ -107,3 +107,9 @@ std::string JsonString(const std::string& utf8) {
   }
   return quoted + "\"";
 }
+
+std::string HexWord(DWORD value) {
+  char text[11];
+  std::snprintf(text, sizeof(text), "0x%08x", static_cast<unsigned>(value));
+  return text;
+}

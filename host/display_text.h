@@ -4,9 +4,14 @@
 
 #include <string>
 
+#include <windows.h>
+
 std::string AnsiToUtf8(const std::string& ansi);
 // Characters the ANSI code page cannot show become its default character.
 std::string Utf8ToAnsi(const std::string& utf8);
 
 // The text as a JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);
+
+// A 32-bit word as the host prints options words and flags: 0x and eight hex digits.
+std::string HexWord(DWORD value);

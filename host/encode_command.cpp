@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "commands.h"
+#include "display_text.h"
 #include "filter_files.h"
 #include "host_samples.h"
+#include "path_checks.h"
 #include "progress.h"
 #include "wave_reader.h"
 
@@ -40,14 +42,9 @@ void RemoveIfReplaced(const std::string& path, const FileIdentity& before) {
 }
 
 // Checks that the output can be created, so that the error names the path rather than the
-// filter. The output must be a regular file: a device or a pipe cannot take a finished file.
-// A file that did not exist before is not left behind by the check.
+// filter. A file that did not exist before is not left behind by the check.
 bool CheckWritableOutput(const std::string& path, const FileIdentity& before, std::string& error) {
-  struct stat status;
-  if (before.exists && stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-    error = path + (S_ISDIR(status.st_mode) ? ": is a directory" : ": is not a regular file");
-    return false;
-  }
+  if (!CheckOutputPath(path, error)) return false;
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (file == nullptr) {
     error = path + ": cannot write: " + std::strerror(errno);
@@ -56,12 +53,6 @@ bool CheckWritableOutput(const std::string& path, const FileIdentity& before, st
   std::fclose(file);
   if (!before.exists) std::remove(path.c_str());
   return true;
-}
-
-std::string Hex32(DWORD value) {
-  char text[11];
-  std::snprintf(text, sizeof(text), "0x%08x", static_cast<unsigned>(value));
-  return text;
 }
 
 }  // namespace
@@ -86,7 +77,7 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     return ReportError(outputPath + ": the filter refused to write " +
                        std::to_string(wave.sampleRate) + " Hz, " + std::to_string(hostWidth) +
                        "-bit, " + std::to_string(wave.channels) + "-channel audio with options " +
-                       Hex32(options));
+                       HexWord(options));
   }
   if (hostWidth != HostWidthFor(wave)) {
     output.Close();
@@ -139,6 +130,6 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     return ReportError(outputPath + ": the filter did not finish the file");
   }
   std::printf("encoded %s into %s with options %s\n", inputPath.c_str(), outputPath.c_str(),
-              Hex32(used).c_str());
+              HexWord(used).c_str());
   return 0;
 }

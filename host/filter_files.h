@@ -57,10 +57,3 @@ class FilterOutput {
   FilterHandle handle_ = nullptr;
   LONG chunkSize_ = 0;
 };
-
-// Checks that a file can be read before the filter is asked about it, for a clear message.
-bool CheckReadableFile(const std::string& path, std::string& error);
-
-// Whether both paths name one existing file (on Windows, which reports no inode numbers, only
-// when the paths are the same text).
-bool IsSameFile(const std::string& first, const std::string& second);

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "display_text.h"
 #include "filter_files.h"
+#include "path_checks.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ struct FileFacts {
   DWORD options = 0;
   std::vector<WaveTag> tags;
 };
-
-std::string Hex32(DWORD value) {
-  char text[11];
-  std::snprintf(text, sizeof(text), "0x%08x", static_cast<unsigned>(value));
-  return text;
-}
 
 std::string RecordText(const char* field, std::size_t size) {
   return AnsiToUtf8(std::string(field, strnlen(field, size)));
@@ -72,7 +67,7 @@ void PrintText(const std::string& path, const FileFacts& facts, const FilterQuer
     std::string codec = AnsiToUtf8(facts.codecText);
     for (char& c : codec) c = c == '\n' ? '/' : c;
     std::printf("codec:          %s\n", codec.empty() ? "(not reported)" : codec.c_str());
-    std::printf("options:        %s\n", Hex32(facts.options).c_str());
+    std::printf("options:        %s\n", HexWord(facts.options).c_str());
     std::printf("tags:           %s\n", facts.tags.empty() ? "none" : "");
     for (const WaveTag& tag : facts.tags) {
       std::printf("  %-4s %-4s  %s\n", tag.listType.c_str(), tag.chunkId.c_str(),
@@ -82,7 +77,7 @@ void PrintText(const std::string& path, const FileFacts& facts, const FilterQuer
   std::printf("filter:         %s (.%s), flags %s, chunk size %lu\n",
               RecordText(record.name, sizeof(record.name)).c_str(),
               RecordText(record.defaultExtension, sizeof(record.defaultExtension)).c_str(),
-              Hex32(record.flags).c_str(), static_cast<unsigned long>(record.chunkSize));
+              HexWord(record.flags).c_str(), static_cast<unsigned long>(record.chunkSize));
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "wave_writer.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "file_io.h"
+#include "path_checks.h"
 
 namespace {
 
@@ -53,13 +52,9 @@ bool WaveWriter::Fail(const char* what, std::string& error) {
 bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
                         const std::vector<WaveTag>& tags, std::string& error) {
   path_ = path;
-  // Only a regular file can be finished by seeking back to the sizes, and only one may be
-  // removed when it is not finished: a device or a pipe at the path is refused untouched.
-  struct stat status;
-  if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-    errno = 0;
-    return Fail(S_ISDIR(status.st_mode) ? "is a directory" : "is not a regular file", error);
-  }
+  // A device or a pipe at the path is refused untouched: the file is finished by seeking back
+  // to the sizes, and removed when it is not finished.
+  if (!CheckOutputPath(path, error)) return false;
   errno = 0;
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) return Fail("cannot create the file", error);
