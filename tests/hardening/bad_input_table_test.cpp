@@ -15,11 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "hardening/program_run.h"
 #include "hardening/wave_bytes.h"
+#include "support/program_run.h"
 
 namespace hardening {
 namespace {
+
+using test_support::ProgramRun;
+using test_support::ReadBytes;
+using test_support::RunProgram;
+using test_support::ScratchDirectory;
+using test_support::WriteBytes;
 
 constexpr char kNotReadable[] = "not a Windows Media file the filter can read";
 constexpr char kRefused[] = "the filter refused to write";

@@ -12,28 +12,28 @@
 #include <fstream>
 #include <map>
 
-#include "host_process.h"
+#include "support/program_run.h"
+#include "wave_contents.h"
 #include "wave_reader.h"
 
 namespace {
 
+using test_support::ProgramRun;
+using test_support::ReadBytes;
+using test_support::RunProgram;
+using test_support::ScratchDirectory;
 using ::testing::HasSubstr;
 
-const std::string kHost = Quote(FILTERHOST_PATH);
-const std::string kWaveTool = Quote(WAVETOOL_PATH);
+const std::string kHost = FILTERHOST_PATH;
+const std::string kWaveTool = WAVETOOL_PATH;
 const std::string kTestData = WMAFILTER_TESTDATA_DIR;
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // ffmpeg's own decode of a file, as raw little-endian samples of the given format.
 std::vector<std::uint8_t> FfmpegDecode(const std::string& file, const std::string& format,
-                                       const std::string& directory) {
-  const std::string raw = directory + "/ffmpeg." + format;
-  const ProcessResult result =
-      RunProcess("ffmpeg -v error -y -i " + Quote(file) + " -f " + format + " " + Quote(raw));
+                                       const ScratchDirectory& directory) {
+  const std::string raw = directory / ("ffmpeg." + format);
+  const ProgramRun result =
+      RunProgram({"ffmpeg", "-v", "error", "-y", "-i", file, "-f", format, raw});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   return ReadBytes(raw);
 }
@@ -52,10 +52,10 @@ struct SharedFile {
 class SharedFileDecode : public ::testing::TestWithParam<SharedFile> {};
 
 TEST_P(SharedFileDecode, AudioEqualsFfmpegsDecode) {
-  const std::string directory = MakeScratchDirectory("decode");
+  const ScratchDirectory directory;
   const std::string input = kTestData + "/" + GetParam().name;
-  const std::string output = directory + "/decoded.wav";
-  const ProcessResult decode = RunProcess(kHost + " decode " + Quote(input) + " " + Quote(output));
+  const std::string output = directory / "decoded.wav";
+  const ProgramRun decode = RunProgram({kHost, "decode", input, output});
   ASSERT_EQ(decode.exitCode, 0) << decode.err;
 
   WaveReader reader;
@@ -100,12 +100,9 @@ INSTANTIATE_TEST_SUITE_P(Files, SharedFileDecode,
                          });
 
 TEST(HostDecode, CarriesTheFilesMappedTagsIntoTheWaveFile) {
-  const std::string directory = MakeScratchDirectory("tags");
-  const std::string output = directory + "/issue_29.wav";
-  ASSERT_EQ(RunProcess(kHost + " decode " + Quote(kTestData + "/mutagen-issue_29.wma") + " " +
-                       Quote(output))
-                .exitCode,
-            0);
+  const ScratchDirectory directory;
+  const std::string output = directory / "issue_29.wav";
+  ASSERT_EQ(RunProgram({kHost, "decode", kTestData + "/mutagen-issue_29.wma", output}).exitCode, 0);
   const auto tags = TagTexts(ReadWaveTags(output));
   EXPECT_EQ(tags.at("WAVE/DISP"), "Se\xF1or Flamingos Adieu");  // Windows-1252
   EXPECT_EQ(tags.at("INFO/IART"), "Kaizers Orchestra");
@@ -123,30 +120,30 @@ TEST(HostDecode, CarriesTheFilesMappedTagsIntoTheWaveFile) {
 class HostRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
-    directory_ = MakeScratchDirectory("round_trip");
-    original_ = directory_ + "/original.wav";
-    encoded_ = directory_ + "/encoded.wma";
-    decoded_ = directory_ + "/decoded.wav";
-    const std::string tags =
-        " --tag 'WAVE/DISP=Two Tones' --tag 'INFO/IART=The Ensemble' --tag 'INFO/ICMT=first "
-        "line\nsecond line' --tag 'INFO/ICOP=(c) 2026 Nobody' --tag 'INFO/ICRD=2026' --tag "
-        "'INFO/IGNR=Électronique' --tag 'INFO/INAM=Signals' --tag 'INFO/ISFT=wavetool'";
-    const ProcessResult made =
-        RunProcess(kWaveTool + " " + Quote(original_) + " --seconds 3" + tags);
+    const ProgramRun made = RunProgram({kWaveTool,   original_,
+                                        "--seconds", "3",
+                                        "--tag",     "WAVE/DISP=Two Tones",
+                                        "--tag",     "INFO/IART=The Ensemble",
+                                        "--tag",     "INFO/ICMT=first line\nsecond line",
+                                        "--tag",     "INFO/ICOP=(c) 2026 Nobody",
+                                        "--tag",     "INFO/ICRD=2026",
+                                        "--tag",     "INFO/IGNR=Électronique",
+                                        "--tag",     "INFO/INAM=Signals",
+                                        "--tag",     "INFO/ISFT=wavetool"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
   }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
 
-  std::string directory_, original_, encoded_, decoded_;
+  const ScratchDirectory directory_;
+  const std::string original_ = directory_ / "original.wav";
+  const std::string encoded_ = directory_ / "encoded.wma";
+  const std::string decoded_ = directory_ / "decoded.wav";
 };
 
 TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
-  const ProcessResult encode =
-      RunProcess(kHost + " encode " + Quote(original_) + " " + Quote(encoded_));
+  const ProgramRun encode = RunProgram({kHost, "encode", original_, encoded_});
   ASSERT_EQ(encode.exitCode, 0) << encode.err;
   EXPECT_THAT(encode.out, HasSubstr("options 0x"));
-  const ProcessResult decode =
-      RunProcess(kHost + " decode " + Quote(encoded_) + " " + Quote(decoded_));
+  const ProgramRun decode = RunProgram({kHost, "decode", encoded_, decoded_});
   ASSERT_EQ(decode.exitCode, 0) << decode.err;
 
   // Every mapped tag comes back; line breaks come back as CR LF.
@@ -155,8 +152,8 @@ TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
   EXPECT_EQ(TagTexts(ReadWaveTags(decoded_)), expected);
 
   // ffprobe sees the tags in the Windows Media file.
-  const ProcessResult probe =
-      RunProcess("ffprobe -v error -show_entries format_tags -of default " + Quote(encoded_));
+  const ProgramRun probe = RunProgram(
+      {"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "default", encoded_});
   for (const char* value : {"Two Tones", "The Ensemble", "(c) 2026 Nobody", "Signals", "wavetool",
                             "2026", "first line"}) {
     EXPECT_THAT(probe.out, HasSubstr(value));
@@ -178,8 +175,8 @@ TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
 }
 
 TEST_F(HostRoundTrip, SizeEstimateIsNeverBelowWhatIsDelivered) {
-  ASSERT_EQ(RunProcess(kHost + " encode " + Quote(original_) + " " + Quote(encoded_)).exitCode, 0);
-  const ProcessResult info = RunProcess(kHost + " info --json " + Quote(encoded_));
+  ASSERT_EQ(RunProgram({kHost, "encode", original_, encoded_}).exitCode, 0);
+  const ProgramRun info = RunProgram({kHost, "info", "--json", encoded_});
   ASSERT_EQ(info.exitCode, 0) << info.err;
   for (const char* key : {"\"understood\": true", "\"sampleRate\": 44100", "\"bitsPerSample\": 16",
                           "\"channels\": 2", "\"chunkSize\": 65536", "\"fileSize\":",
@@ -189,7 +186,7 @@ TEST_F(HostRoundTrip, SizeEstimateIsNeverBelowWhatIsDelivered) {
   const std::size_t at = info.out.find("\"fileSize\": ");
   const unsigned long long estimate = std::stoull(info.out.substr(at + 12));
 
-  ASSERT_EQ(RunProcess(kHost + " decode " + Quote(encoded_) + " " + Quote(decoded_)).exitCode, 0);
+  ASSERT_EQ(RunProgram({kHost, "decode", encoded_, decoded_}).exitCode, 0);
   WaveReader reader;
   std::string error;
   ASSERT_TRUE(reader.Open(decoded_, error));
@@ -197,23 +194,25 @@ TEST_F(HostRoundTrip, SizeEstimateIsNeverBelowWhatIsDelivered) {
 }
 
 TEST(HostErrors, AreOneLineWithANonZeroExit) {
-  const std::string directory = MakeScratchDirectory("errors");
-  const std::string text = directory + "/notes.wma";
+  const ScratchDirectory directory;
+  const std::string text = directory / "notes.wma";
   std::ofstream(text) << "not audio at all\n";
-  const std::string missing = directory + "/missing.wma";
+  const std::string missing = directory / "missing.wma";
+  const std::string wave = directory / "out.wav";
+  const std::string wma = directory / "out.wma";
 
-  for (const std::string& command :
-       {kHost + " info " + Quote(missing),
-        kHost + " decode " + Quote(text) + " " + Quote(directory + "/out.wav"),
-        kHost + " encode " + Quote(text) + " " + Quote(directory + "/out.wma"),
-        kHost + " decode " + Quote(directory) + " " + Quote(directory + "/out.wav")}) {
-    const ProcessResult result = RunProcess(command);
-    EXPECT_NE(result.exitCode, 0) << command;
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{kHost, "info", missing},
+        {kHost, "decode", text, wave},
+        {kHost, "encode", text, wma},
+        {kHost, "decode", directory.path().string(), wave}}) {
+    const ProgramRun result = RunProgram(command);
+    EXPECT_NE(result.exitCode, 0) << command[1] << " " << command[2];
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_THAT(result.err, HasSubstr("filterhost: ")) << command;
+    EXPECT_THAT(result.err, HasSubstr("filterhost: ")) << command[1] << " " << command[2];
   }
-  EXPECT_FALSE(std::filesystem::exists(directory + "/out.wma"));
-  EXPECT_FALSE(std::filesystem::exists(directory + "/out.wav"));
+  EXPECT_FALSE(std::filesystem::exists(wma));
+  EXPECT_FALSE(std::filesystem::exists(wave));
 }
 
 }  // namespace

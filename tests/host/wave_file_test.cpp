@@ -4,14 +4,16 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "file_io.h"
-#include "host_process.h"
+#include "support/program_run.h"
 #include "wave_reader.h"
 #include "wave_writer.h"
 
 namespace {
+
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 WaveTag InfoTag(const char* id, const std::string& text) {
   std::vector<std::uint8_t> data(text.begin(), text.end());
@@ -32,18 +34,11 @@ std::vector<std::uint8_t> ReadAll(WaveReader& reader) {
   return data;
 }
 
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 class WaveFileTest : public ::testing::Test {
  protected:
-  std::string directory_ = MakeScratchDirectory("wave");
-  std::string path_ = directory_ + "/file.wav";
+  const test_support::ScratchDirectory directory_;
+  const std::string path_ = directory_ / "file.wav";
   std::string error_;
-  void TearDown() override { std::filesystem::remove_all(directory_); }
 };
 
 TEST_F(WaveFileTest, WhatIsWrittenReadsBack) {
@@ -93,9 +88,7 @@ TEST_F(WaveFileTest, LyingSizesAreCutAtTheEndOfTheFile) {
     ASSERT_TRUE(writer.Write(samples, sizeof(samples), error_));
     ASSERT_TRUE(writer.Finish(error_));
   }
-  std::ifstream in(path_, std::ios::binary);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes = ReadBytes(path_);
   // RIFF size, the INFO item's size and the data size all claim far more than there is.
   PutLittle32(bytes.data() + 4, 0x7FFFFFF0);
   const auto item =
@@ -104,7 +97,7 @@ TEST_F(WaveFileTest, LyingSizesAreCutAtTheEndOfTheFile) {
   const auto data =
       std::search(bytes.begin(), bytes.end(), std::begin("data"), std::begin("data") + 4);
   PutLittle32(&*data + 4, 0xFFFFFFF0);
-  WriteFile(path_, bytes);
+  WriteBytes(path_, bytes);
 
   WaveReader reader;
   ASSERT_TRUE(reader.Open(path_, error_)) << error_;
@@ -137,12 +130,12 @@ TEST_F(WaveFileTest, RefusesWhatIsNotUsableAudio) {
       formatChunk(0x55, 2, 16, 4),  // MP3 in a WAVE file
   };
   for (const auto& bytes : refused) {
-    WriteFile(path_, bytes);
+    WriteBytes(path_, bytes);
     WaveReader reader;
     EXPECT_FALSE(reader.Open(path_, error_));
     EXPECT_FALSE(error_.empty());
   }
-  WriteFile(path_, formatChunk(1, 2, 16, 4));
+  WriteBytes(path_, formatChunk(1, 2, 16, 4));
   WaveReader reader;
   EXPECT_TRUE(reader.Open(path_, error_)) << error_;
 }

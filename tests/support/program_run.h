@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace hardening {
+namespace test_support {
 
 struct ProgramRun {
   int exitCode = -1;  // the exit status, or 128 + the signal that ended the program
@@ -15,7 +15,8 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs `arguments` (the program first) with standard input closed, in the current directory.
+// Runs `arguments` (the program first; a name without a slash is looked up in PATH) with
+// standard input closed, in the current directory.
 // With `unprivileged`, a process running as root runs the program as the user nobody, for whom
 // file permissions hold.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
@@ -40,4 +41,4 @@ class ScratchDirectory {
 std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
-}  // namespace hardening
+}  // namespace test_support

@@ -1,4 +1,4 @@
-#include "hardening/program_run.h"
+#include "support/program_run.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace hardening {
+namespace test_support {
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,7 +56,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileg
         (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
     }
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   ProgramRun run;
@@ -110,4 +110,4 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
   if (!file) throw std::runtime_error("cannot write " + path);
 }
 
-}  // namespace hardening
+}  // namespace test_support
