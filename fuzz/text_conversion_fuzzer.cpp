@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/wide_text.h"
 #include "fuzz_support.h"
-#include "media/wide_text.h"
 #include "tags/text_conversion.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include <windows.h>
 
+#include "common/result.h"
 #include "ffmpeg_handles.h"
-#include "media/result.h"
 #include "media_type.h"
 #include "pcm_format.h"
 

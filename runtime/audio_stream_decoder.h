@@ -8,8 +8,8 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_ptr.h"
 #include "ffmpeg_handles.h"
-#include "media/com_ptr.h"
 #include "pcm_format.h"
 
 namespace wmvcore {

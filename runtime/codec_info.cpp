@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "media/com_ptr.h"
-#include "media/result.h"
+#include "common/com_ptr.h"
+#include "common/result.h"
 #include "stream_config.h"
 #include "text_out.h"
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "media/result.h"
+#include "common/result.h"
 
 #include "asf_header.h"
 #include "attributes.h"

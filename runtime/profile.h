@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "media/com_ptr.h"
+#include "common/com_ptr.h"
 #include "stream_config.h"
 
 namespace wmvcore {

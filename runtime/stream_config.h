@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "media/com_ptr.h"
+#include "common/com_ptr.h"
 #include "media_type.h"
 #include "text_out.h"
 

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "asf_file.h"
+#include "common/result.h"
 #include "file_path.h"
 #include "hand_out.h"
-#include "media/result.h"
 #include "media_props.h"
 
 namespace wmvcore {

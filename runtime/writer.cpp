@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "common/com_ptr.h"
+#include "common/result.h"
 #include "file_path.h"
 #include "hand_out.h"
-#include "media/com_ptr.h"
-#include "media/result.h"
 #include "media_props.h"
 #include "sample_buffer.h"
 

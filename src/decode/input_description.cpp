@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/com_ptr.h"
+#include "common/wide_text.h"
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
-#include "media/com_ptr.h"
 #include "media/heap_memory.h"
-#include "media/wide_text.h"
 
 namespace {
 

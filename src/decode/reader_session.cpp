@@ -1,9 +1,9 @@
 #include "decode/reader_session.h"
 
+#include "common/com_ptr.h"
+#include "common/wide_text.h"
 #include "media/com_apartment.h"
-#include "media/com_ptr.h"
 #include "media/media_type.h"
-#include "media/wide_text.h"
 #include "tags/text_conversion.h"
 
 namespace {

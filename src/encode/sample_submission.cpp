@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/com_ptr.h"
 #include "encode/writer_session.h"
-#include "media/com_ptr.h"
 
 namespace {
 

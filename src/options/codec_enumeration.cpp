@@ -1,7 +1,7 @@
 #include "options/codec_enumeration.h"
 
+#include "common/wide_text.h"
 #include "media/media_type.h"
-#include "media/wide_text.h"
 
 bool CodecEnumeration::Open() {
   if (FAILED(WMCreateProfileManager(profileManager.put()))) return false;

@@ -2,7 +2,7 @@
 // the dialog's list fillers and the encoder set-up.
 #pragma once
 
-#include "media/com_ptr.h"
+#include "common/com_ptr.h"
 #include "media/heap_memory.h"
 #include "media/runtime.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "media/wide_text.h"
+#include "common/wide_text.h"
 
 namespace {
 

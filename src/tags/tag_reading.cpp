@@ -3,9 +3,9 @@
 // in the host's record, so two records enumerate one file independently.
 #include <cstring>
 
+#include "common/com_ptr.h"
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
-#include "media/com_ptr.h"
 #include "media/heap_memory.h"
 #include "tags/info_attribute_map.h"
 #include "tags/text_conversion.h"

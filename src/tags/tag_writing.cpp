@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "common/com_ptr.h"
+#include "common/wide_text.h"
 #include "encode/writer_session.h"
 #include "filter/filter_api.h"
-#include "media/com_ptr.h"
-#include "media/wide_text.h"
 #include "tags/info_attribute_map.h"
 #include "tags/text_conversion.h"
 

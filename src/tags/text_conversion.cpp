@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "media/wide_text.h"
+#include "common/wide_text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/com_ptr.h"
 #include "double/runtime_double.h"
-#include "media/com_ptr.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_double {

@@ -8,7 +8,7 @@
 
 #include <platform_testing.h>
 
-#include "media/com_ptr.h"
+#include "common/com_ptr.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_double {

@@ -10,8 +10,8 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "media/com_ptr.h"
-#include "media/result.h"
+#include "common/com_ptr.h"
+#include "common/result.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_testing {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "checks.h"
-#include "media/com_ptr.h"
+#include "common/com_ptr.h"
 
 namespace {
 
