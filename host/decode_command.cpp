@@ -26,6 +26,7 @@ WaveFormat WaveFormatFor(const FilterInput& input, const DecodeSettings& setting
 
 int RunDecode(const FilterLibrary& library, const std::string& inputPath,
               const std::string& outputPath, const DecodeSettings& settings) {
+  const InterruptionWatch watch;
   std::string error;
   if (!CheckReadableFile(inputPath, error)) return ReportError(error);
   // The decode would replace the very file it reads.
