@@ -76,6 +76,9 @@ bool ScratchOutput::Create(std::string& error) {
   return false;
 }
 
+// The file is closed by then, and not forced to the disk first: a full disk or quota shows at
+// the write or the close, where the caller reports it, and forcing every decode through to the
+// disk would cost more than the crash it guards against (the writer forces its own files).
 bool ScratchOutput::Commit(std::string& error) {
 #ifdef _WIN32
   // rename() does not replace an existing file on Windows.
