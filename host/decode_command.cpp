@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "filter_files.h"
 #include "host_samples.h"
+#include "interruption.h"
 #include "path_checks.h"
 #include "progress.h"
 #include "wave_writer.h"
@@ -25,9 +26,10 @@ WaveFormat WaveFormatFor(const FilterInput& input, const DecodeSettings& setting
 
 int RunDecode(const FilterLibrary& library, const std::string& inputPath,
               const std::string& outputPath, const DecodeSettings& settings) {
+  const InterruptionWatch watch;
   std::string error;
   if (!CheckReadableFile(inputPath, error)) return ReportError(error);
-  // Writing the WAVE file would truncate the file the filter is reading.
+  // The decode would replace the very file it reads.
   if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
   const FilterExports& exports = library.exports();
   if (!exports.filterUnderstandsFormat(inputPath.c_str())) {
@@ -53,6 +55,7 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   ProgressBar progress("decoding", exports.filterGetFileSize(input.handle()));
   std::uint64_t delivered = 0;
   for (;;) {
+    if (Interrupted()) return InterruptedExit();
     const LONG got = exports.readFilterInput(input.handle(), bytes, static_cast<LONG>(chunk));
     const std::size_t count = got > 0 ? static_cast<std::size_t>(got) : 0;
     bool written = true;
@@ -70,6 +73,7 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
     progress.Update(delivered);
     if (count < chunk) break;
   }
+  if (Interrupted()) return InterruptedExit();
   if (!writer.Finish(error)) return ReportError(error);
   std::printf("decoded %s: %llu bytes of %ld Hz, %u-bit, %u-channel audio into %s\n",
               inputPath.c_str(), static_cast<unsigned long long>(delivered),

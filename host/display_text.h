@@ -10,6 +10,10 @@ std::string AnsiToUtf8(const std::string& ansi);
 // Characters the ANSI code page cannot show become its default character.
 std::string Utf8ToAnsi(const std::string& utf8);
 
+// The system's words for a Win32 error code, without the full stop and line break that
+// Windows ends them with; empty for a code it has no words for.
+std::string SystemErrorText(DWORD code);
+
 // The text as a JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);
 

@@ -1,87 +1,63 @@
 // filterhost encode: saves a WAVE file through the filter, as the editor saves one.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "commands.h"
 #include "display_text.h"
 #include "filter_files.h"
 #include "host_samples.h"
+#include "interruption.h"
 #include "path_checks.h"
 #include "progress.h"
+#include "scratch_output.h"
 #include "wave_reader.h"
 
 namespace {
 
-// The file at a path, told apart from any other file that may later take its name, and from
-// itself once changed (Windows reports no inode numbers; its writer changes files in place).
-struct FileIdentity {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  time_t modified = 0;
+// The filter takes the rate as a signed 32-bit number.
+constexpr std::uint32_t kLargestRate = 0x7FFFFFFF;
 
-  bool operator==(const FileIdentity&) const = default;
-};
-
-FileIdentity IdentityOf(const std::string& path) {
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0) return {};
-  return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtime};
-}
-
-// After a failure: removes what the encode left at the path, but never a file that was there
-// before and is still there untouched (the writer replaces its target only when it finishes).
-void RemoveIfReplaced(const std::string& path, const FileIdentity& before) {
-  const FileIdentity now = IdentityOf(path);
-  if (now.exists && now != before) std::remove(path.c_str());
-}
-
-// Checks that the output can be created, so that the error names the path rather than the
-// filter. A file that did not exist before is not left behind by the check.
-bool CheckWritableOutput(const std::string& path, const FileIdentity& before, std::string& error) {
-  if (!CheckOutputPath(path, error)) return false;
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  if (file == nullptr) {
-    error = path + ": cannot write: " + std::strerror(errno);
-    return false;
-  }
-  std::fclose(file);
-  if (!before.exists) std::remove(path.c_str());
-  return true;
+// ": " and the system's words for the thread's last error, or nothing when it names none. The
+// writer leaves the cause of a failed write there, as Windows' own file calls do.
+std::string LastErrorCause() {
+  const std::string words = SystemErrorText(GetLastError());
+  return words.empty() ? "" : ": " + words;
 }
 
 }  // namespace
 
 int RunEncode(const FilterLibrary& library, const std::string& inputPath,
               const std::string& outputPath, const EncodeSettings& settings) {
+  const InterruptionWatch watch;
   const DWORD options = settings.options;
   std::string error;
   WaveReader reader;
   if (!reader.Open(inputPath, error)) return ReportError(error);
   if (reader.dataBytes() == 0) return ReportError(inputPath + ": no audio to encode");
-  const FileIdentity before = IdentityOf(outputPath);
-  if (!CheckWritableOutput(outputPath, before, error)) return ReportError(error);
-
   const WaveFormat& wave = reader.format();
+  if (wave.sampleRate > kLargestRate) {
+    return ReportError(inputPath + ": a sample rate of " + std::to_string(wave.sampleRate) +
+                       " Hz is more than the filter can be given");
+  }
+  // The output replaces its file only at the end, but the input would be gone then.
+  if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
+  if (!CheckOutputPath(outputPath, error)) return ReportError(error);
+  // The filter writes a scratch file of the host's, which takes the output's name only once
+  // the filter has finished it (declared first, so that it goes after the filter's file).
+  ScratchOutput scratch(outputPath);
+  if (!scratch.Create(error)) return ReportError(error);
+
   const WORD hostWidth = settings.width != 0 ? settings.width : HostWidthFor(wave);
   const FilterExports& exports = library.exports();
   FilterOutput output(exports);
-  if (!output.Open(outputPath, static_cast<LONG>(wave.sampleRate), hostWidth, wave.channels,
-                   options)) {
-    RemoveIfReplaced(outputPath, before);
+  if (!output.Open(scratch.scratchPath(), static_cast<LONG>(wave.sampleRate), hostWidth,
+                   wave.channels, options)) {
     return ReportError(outputPath + ": the filter refused to write " +
                        std::to_string(wave.sampleRate) + " Hz, " + std::to_string(hostWidth) +
                        "-bit, " + std::to_string(wave.channels) + "-channel audio with options " +
                        HexWord(options));
   }
   if (hostWidth != HostWidthFor(wave)) {
-    output.Close();
-    RemoveIfReplaced(outputPath, before);
     return ReportError(inputPath + ": the host cannot send its audio as " +
                        std::to_string(hostWidth) + "-bit samples");
   }
@@ -103,32 +79,33 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
 
   ProgressBar progress("encoding", reader.dataBytes());
   std::uint64_t consumed = 0;
-  for (;;) {
+  while (!Interrupted()) {
     const std::size_t got =
         reader.Read(convert ? raw.data() : hostBytes, frames * wave.frameBytes());
     if (got == 0) break;
     const std::size_t count = got / wave.frameBytes();
     if (convert) WaveToHostFloats(raw.data(), wave, count * wave.channels, host.data());
     const auto bytes = static_cast<LONG>(count * hostFrame);
+    SetLastError(ERROR_SUCCESS);
     if (exports.writeFilterOutput(output.handle(), hostBytes, bytes) != bytes) {
-      output.Close();
-      RemoveIfReplaced(outputPath, before);
-      return ReportError(outputPath + ": the filter could not write the audio");
+      return ReportError(outputPath + ": the filter could not write the audio" + LastErrorCause());
     }
     consumed += got;
     progress.Update(consumed);
   }
   const DWORD used = exports.filterOptions(output.handle());
+  SetLastError(ERROR_SUCCESS);
   output.Close();
-  if (reader.failed()) {
-    RemoveIfReplaced(outputPath, before);
-    return ReportError(inputPath + ": read error");
+  const std::string closeCause = LastErrorCause();
+  if (Interrupted()) return InterruptedExit();
+  if (reader.failed()) return ReportError(inputPath + ": read error");
+  // The close reports nothing. The writer gives its finished file the scratch file's name only
+  // when everything, the last write included, has succeeded; so the scratch file is checked the
+  // way the editor would open it, and an unfinished one never takes the output's name.
+  if (!exports.filterUnderstandsFormat(scratch.scratchPath().c_str())) {
+    return ReportError(outputPath + ": the filter did not finish the file" + closeCause);
   }
-  // The close reports nothing, so the result is checked the way the editor would open it.
-  if (!exports.filterUnderstandsFormat(outputPath.c_str())) {
-    RemoveIfReplaced(outputPath, before);
-    return ReportError(outputPath + ": the filter did not finish the file");
-  }
+  if (!scratch.Commit(error)) return ReportError(error);
   std::printf("encoded %s into %s with options %s\n", inputPath.c_str(), outputPath.c_str(),
               HexWord(used).c_str());
   return 0;

@@ -1,6 +1,7 @@
 // filterhost: loads the filter library by path and drives it through its exports only, the way
 // the editor does: registration first, then the operation asked for.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "interruption.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: filterhost [--filter PATH] COMMAND\n"
+    "usage: filterhost [--filter PATH] COMMAND  (-- ends the options)\n"
     "  info FILE [--json]              what the filter reports about a file\n"
     "  decode FILE.wma OUT.wav [--pcm24]\n"
     "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
@@ -57,6 +59,11 @@ int Usage() {
   return 2;
 }
 
+int Help() {
+  std::fputs(kUsage, stdout);
+  return 0;
+}
+
 int PrintRegistration(const FilterLibrary& library) {
   const FilterQueryRecord& record = library.registration();
   std::printf("name:       %.24s\n", record.name);
@@ -84,9 +91,16 @@ int RunCommandLine(int argc, char** argv) {
   DecodeSettings decode;
   DWORD options = 0;
   WORD width = 0;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--filter" && i + 1 < argc) {
+    if (optionsEnded || argument.rfind("--", 0) != 0) {
+      words.push_back(argument);
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--help") {
+      return Help();
+    } else if (argument == "--filter" && i + 1 < argc) {
       filterPath = argv[++i];
     } else if ((argument == "--options" || argument == "--word") && i + 1 < argc) {
       if (!ParseWord(argv[++i], options))
@@ -100,10 +114,8 @@ int RunCommandLine(int argc, char** argv) {
       json = true;
     } else if (argument == "--pcm24") {
       decode.packed24 = true;
-    } else if (argument.rfind("--", 0) == 0) {
-      return Usage();
     } else {
-      words.push_back(argument);
+      return Usage();
     }
   }
   if (words.empty()) return Usage();
@@ -129,7 +141,12 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // A limit on file sizes is a failed write to report, like a full disk, not a reason to die.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const int exitCode = RunCommandLine(argc, argv);
+  EndIfInterrupted();
 #ifdef _WIN32
   return exitCode;
 #else

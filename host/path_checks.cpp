@@ -5,6 +5,25 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Whether this user may write the file; errno tells why not.
+bool MayWrite(const std::string& path) {
+#ifdef _WIN32
+  return _access(path.c_str(), 2) == 0;
+#else
+  return access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+}  // namespace
+
 bool CheckReadableFile(const std::string& path, std::string& error) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) {
@@ -20,9 +39,16 @@ bool CheckReadableFile(const std::string& path, std::string& error) {
 
 bool CheckOutputPath(const std::string& path, std::string& error) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return true;
-  error = path + (S_ISDIR(status.st_mode) ? ": is a directory" : ": is not a regular file");
-  return false;
+  if (stat(path.c_str(), &status) != 0) return true;
+  if (!S_ISREG(status.st_mode)) {
+    error = path + (S_ISDIR(status.st_mode) ? ": is a directory" : ": is not a regular file");
+    return false;
+  }
+  if (!MayWrite(path)) {
+    error = path + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {

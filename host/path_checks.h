@@ -7,8 +7,9 @@
 // The file exists and is not a directory.
 bool CheckReadableFile(const std::string& path, std::string& error);
 
-// Whatever already stands at an output path is a regular file: only a regular file can be
-// finished, and only one may be removed when it is not. A path with nothing there passes.
+// Whatever already stands at an output path is a regular file that this user may write: only
+// a regular file is replaced, and a file made read-only is kept. A path with nothing there
+// passes, and so does a symbolic link that points nowhere (the output replaces the link).
 bool CheckOutputPath(const std::string& path, std::string& error);
 
 // Whether both paths name one existing file (on Windows, which reports no inode numbers, only

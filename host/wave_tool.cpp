@@ -77,14 +77,27 @@ void Store(double value, const WaveFormat& format, std::uint8_t* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Fail(kUsage);
-  const std::string output = argv[1];
+  std::string output;
   double seconds = 1.0;
   WaveFormat format{SampleEncoding::kPcm, 2, 44100, 16};
   std::string signal = "tones";
   std::vector<WaveTag> tags;
-  for (int i = 2; i < argc; ++i) {
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
+    if (optionsEnded || option.rfind("--", 0) != 0) {
+      if (!output.empty()) return Fail(kUsage);
+      output = option;
+      continue;
+    }
+    if (option == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (option == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
     if (i + 1 >= argc) return Fail(kUsage);
     const std::string value = argv[++i];
     if (option == "--seconds") {
@@ -107,7 +120,8 @@ int main(int argc, char** argv) {
       return Fail(kUsage);
     }
   }
-  if (format.channels == 0 || format.sampleRate == 0 || seconds < 0) return Fail(kUsage);
+  if (output.empty() || format.channels == 0 || format.sampleRate == 0 || seconds < 0)
+    return Fail(kUsage);
 
   std::string error;
   WaveWriter writer;

@@ -39,24 +39,23 @@ void AppendChunk(std::vector<std::uint8_t>& bytes, const std::string& id,
 }  // namespace
 
 WaveWriter::~WaveWriter() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  std::remove(path_.c_str());
+  if (file_ != nullptr) std::fclose(file_);
 }
 
 bool WaveWriter::Fail(const char* what, std::string& error) {
-  error = path_ + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+  error =
+      output_->path() + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
   return false;
 }
 
 bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
                         const std::vector<WaveTag>& tags, std::string& error) {
-  path_ = path;
-  // A device or a pipe at the path is refused untouched: the file is finished by seeking back
-  // to the sizes, and removed when it is not finished.
+  // A device or a pipe at the path is refused untouched: only a regular file can replace it.
   if (!CheckOutputPath(path, error)) return false;
+  output_.emplace(path);
+  if (!output_->Create(error)) return false;
   errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = std::fopen(output_->scratchPath().c_str(), "wb");
   if (file_ == nullptr) return Fail("cannot create the file", error);
 
   std::vector<std::uint8_t> header;
@@ -118,9 +117,6 @@ bool WaveWriter::Finish(std::string& error) {
   }
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!closed) {
-    std::remove(path_.c_str());
-    return Fail("cannot write", error);
-  }
-  return true;
+  if (!closed) return Fail("cannot write", error);
+  return output_->Commit(error);
 }

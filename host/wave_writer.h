@@ -1,12 +1,16 @@
 // Writes a RIFF WAVE file: format, tag chunks, then sample data streamed in, with the chunk
-// sizes filled in when it is finished. A file that is not finished is removed.
+// sizes filled in when it is finished. The file is written under a scratch name and takes its
+// own name only when it is finished; one that is not finished is removed, and an earlier file
+// of that name stays as it was.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "scratch_output.h"
 #include "wave_format.h"
 
 class WaveWriter {
@@ -16,19 +20,19 @@ class WaveWriter {
   WaveWriter& operator=(const WaveWriter&) = delete;
   ~WaveWriter();  // removes a file that was not finished
 
-  // Creates the file and writes everything up to the sample data: the format, a "LIST" of
-  // type "INFO" with the INFO tags, and the "DISP" chunk.
+  // Creates the scratch file and writes everything up to the sample data: the format, a
+  // "LIST" of type "INFO" with the INFO tags, and the "DISP" chunk.
   bool Create(const std::string& path, const WaveFormat& format, const std::vector<WaveTag>& tags,
               std::string& error);
   bool Write(const std::uint8_t* data, std::size_t bytes, std::string& error);
-  // Fills in the sizes and closes the file.
+  // Fills in the sizes, closes the file and gives it its name.
   bool Finish(std::string& error);
 
  private:
   bool Fail(const char* what, std::string& error);
 
   std::FILE* file_ = nullptr;
-  std::string path_;
+  std::optional<ScratchOutput> output_;
   std::uint64_t dataSizeOffset_ = 0;
   std::uint64_t dataBytes_ = 0;
 };

@@ -1,34 +1,32 @@
 #include "asf_file.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <memory>
+#include <algorithm>
 #include <utility>
 
 #include <wmsdk.h>
 
+#include "common/result.h"
+
 namespace wmvcore {
-namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
+HRESULT ReadAsfFileHeader(const FilePath& path, AsfFileHeader& out) {
+  File file;
+  const HRESULT opened = File::OpenToRead(path, file);
+  if (opened == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return NS_E_FILE_NOT_FOUND;
+  if (FAILED(opened)) return NS_E_FILE_OPEN_FAILED;
+  return ReadAsfHeader(file, out);
+}
 
-}  // namespace
-
-HRESULT ReadAsfFileHeader(const std::string& path, AsfFileHeader& out) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return errno == ENOENT ? NS_E_FILE_NOT_FOUND : NS_E_FILE_OPEN_FAILED;
-  struct stat status {};
-  if (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))
-    return NS_E_FILE_OPEN_FAILED;
-  const auto fileBytes = static_cast<QWORD>(status.st_size);
+HRESULT ReadAsfHeader(File& file, AsfFileHeader& out) {
+  QWORD fileBytes = 0;
+  RETURN_IF_FAILED(file.Size(fileBytes));
+  RETURN_IF_FAILED(file.Seek(0));
 
   // The header object's identifier and size, then the whole object, within its limits.
   Bytes head(asf::kObjectHeaderBytes);
-  if (std::fread(head.data(), 1, head.size(), file.get()) != head.size())
-    return ASF_E_INVALIDHEADER;
+  std::size_t got = 0;
+  RETURN_IF_FAILED(file.Read(head.data(), head.size(), got));
+  if (got != head.size()) return ASF_E_INVALIDHEADER;
   ByteReader reader(head);
   const GUID id = reader.Guid();
   const QWORD size = reader.Qword();
@@ -37,8 +35,8 @@ HRESULT ReadAsfFileHeader(const std::string& path, AsfFileHeader& out) {
   Bytes bytes(static_cast<std::size_t>(size));
   std::copy(head.begin(), head.end(), bytes.begin());
   const std::size_t rest = bytes.size() - head.size();
-  if (std::fread(bytes.data() + head.size(), 1, rest, file.get()) != rest)
-    return ASF_E_INVALIDHEADER;
+  RETURN_IF_FAILED(file.Read(bytes.data() + head.size(), rest, got));
+  if (got != rest) return ASF_E_INVALIDHEADER;
 
   auto header = asf::Header::Parse(bytes);
   if (!header) return ASF_E_INVALIDHEADER;

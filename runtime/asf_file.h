@@ -1,12 +1,13 @@
 // Reading the header object at the start of an ASF file.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include <windows.h>
 
 #include "asf_header.h"
+#include "file_path.h"
+#include "file_system.h"
 
 namespace wmvcore {
 
@@ -19,6 +20,11 @@ struct AsfFileHeader {
 // Opens `path` and parses its header. A missing file is NS_E_FILE_NOT_FOUND, one that cannot
 // be opened or is not a regular file NS_E_FILE_OPEN_FAILED, and one that does not start with
 // a whole, well-formed ASF header ASF_E_INVALIDHEADER.
-HRESULT ReadAsfFileHeader(const std::string& path, AsfFileHeader& out);
+HRESULT ReadAsfFileHeader(const FilePath& path, AsfFileHeader& out);
+
+// Parses the header at the start of an open file, leaving the file's position after it. A
+// failure to read is the file system's error; a header that is not whole and well-formed is
+// ASF_E_INVALIDHEADER.
+HRESULT ReadAsfHeader(File& file, AsfFileHeader& out);
 
 }  // namespace wmvcore

@@ -3,11 +3,13 @@
 // attributes, its codec list, the exact duration) followed by the muxer's data and index
 // objects, copied unchanged (the simple index counts packets, not offsets, so it survives the
 // new header). The finished file takes the target's name in one rename: until then, and after
-// any failure, no file of that name is made or changed, and the scratch files are removed.
+// any failure, no file of that name is made or changed. The scratch files go with the muxer.
+// A failure of the file system is reported with its cause (see file_system.h).
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -16,6 +18,7 @@
 #include "attributes.h"
 #include "audio_encoder.h"
 #include "ffmpeg_handles.h"
+#include "file_system.h"
 
 namespace wmvcore {
 
@@ -26,10 +29,16 @@ struct HeaderContent {
   QWORD duration = 0;  // 100 ns units, preroll not included
 };
 
+// The scratch file that libavformat's output goes to, and the first failure in writing it.
+struct PacketFile {
+  std::unique_ptr<ScratchFile> scratch;
+  HRESULT failure = S_OK;
+};
+
 class AsfMuxer final : public PacketSink {
  public:
   // Starts the scratch file for `target` with one stream from `encoder`.
-  static HRESULT Begin(const std::string& target, const AVCodecContext& encoder,
+  static HRESULT Begin(const FilePath& target, const AVCodecContext& encoder,
                        std::unique_ptr<AsfMuxer>& muxer);
   ~AsfMuxer();
   AsfMuxer(const AsfMuxer&) = delete;
@@ -40,20 +49,22 @@ class AsfMuxer final : public PacketSink {
   HRESULT Finish(const HeaderContent& content);
 
  private:
-  AsfMuxer(std::string target, std::string scratch) : target_(target), scratch_(scratch) {}
+  explicit AsfMuxer(FilePath target) : target_(std::move(target)) {}
   HRESULT Assemble(const HeaderContent& content);
+  // The first failure of the packets' file, or NS_E_FILE_WRITE when the muxer failed alone.
+  HRESULT WriteFailure() const;
 
-  struct OutputCloser {
-    void operator()(AVFormatContext* context) const;
+  struct OutputFreer {
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
   };
-  std::string target_;
-  std::string scratch_;
-  std::unique_ptr<AVFormatContext, OutputCloser> muxer_;
+  struct IoFreer {
+    void operator()(AVIOContext* io) const;
+  };
+  FilePath target_;
+  PacketFile packets_;
+  std::unique_ptr<AVIOContext, IoFreer> io_;
+  std::unique_ptr<AVFormatContext, OutputFreer> muxer_;
   AVRational encoderTimeBase_{};
 };
-
-// Whether a file may be written at `target`: its directory exists and is writable, and the
-// name is not a directory. Fails with NS_E_FILE_WRITE or NS_E_INVALID_NAME.
-HRESULT CheckWritable(const std::string& target);
 
 }  // namespace wmvcore

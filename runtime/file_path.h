@@ -1,4 +1,5 @@
-// File names: the runtime's interfaces take UTF-16, this system's file calls take UTF-8.
+// File names. The runtime's interfaces take UTF-16 names, which the plug-in makes from the
+// host's bytes in the ANSI code page; this system's file calls take bytes again.
 #pragma once
 
 #include <optional>
@@ -8,8 +9,13 @@
 
 namespace wmvcore {
 
-// The UTF-8 form of a NUL-terminated UTF-16 name; nothing for a null or empty name, or one
-// with an unpaired surrogate.
-std::optional<std::string> PathFromWide(const WCHAR* name);
+// A name in the form that the system's file calls take.
+using FilePath = std::string;
+
+// The path for a NUL-terminated UTF-16 name: the inverse of the ANSI code page's conversion
+// that made it, so that every byte of the host's name comes back as it was. Nothing for a null
+// or empty name, or one with a character the code page cannot show (no byte name gives one,
+// and a lookalike would name another file).
+std::optional<FilePath> PathFromWide(const WCHAR* name);
 
 }  // namespace wmvcore

@@ -5,6 +5,7 @@
 #include "common/com_ptr.h"
 #include "common/result.h"
 #include "file_path.h"
+#include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
 #include "sample_buffer.h"
@@ -25,6 +26,13 @@ std::u16string DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave
   return DescribeFormat(wave.avgBytesPerSec * 8, wave.samplesPerSec, wave.channels);
 }
 
+// The plug-in reports a failed write to its host by a result alone, so the cause is also left as
+// the thread's last error, where Windows' own file calls leave theirs and the host can read it.
+HRESULT WithLastError(HRESULT result) {
+  if (HRESULT_FACILITY(result) == FACILITY_WIN32) SetLastError(HRESULT_CODE(result));
+  return result;
+}
+
 }  // namespace
 
 Writer::Writer() { editable_ = true; }
@@ -39,7 +47,7 @@ HRESULT Writer::Fail(HRESULT result) {
   muxer_.reset();
   encoder_.reset();
   state_ = State::kFailed;
-  return result;
+  return WithLastError(result);
 }
 
 // ---- Configuration -----------------------------------------------------------------------
@@ -75,7 +83,7 @@ HRESULT Writer::SetOutputFilename(const WCHAR* filename) {
   const auto path = PathFromWide(filename);
   if (!path) return NS_E_INVALID_NAME;
   // Checked now, so that a path that cannot be written fails before any audio is taken.
-  RETURN_IF_FAILED(CheckWritable(*path));
+  RETURN_IF_FAILED(WithLastError(CheckWritable(*path)));
   target_ = *path;
   return S_OK;
 }
@@ -134,7 +142,8 @@ HRESULT Writer::BeginWriting() {
   if (!encoder) return NS_E_INVALID_OUTPUT_FORMAT;
   RETURN_IF_FAILED(encoder->Begin(*input_));
   std::unique_ptr<AsfMuxer> muxer;
-  RETURN_IF_FAILED(AsfMuxer::Begin(target_, encoder->context(), muxer));
+  const HRESULT begun = AsfMuxer::Begin(target_, encoder->context(), muxer);
+  if (FAILED(begun)) return WithLastError(begun);
   encoder_ = std::move(encoder);
   muxer_ = std::move(muxer);
   editable_ = false;  // the header is settled once writing begins

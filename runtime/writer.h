@@ -2,7 +2,8 @@
 // one audio stream in a format of the codec catalogue, PCM input of 8, 16 or 24 bits at any
 // rate and channel count, and header attributes until writing begins. BeginWriting opens the
 // encoder and the scratch file; WriteSample encodes; EndWriting finishes the file under its
-// name. A writer released before EndWriting, or after a failure, leaves no file behind.
+// name. A writer released before EndWriting, or after a failure, leaves no file behind. A
+// failure of the file system is also left as the thread's last error (GetLastError).
 #pragma once
 
 #include <memory>
@@ -60,7 +61,7 @@ class Writer final : public ComObject<Writer, IWMWriter, HeaderInfo> {
   State state_ = State::kConfiguring;
   std::optional<Stream> stream_;
   std::optional<PcmFormat> input_;
-  std::string target_;
+  FilePath target_;
   std::unique_ptr<AudioEncoder> encoder_;
   std::unique_ptr<AsfMuxer> muxer_;
 };

@@ -6,9 +6,16 @@
 // failure: the scratch directory holds exactly what it held before the run.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -80,6 +87,7 @@ struct Row {
   std::vector<std::string> outputs = {};  // the files a success adds, relative to the directory
   std::function<void(const ScratchDirectory&)> verify = nullptr;  // further checks, either way
   bool unprivileged = false;  // run as a user whom file permissions bind, even under root
+  bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
@@ -183,6 +191,44 @@ std::string PathOfLength(const ScratchDirectory& directory, std::size_t length,
   path += "/";
   return path + std::string(length - path.size() - name.size(), 'n') + name;
 }
+
+// A folder where writing soon fails as on a full disk: a small tmpfs mounted there where this
+// process may mount one, otherwise a limit on the size of the files that the programs it runs
+// meanwhile write (which filterhost reports as it reports a full disk, in the system's words).
+class FullFolder {
+ public:
+  explicit FullFolder(const std::string& path) : path_(path) {
+    mkdir(path.c_str(), 0777);
+    mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=256k") == 0;
+  }
+  ~FullFolder() {
+    Unfill();
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+
+  // Makes the folder full for the programs run from now on; false when that cannot be done.
+  bool Fill() {
+    if (mounted_) return true;
+    if (getrlimit(RLIMIT_FSIZE, &saved_) != 0) return false;
+    rlimit limit = saved_;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256 * 1024);
+    limited_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    return limited_;
+  }
+  // Lifts the limit again; the tmpfs stays full, and stays until the folder goes.
+  void Unfill() {
+    if (limited_) setrlimit(RLIMIT_FSIZE, &saved_);
+    limited_ = false;
+  }
+  // What a write in the folder meets.
+  std::string reason() const { return std::strerror(mounted_ ? ENOSPC : EFBIG); }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+  bool limited_ = false;
+  rlimit saved_{};
+};
 
 std::vector<Row> Rows() {
   std::vector<Row> rows = {
@@ -356,6 +402,94 @@ std::vector<Row> Rows() {
        },
        Result::kFails, "File name too long"},
 
+      // ---- Nothing lost: an earlier file stays as it was, and any name is taken ----
+      {"FullDiskEncodeKeepsTheEarlierFile",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "full/out.wma", ReadBytes(Testdata(kSampleName)));
+         return Encode(WaveInput(d, PcmWave(30)), d / "full/out.wma");
+       },
+       Result::kFails,
+       "",
+       {},
+       [](const ScratchDirectory& d) {
+         EXPECT_EQ(ReadBytes(d / "full/out.wma"), ReadBytes(Testdata(kSampleName)));
+       },
+       false,
+       /*fullDisk=*/true},
+      {"FullDiskDecodeKeepsTheEarlierFile",
+       [](const ScratchDirectory& d) {
+         WriteBytes(d / "full/out.wav", PcmWave(0.2));
+         return Decode(Testdata(kSampleName), d / "full/out.wav");
+       },
+       Result::kFails,
+       "",
+       {},
+       [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "full/out.wav"), PcmWave(0.2)); },
+       false,
+       /*fullDisk=*/true},
+      {"EncodeOntoItsInputThroughAHardLink",
+       [](const ScratchDirectory& d) {
+         const std::string input = WaveInput(d, PcmWave(0.2));
+         link(input.c_str(), (d / "linked.wma").c_str());
+         return Encode(input, d / "linked.wma");
+       },
+       Result::kFails,
+       "is the input file",
+       {},
+       [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "linked.wma"), PcmWave(0.2)); }},
+      {"NamesInAnyScript",
+       [](const ScratchDirectory& d) {
+         mkdir((d / "Ordner \xC3\xBC").c_str(), 0755);
+         return Encode(WaveInput(d, PcmWave(0.2), "Se\xC3\xB1or \xC3\xBC \xE2\x82\xAC.wav"),
+                       d / "Ordner \xC3\xBC/\xE6\x97\xA5\xE6\x9C\xAC.wma");
+       },
+       Result::kSucceeds,
+       "",
+       {"Ordner \xC3\xBC/\xE6\x97\xA5\xE6\x9C\xAC.wma"},
+       [](const ScratchDirectory& d) {
+         const std::string encoded = d / "Ordner \xC3\xBC/\xE6\x97\xA5\xE6\x9C\xAC.wma";
+         EXPECT_EQ(Info(encoded).exitCode, 0);
+         EXPECT_EQ(RunProgram({FILTERHOST, "decode", encoded, d / "Se\xC3\xB1or.wav"}).exitCode, 0);
+       }},
+      {"OutputNameOf254Bytes",
+       [](const ScratchDirectory& d) {
+         return Encode(WaveInput(d, PcmWave(0.2)), d / (std::string(250, 'n') + ".wma"));
+       },
+       Result::kSucceeds,
+       "",
+       {std::string(250, 'n') + ".wma"}},
+      {"OutputIsALinkToNowhere",
+       [](const ScratchDirectory& d) {
+         symlink((d / "nowhere.wma").c_str(), (d / "out.wma").c_str());
+         return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma");
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wma"},
+       [](const ScratchDirectory& d) {
+         EXPECT_TRUE(
+             std::filesystem::is_regular_file(std::filesystem::symlink_status(d / "out.wma")));
+         EXPECT_FALSE(std::filesystem::exists(d / "nowhere.wma"));
+       }},
+      {"OutputFolderMissing",
+       [](const ScratchDirectory& d) {
+         return Encode(WaveInput(d, PcmWave(0.2)), d / "missing/out.wma");
+       },
+       Result::kFails, "No such file or directory"},
+      EncodeWave("SampleRateBeyondTheFilter",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 0xFFFFFFFF, 16)}, {"data", Bytes(17640)}}),
+                 Result::kFails, "in.wav: a sample rate of 4294967295 Hz"),
+      {"HelpOnStandardOutput",
+       [](const ScratchDirectory&) { return std::vector<std::string>{"--help"}; },
+       Result::kSucceeds, ""},
+      {"DoubleDashEndsTheOptions",
+       [](const ScratchDirectory& d) {
+         return std::vector<std::string>{"decode", "--", Testdata(kSampleName), d / "out.wav"};
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wav"}},
+
       // ---- WAVE files whose chunk sizes lie ----
       EncodeWave(
           "WaveDataLongerThanTheFile",
@@ -427,11 +561,16 @@ class BadInputTable : public testing::TestWithParam<Row> {
 TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   const Row& row = GetParam();
   ScratchDirectory directory;
+  std::optional<FullFolder> full;
+  if (row.fullDisk) full.emplace(directory / "full");
   std::vector<std::string> arguments = row.prepare(directory);
   arguments.insert(arguments.begin(), FILTERHOST);
   const std::set<std::string> before = directory.Contents();
 
+  if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
   const ProgramRun run = RunProgram(arguments, row.unprivileged);
+  if (full) full->Unfill();
+  const std::string message = full ? full->reason() : row.message;
 
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
@@ -441,7 +580,7 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(run.err.rfind("filterhost: ", 0), 0u) << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
-    EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
   } else {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");

@@ -4,9 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -213,6 +216,136 @@ TEST(HostErrors, AreOneLineWithANonZeroExit) {
   }
   EXPECT_FALSE(std::filesystem::exists(wma));
   EXPECT_FALSE(std::filesystem::exists(wave));
+}
+
+// ---- Interrupted and concurrent runs: an earlier output stays as it was, or is replaced
+// whole, and no scratch file is left ----
+
+// A long WAVE file and its Windows Media encoding, made once for the runs below.
+struct LongMedia {
+  ScratchDirectory directory;
+  std::string wave = directory / "long.wav";
+  std::string wma = directory / "long.wma";
+
+  static const LongMedia& Get() {
+    static const LongMedia media;
+    return media;
+  }
+
+ private:
+  LongMedia() {
+    EXPECT_EQ(RunProgram({kWaveTool, wave, "--seconds", "60", "--signal", "noise"}).exitCode, 0);
+    EXPECT_EQ(RunProgram({kHost, "encode", wave, wma}).exitCode, 0);
+  }
+};
+
+// The names in a directory that start with a dot: scratch files.
+std::vector<std::string> HiddenFiles(const ScratchDirectory& directory) {
+  std::vector<std::string> hidden;
+  for (const std::string& name : directory.Contents())
+    if (name[0] == '.') hidden.push_back(name);
+  return hidden;
+}
+
+// When a signal is sent: at once, once a scratch file holds part of the output, or once the
+// writer is finishing (its second scratch file is there; decode has no such step).
+enum class Moment { kAtOnce, kWhileWriting, kWhileFinishing };
+
+bool Reached(Moment moment, const ScratchDirectory& directory) {
+  std::size_t scratchFiles = 0;
+  for (const std::string& name : HiddenFiles(directory)) {
+    ++scratchFiles;
+    std::error_code error;
+    if (moment == Moment::kWhileWriting &&
+        std::filesystem::file_size(directory.path() / name, error) > (1u << 18))
+      return true;
+  }
+  return moment == Moment::kAtOnce || (moment == Moment::kWhileFinishing && scratchFiles >= 3);
+}
+
+struct Interruption {
+  const char* command;
+  int signal;
+  Moment moment;
+};
+
+class HostInterruption : public ::testing::TestWithParam<Interruption> {};
+
+TEST_P(HostInterruption, KeepsTheEarlierFileAndLeavesNoScratchFile) {
+  const Interruption& when = GetParam();
+  const bool encode = std::string(when.command) == "encode";
+  const ScratchDirectory directory;
+  const std::string output = directory / (encode ? "out.wma" : "out.wav");
+  const std::string earlier = kTestData + "/mutagen-issue_29.wma";
+  std::filesystem::copy_file(earlier, output);
+  const std::string input = encode ? LongMedia::Get().wave : LongMedia::Get().wma;
+
+  test_support::StartedProgram host({kHost, when.command, input, output});
+  while (!host.Ended() && !Reached(when.moment, directory)) usleep(200);
+  kill(host.pid(), when.signal);
+  const ProgramRun run = host.Wait();
+
+  EXPECT_THAT(HiddenFiles(directory), ::testing::IsEmpty());
+  if (run.exitCode == 0) {  // it finished before the signal came: the output is whole
+    EXPECT_TRUE(encode ? RunProgram({kHost, "info", output}).exitCode == 0
+                       : !ReadPcm16(output).empty());
+    return;
+  }
+  EXPECT_EQ(run.exitCode, 128 + when.signal) << run.err;
+  EXPECT_TRUE(ReadBytes(output) == ReadBytes(earlier)) << "the earlier file changed";
+}
+
+std::vector<Interruption> Interruptions() {
+  std::vector<Interruption> all;
+  for (const char* command : {"encode", "decode"})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+      for (const Moment moment : {Moment::kAtOnce, Moment::kWhileWriting, Moment::kWhileFinishing})
+        if (moment != Moment::kWhileFinishing || std::string(command) == "encode")
+          all.push_back({command, signal, moment});
+  return all;
+}
+
+std::string InterruptionName(const ::testing::TestParamInfo<Interruption>& info) {
+  constexpr const char* kMoments[] = {"AtOnce", "WhileWriting", "WhileFinishing"};
+  return std::string(info.param.command) + "_" + strsignal(info.param.signal) + "_" +
+         kMoments[static_cast<int>(info.param.moment)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HostInterruption, ::testing::ValuesIn(Interruptions()),
+                         InterruptionName);
+
+// Two decodes into one output at once: each renames a whole file into place, so the file is
+// one of the two decodes, never a mix.
+TEST(HostConcurrency, TwoDecodesIntoOneOutputLeaveOneWholeFile) {
+  const ScratchDirectory directory;
+  const std::string inputs[] = {kTestData + "/taglib-lossless.wma",
+                                kTestData + "/mutagen-issue_29.wma"};
+  std::vector<std::uint8_t> alone[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string decoded = directory / ("alone" + std::to_string(i) + ".wav");
+    ASSERT_EQ(RunProgram({kHost, "decode", inputs[i], decoded}).exitCode, 0);
+    alone[i] = ReadBytes(decoded);
+  }
+  const std::string output = directory / "out.wav";
+  for (int round = 0; round < 4; ++round) {
+    test_support::StartedProgram first({kHost, "decode", inputs[0], output});
+    test_support::StartedProgram second({kHost, "decode", inputs[1], output});
+    EXPECT_EQ(first.Wait().exitCode, 0);
+    EXPECT_EQ(second.Wait().exitCode, 0);
+    const std::vector<std::uint8_t> result = ReadBytes(output);
+    EXPECT_TRUE(result == alone[0] || result == alone[1]) << "round " << round;
+    EXPECT_THAT(HiddenFiles(directory), ::testing::IsEmpty());
+  }
+}
+
+// wavetool's conventions; filterhost's are rows of the bad-input table.
+TEST(HostConventions, WavetoolHelpGoesToStandardOutputAndDoubleDashEndsTheOptions) {
+  const ProgramRun help = RunProgram({kWaveTool, "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_THAT(help.out, HasSubstr("usage:"));
+  const ScratchDirectory directory;
+  ASSERT_EQ(RunProgram({kWaveTool, "--seconds", "0.1", "--", directory / "x.wav"}).exitCode, 0);
+  EXPECT_TRUE(std::filesystem::exists(directory / "x.wav"));
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
+#include <errno_mapping.h>
 #include <windows.h>
 
 namespace {
@@ -88,6 +91,84 @@ TEST(CodePage, CharactersOutsideTheCodePageBecomeTheDefaultCharacter) {
   const char star = '*';
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u0100", -1, narrow, 2, &star, nullptr), 2);
   EXPECT_STREQ(narrow, "*");
+}
+
+struct Utf8Case {
+  const char* name;
+  std::string utf8;
+  std::u16string wide;
+};
+
+// UTF-8 as Windows converts it: each maximal invalid part is one U+FFFD, and an unpaired
+// surrogate is U+FFFD on the way back.
+const Utf8Case kUtf8[] = {
+    {"ascii", "abc", u"abc"},
+    {"two_three_four_bytes", "\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00F1\u20AC\U0001F600"},
+    {"stray_continuation",
+     "a\x80"
+     "b",
+     u"a\uFFFDb"},
+    {"cut_sequence", "\xE2\x82", u"\uFFFD"},
+    {"overlong", "\xC0\xAF", u"\uFFFD\uFFFD"},
+    {"encoded_surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+    {"above_10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+    {"latin1_bytes", "Se\xF1or", u"Se\uFFFDor"},
+};
+
+TEST(CodePage, Utf8ToWideReplacesInvalidSequences) {
+  for (const Utf8Case& c : kUtf8) {
+    const int size = static_cast<int>(c.utf8.size());
+    const int units = MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), size, nullptr, 0);
+    std::u16string wide(static_cast<std::size_t>(units), u'\0');
+    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), size, wide.data(), units), units);
+    EXPECT_EQ(wide, c.wide) << c.name;
+    const bool valid = c.wide.find(u'\uFFFD') == std::u16string::npos;
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, c.utf8.data(), size, nullptr, 0),
+              valid ? units : 0)
+        << c.name;
+    if (!valid) {
+      EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION) << c.name;
+    }
+  }
+}
+
+TEST(CodePage, WideToUtf8ReplacesUnpairedSurrogates) {
+  const std::u16string wide = u"\u00F1\U0001F600";
+  char utf8[16] = {};
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, 16, nullptr, nullptr), 7);
+  EXPECT_STREQ(utf8, "\xC3\xB1\xF0\x9F\x98\x80");
+  const WCHAR lone[] = {u'a', 0xD800, u'b', 0xDC00, 0};
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, -1, utf8, 16, nullptr, nullptr), 9);
+  EXPECT_STREQ(utf8,
+               "a\xEF\xBF\xBD"
+               "b\xEF\xBF\xBD");
+  EXPECT_EQ(
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, nullptr, 0, nullptr, nullptr),
+      0);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+
+  // A character is written whole or the call fails; UTF-8 takes no default character.
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a\u20AC", 2, utf8, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  BOOL usedDefault = FALSE;
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", -1, utf8, 16, nullptr, &usedDefault), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "a", -1, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_FLAGS);
+}
+
+TEST(SystemError, FormatMessageGivesTheSystemsWordsForWin32Codes) {
+  char text[256];
+  const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  const DWORD length =
+      FormatMessageA(flags, nullptr, Win32ErrorFromErrno(ENOSPC), 0, text, sizeof(text), nullptr);
+  EXPECT_EQ(std::string(text, length), std::string(std::strerror(ENOSPC)) + "\r\n");
+  EXPECT_EQ(Win32ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
+  EXPECT_EQ(Win32ErrorFromErrno(EPERM), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(FormatMessageA(flags, nullptr, 0xFFFF, 0, text, sizeof(text), nullptr), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND);
+  EXPECT_EQ(FormatMessageA(flags, nullptr, ERROR_DISK_FULL, 0, text, 4, nullptr), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
 }  // namespace

@@ -15,35 +15,24 @@ std::filesystem::path TestFile(const std::string& name) {
   return std::filesystem::path(WMAFILTER_TESTDATA_DIR) / name;
 }
 
-std::u16string Wide(const std::string& text) {
-  // UTF-8 to UTF-16 for the file names and texts of the tests.
-  std::u16string wide;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char lead = text[i];
-    char32_t code = lead;
-    std::size_t length = 1;
-    if (lead >= 0xF0) {
-      code = lead & 0x07;
-      length = 4;
-    } else if (lead >= 0xE0) {
-      code = lead & 0x0F;
-      length = 3;
-    } else if (lead >= 0xC0) {
-      code = lead & 0x1F;
-      length = 2;
-    }
-    for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
-      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += length;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      wide.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      wide.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      wide.push_back(static_cast<char16_t>(code));
-    }
-  }
+namespace {
+
+std::u16string Converted(const std::string& text, UINT codePage) {
+  const int size = static_cast<int>(text.size());
+  if (size == 0) return {};
+  std::u16string wide(
+      static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
+      u'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
   return wide;
+}
+
+}  // namespace
+
+std::u16string Wide(const std::string& text) { return Converted(text, CP_UTF8); }
+
+std::u16string WidePath(const std::filesystem::path& path) {
+  return Converted(path.string(), CP_ACP);
 }
 
 bool RunCommand(const std::string& command, Bytes& output) {
@@ -100,7 +89,7 @@ Bytes ReadFile(const std::filesystem::path& path) {
 HRESULT OpenReader(const std::filesystem::path& path, ComPtr<IWMSyncReader>& reader) {
   HRESULT result = WMCreateSyncReader(nullptr, 1, reader.put());
   if (FAILED(result)) return result;
-  return reader->Open(Wide(path.string()).c_str());
+  return reader->Open(WidePath(path).c_str());
 }
 
 HRESULT ReadMediaType(IWMMediaProps* props, MediaTypeBlock& block) {

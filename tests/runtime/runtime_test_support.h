@@ -19,7 +19,10 @@ namespace runtime_testing {
 using Bytes = std::vector<BYTE>;
 
 std::filesystem::path TestFile(const std::string& name);
+// UTF-8 text of the tests as UTF-16.
 std::u16string Wide(const std::string& text);
+// A file name as the plug-in gives it to the runtime: its bytes read in the ANSI code page.
+std::u16string WidePath(const std::filesystem::path& path);
 
 // The standard output of a shell command, and whether it exited with 0.
 bool RunCommand(const std::string& command, Bytes& output);

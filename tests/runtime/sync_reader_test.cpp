@@ -241,9 +241,8 @@ TEST_F(RuntimeTest, ReaderRefusesCallsOutOfOrder) {
             NS_E_INVALID_REQUEST);
   EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
   EXPECT_EQ(reader->Open(nullptr), E_INVALIDARG);
-  ASSERT_EQ(reader->Open(Wide(TestFile("taglib-silence-1.wma").string()).c_str()), S_OK);
-  EXPECT_EQ(reader->Open(Wide(TestFile("taglib-silence-1.wma").string()).c_str()),
-            NS_E_INVALID_REQUEST);
+  ASSERT_EQ(reader->Open(WidePath(TestFile("taglib-silence-1.wma")).c_str()), S_OK);
+  EXPECT_EQ(reader->Open(WidePath(TestFile("taglib-silence-1.wma")).c_str()), NS_E_INVALID_REQUEST);
   ComPtr<IWMOutputMediaProps> props;
   EXPECT_EQ(reader->GetOutputFormat(1, 0, props.put()), E_INVALIDARG);
   EXPECT_EQ(reader->GetOutputFormat(0, 1, props.put()), NS_E_INVALID_OUTPUT_FORMAT);

@@ -97,7 +97,7 @@ HRESULT EncodeFile(const std::filesystem::path& path, DWORD codec, DWORD format,
   RETURN_IF_FAILED(MakeProfile(codec, format, profile));
   RETURN_IF_FAILED(writer->SetProfile(profile.get()));
   RETURN_IF_FAILED(DeclareInput(writer.get(), input));
-  RETURN_IF_FAILED(writer->SetOutputFilename(Wide(path.string()).c_str()));
+  RETURN_IF_FAILED(writer->SetOutputFilename(WidePath(path).c_str()));
   RETURN_IF_FAILED(SetTags(writer.get(), tags));
   RETURN_IF_FAILED(writer->BeginWriting());
   RETURN_IF_FAILED(WriteSamples(writer.get(), input));
@@ -365,7 +365,7 @@ TEST_F(RuntimeTest, WriterRefusesCallsOutOfOrder) {
 
   Input bad{44100, 2, 12, {}};
   EXPECT_EQ(DeclareInput(writer.get(), bad), NS_E_INVALID_INPUT_FORMAT);
-  ASSERT_EQ(writer->SetOutputFilename(Wide((scratch / "a.wma").string()).c_str()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(WidePath(scratch / "a.wma").c_str()), S_OK);
   ASSERT_EQ(writer->BeginWriting(), S_OK);
   EXPECT_EQ(writer->BeginWriting(), NS_E_INVALID_REQUEST);
   EXPECT_EQ(SetTags(writer.get(), {{u"Title", u"late"}}), NS_E_INVALID_REQUEST);
@@ -387,14 +387,14 @@ TEST_F(RuntimeTest, UnwritableNamesFailEarlyAndNothingIsLeftBehind) {
   ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
   for (const auto& name :
        {scratch / "missing" / "a.wma", scratch / "directory.wma", scratch / "plain-file" / "a.wma"})
-    EXPECT_TRUE(FAILED(writer->SetOutputFilename(Wide(name.string()).c_str()))) << name;
+    EXPECT_TRUE(FAILED(writer->SetOutputFilename(WidePath(name).c_str()))) << name;
   EXPECT_EQ(writer->SetOutputFilename(u""), NS_E_INVALID_NAME);
   EXPECT_EQ(writer->SetOutputFilename(nullptr), NS_E_INVALID_NAME);
 
   ComPtr<IWMProfile> profile;
   ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
   ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
-  ASSERT_EQ(writer->SetOutputFilename(Wide((scratch / "abandoned.wma").string()).c_str()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(WidePath(scratch / "abandoned.wma").c_str()), S_OK);
   ASSERT_EQ(writer->BeginWriting(), S_OK);
   ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 0.2, false)), S_OK);
   writer.reset();
@@ -402,12 +402,15 @@ TEST_F(RuntimeTest, UnwritableNamesFailEarlyAndNothingIsLeftBehind) {
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
 }
 
-// A full disk (here a file-size limit) is a failure at the call that meets it, the target is
-// never made, and the scratch files are removed. Run in a child process, which alone has the
-// limit.
+// A full disk (here a file-size limit) is a failure at the call that meets it, with the
+// system's reason as its result and as the thread's last error; an earlier file at the target
+// stays as it was, and the scratch files are removed. Run in a child process, which alone has
+// the limit.
 TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
   ScratchDirectory scratch;
   const auto path = scratch / "full.wma";
+  const Bytes earlier = {1, 2, 3};
+  WriteFile(path, earlier);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -415,14 +418,37 @@ TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
     const rlimit limit{20000, 20000};
     setrlimit(RLIMIT_FSIZE, &limit);
     const HRESULT result = EncodeFile(path, 0, 7, Signal(44100, 2, 16, 3.0, true));
-    _exit(result == NS_E_FILE_WRITE ? 0 : 1);
+    _exit(result == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) &&
+                  GetLastError() == ERROR_FILE_TOO_LARGE
+              ? 0
+              : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(ReadFile(path), earlier);
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// The runtime's path is the inverse of the plug-in's conversion of the host's bytes, whatever
+// they are, and its scratch names are short enough for any name the file system takes. A name
+// that no byte name gives is refused rather than taken for another.
+TEST_F(RuntimeTest, AnyByteNameIsWrittenAndReadUnderItsOwnBytes) {
+  ScratchDirectory scratch;
+  const Input input = Signal(44100, 2, 16, 0.2, false);
+  for (const std::string& name :
+       std::vector<std::string>{"Se\xC3\xB1or \xE2\x82\xAC.wma", "\x81\x8D\x8F\x90\x9D.wma",
+                                "\xE6\x97\xA5\xE6\x9C\xAC.wma", std::string(251, 'n') + ".wma"}) {
+    ASSERT_EQ(EncodeFile(scratch / name, 0, 7, input), S_OK) << name;
+    EXPECT_TRUE(std::filesystem::is_regular_file(scratch / name)) << name;
+    EXPECT_FALSE(DecodeFile(scratch / name).bytes.empty()) << name;
+  }
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  const std::u16string unshowable = WidePath(scratch.path()) + u"/\u65E5.wma";
+  EXPECT_EQ(writer->SetOutputFilename(unshowable.c_str()), NS_E_INVALID_NAME);
 }
 
 // Profiles the writer cannot encode are refused at SetProfile.

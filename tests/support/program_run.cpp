@@ -40,18 +40,22 @@ int CaptureFile() {
 }  // namespace
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged) {
+  return StartedProgram(arguments, unprivileged).Wait();
+}
+
+StartedProgram::StartedProgram(const std::vector<std::string>& arguments, bool unprivileged) {
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  const int out = CaptureFile();
-  const int err = CaptureFile();
+  out_ = CaptureFile();
+  err_ = CaptureFile();
 
   const pid_t child = fork();
   if (child == 0) {
     const int nothing = open("/dev/null", O_RDONLY);
     dup2(nothing, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
+    dup2(out_, STDOUT_FILENO);
+    dup2(err_, STDERR_FILENO);
     if (unprivileged && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
@@ -59,15 +63,29 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileg
     execvp(argv[0], argv.data());
     _exit(127);
   }
+  pid_ = child;
+}
+
+StartedProgram::~StartedProgram() {
+  if (out_ >= 0) Wait();
+}
+
+bool StartedProgram::Ended() {
+  if (!reaped_ && pid_ > 0) reaped_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+  return reaped_ || pid_ <= 0;
+}
+
+ProgramRun StartedProgram::Wait() {
   ProgramRun run;
-  int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child) {
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (!reaped_ && pid_ > 0) reaped_ = waitpid(pid_, &status_, 0) == pid_;
+  if (reaped_) {
+    run.exitCode = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
   }
-  run.out = ReadAll(out);
-  run.err = ReadAll(err);
-  close(out);
-  close(err);
+  run.out = ReadAll(out_);
+  run.err = ReadAll(err_);
+  close(out_);
+  close(err_);
+  out_ = err_ = -1;
   return run;
 }
 

@@ -21,6 +21,27 @@ struct ProgramRun {
 // file permissions hold.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
 
+// A program started as RunProgram starts it and left running, to be signalled while it works.
+class StartedProgram {
+ public:
+  explicit StartedProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
+  ~StartedProgram();  // waits for the program, if Wait has not
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  int pid() const { return pid_; }
+  // Whether the program has ended; Wait then returns at once.
+  bool Ended();
+  ProgramRun Wait();
+
+ private:
+  int pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  bool reaped_ = false;
+  int status_ = 0;
+};
+
 // A scratch directory, readable by every user, removed with everything in it at the end.
 class ScratchDirectory {
  public:

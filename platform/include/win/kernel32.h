@@ -1,7 +1,9 @@
 // The kernel32 functions that the filter, the runtime and the host use: the process heap,
-// movable global memory, code-page conversion, the thread's last error, module loading and
-// module resources.
+// movable global memory, code-page conversion, the thread's last error and its text, module
+// loading and module resources.
 #pragma once
+
+#include <cstdarg>
 
 #include "win/error.h"
 #include "win/types.h"
@@ -19,6 +21,10 @@
 #define CP_UTF8 65001u
 #define MB_PRECOMPOSED 0x00000001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
+#define WC_ERR_INVALID_CHARS 0x00000080u
+
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 
 #define RT_DIALOG MAKEINTRESOURCEA(5)
 
@@ -43,6 +49,10 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int s
 
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);
+// Only the system's text for an error code, into the caller's buffer, without inserts: flags
+// FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, no source, language 0.
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPSTR buffer, DWORD size, va_list* arguments);
 
 HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);

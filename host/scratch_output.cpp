@@ -1,0 +1,97 @@
+#include "scratch_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+
+#include "display_text.h"
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparators[] = "/\\:";
+#else
+constexpr char kSeparators[] = "/";
+#endif
+
+// Makes a new, empty file, failing when anything stands at the path; errno tells why.
+bool CreateExclusively(const std::string& path) {
+#ifdef _WIN32
+  const int descriptor =
+      _open(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (descriptor >= 0) _close(descriptor);
+#else
+  // Readable and writable as far as the umask allows, as any new file: it becomes the output.
+  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor >= 0) close(descriptor);
+#endif
+  return descriptor >= 0;
+}
+
+constexpr unsigned kAttempts = 100;
+
+// The output's folder as a prefix of its path, separator included; empty for the current one.
+std::string FolderPrefix(const std::string& path) {
+  const std::size_t last = path.find_last_of(kSeparators);
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+// Hidden, and short enough that it fits wherever the output's own name fits.
+std::string ScratchName(const std::string& folder) {
+  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::random_device random;
+  std::string name = folder + ".filterhost-";
+  for (std::uint32_t value = random(), i = 0; i < 6; ++i, value /= 36) name += kDigits[value % 36];
+  return name;
+}
+
+}  // namespace
+
+ScratchOutput::~ScratchOutput() {
+  if (!scratchPath_.empty()) std::remove(scratchPath_.c_str());
+}
+
+bool ScratchOutput::Create(std::string& error) {
+  const std::string folder = FolderPrefix(path_);
+  for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string name = ScratchName(folder);
+    if (CreateExclusively(name)) {
+      scratchPath_ = name;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  error = path_ + ": cannot write in its folder: " + std::strerror(errno);
+  return false;
+}
+
+// The file is closed by then, and not forced to the disk first: a full disk or quota shows at
+// the write or the close, where the caller reports it, and forcing every decode through to the
+// disk would cost more than the crash it guards against (the writer forces its own files).
+bool ScratchOutput::Commit(std::string& error) {
+#ifdef _WIN32
+  // rename() does not replace an existing file on Windows.
+  if (!MoveFileExA(scratchPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    error = path_ + ": cannot replace: " + SystemErrorText(GetLastError());
+    return false;
+  }
+#else
+  if (std::rename(scratchPath_.c_str(), path_.c_str()) != 0) {
+    error = path_ + ": cannot replace: " + std::strerror(errno);
+    return false;
+  }
+#endif
+  scratchPath_.clear();
+  return true;
+}
