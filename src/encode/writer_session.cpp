@@ -3,9 +3,9 @@
 #include "common/com_ptr.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
+#include "media/text_conversion.h"
 #include "options/codec_enumeration.h"
 #include "options/encoder_options.h"
-#include "tags/text_conversion.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
 #include "media/heap_memory.h"
+#include "media/text_conversion.h"
 #include "tags/info_attribute_map.h"
-#include "tags/text_conversion.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "common/wide_text.h"
 #include "encode/writer_session.h"
 #include "filter/filter_api.h"
+#include "media/text_conversion.h"
 #include "tags/info_attribute_map.h"
-#include "tags/text_conversion.h"
 
 namespace {
 
