@@ -63,7 +63,9 @@ BOOL OpenWriter(OutputContext& context) {
   if (FAILED(writer->GetInputProps(0, inputProps.put()))) return FALSE;
   DWORD size = 0;
   HeapBuffer<WM_MEDIA_TYPE> mediaType = FetchMediaType(inputProps.get(), size);
-  WAVEFORMATEX* format = FindWaveFormat(mediaType.get(), size);
+  // The host's layout is written with its cbSize, so the input's block must hold a whole
+  // WAVEFORMATEX; a shorter one is refused rather than written past.
+  WAVEFORMATEX* format = FindWaveFormat(mediaType.get(), size, sizeof(WAVEFORMATEX));
   if (format == nullptr) return FALSE;
   DescribeHostInput(context, *format);
   if (FAILED(inputProps->SetMediaType(mediaType.get())) ||

@@ -51,6 +51,8 @@ MediaFormat PcmFormat(DWORD rate, WORD channels, WORD bits);
 MediaFormat WmaMediaFormat(DWORD rate, WORD channels, WORD bits, DWORD bytesPerSecond = 16000);
 // A media type whose major type is video.
 MediaFormat VideoFormat();
+// The format with its block cut to the 16 bytes of a PCMWAVEFORMAT: no cbSize, no extra bytes.
+MediaFormat PcmWaveFormatBlock(MediaFormat format);
 
 // One sample buffer that the reader hands out. Samples of outputs other than 0 and empty
 // buffers are scripted like any other.
