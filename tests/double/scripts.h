@@ -76,6 +76,10 @@ struct Attribute {
   TypedValue value{};
   WORD language = 0;
   WORD stream = 0;  // 0: the whole file
+  // The value length that the size query reports, when it is not the value's own: a runtime
+  // that asks for more than it then gives. The value call reports the value's own length and
+  // fills the rest of the claimed length with 'Z' units, which the caller must not read.
+  std::optional<DWORD> claimedLength{};
 };
 
 // UTF-16 bytes of the text; with its terminator unless told otherwise.
