@@ -63,6 +63,7 @@ struct Sample {
   QWORD time = 0;
   QWORD duration = 0;
   DWORD flags = 0;
+  HRESULT result = S_OK;  // what GetNextSample answers as it hands this sample out
 };
 using Samples = std::vector<Sample>;
 
