@@ -52,6 +52,7 @@ const char* FindChunkText(LPCSTR listType, LPCSTR chunkId, const BYTE* data, DWO
 LONG WINAPI FilterWriteSpecialData(FilterHandle handle, LPCSTR listType, LPCSTR chunkId,
                                    const BYTE* data, DWORD dataSize) {
   OutputContext* context = AsOutputContext(handle);
+  // A null list type, identifier or data names no chunk: ignored as unmapped, never read through.
   if (context == nullptr || listType == nullptr || chunkId == nullptr || data == nullptr) {
     return 1;
   }
