@@ -40,6 +40,8 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
   // Only ASF files: the header is parsed here before the demuxer sees the file.
   AsfFileHeader file;
   RETURN_IF_FAILED(ReadAsfFileHeader(*path, file));
+  // Encrypted packets cannot be decoded without a licence, which this runtime never has.
+  if (file.header.IsProtected()) return NS_E_PROTECTED_CONTENT;
 
   AVFormatContext* opened = nullptr;
   if (avformat_open_input(&opened, path->c_str(), av_find_input_format("asf"), nullptr) < 0)

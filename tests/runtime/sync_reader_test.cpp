@@ -129,6 +129,13 @@ TEST_F(RuntimeTest, RefusesWhatIsNotAnAsfFile) {
   }
   ComPtr<IWMSyncReader> reader;
   EXPECT_EQ(OpenReader(scratch / "missing.wma", reader), NS_E_FILE_NOT_FOUND);
+  // Encrypted content, either way its header may say so.
+  for (const GUID& encryption :
+       {asf::kContentEncryptionObject, asf::kExtendedContentEncryptionObject}) {
+    WriteFile(scratch / "protected.wma",
+              test_support::WithChangedHeader(whole, test_support::Protected(encryption)));
+    EXPECT_EQ(OpenReader(scratch / "protected.wma", reader), NS_E_PROTECTED_CONTENT);
+  }
 }
 
 // A file cut anywhere in its data delivers what can be decoded, in order, and then ends.
