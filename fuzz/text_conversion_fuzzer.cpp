@@ -7,7 +7,7 @@
 
 #include "common/wide_text.h"
 #include "fuzz_support.h"
-#include "tags/text_conversion.h"
+#include "media/text_conversion.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "interruption.h"
 #include "path_checks.h"
 #include "progress.h"
+#include "refusal_reason.h"
 #include "wave_writer.h"
 
 namespace {
@@ -33,7 +34,7 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
   const FilterExports& exports = library.exports();
   if (!exports.filterUnderstandsFormat(inputPath.c_str())) {
-    return ReportError(inputPath + ": not a Windows Media file the filter can read");
+    return ReportError(RefusedFileMessage(inputPath));
   }
   FilterInput input(exports);
   if (!input.Open(inputPath)) return ReportError(inputPath + ": the filter could not open it");
@@ -75,6 +76,11 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   }
   if (Interrupted()) return InterruptedExit();
   if (!writer.Finish(error)) return ReportError(error);
+  // A header without packets opens and delivers nothing: said plainly, not as a format.
+  if (delivered == 0) {
+    std::printf("decoded %s: 0 bytes of audio into %s\n", inputPath.c_str(), outputPath.c_str());
+    return 0;
+  }
   std::printf("decoded %s: %llu bytes of %ld Hz, %u-bit, %u-channel audio into %s\n",
               inputPath.c_str(), static_cast<unsigned long long>(delivered),
               static_cast<long>(input.sampleRate()), unsigned{width}, unsigned{input.channels()},

@@ -5,6 +5,7 @@
 #include "display_text.h"
 #include "filter_files.h"
 #include "path_checks.h"
+#include "refusal_reason.h"
 
 namespace {
 
@@ -108,6 +109,5 @@ int RunInfo(const FilterLibrary& library, const std::string& path, bool json) {
   } else {
     PrintText(path, facts, library.registration());
   }
-  return facts.understood ? 0
-                          : ReportError(path + ": not a Windows Media file the filter can read");
+  return facts.understood ? 0 : ReportError(RefusedFileMessage(path));
 }

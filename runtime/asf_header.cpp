@@ -1,5 +1,6 @@
 #include "asf_header.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace wmvcore::asf {
@@ -354,6 +355,14 @@ Bytes Header::Render() const {
     }
   });
   return std::move(out.bytes());
+}
+
+bool Header::IsProtected() const {
+  return std::any_of(objects.begin(), objects.end(), [](const HeaderObject& object) {
+    const auto* unknown = std::get_if<UnknownObject>(&object);
+    return unknown != nullptr && (unknown->id == kContentEncryptionObject ||
+                                  unknown->id == kExtendedContentEncryptionObject);
+  });
 }
 
 HeaderExtension& Header::Extension() {

@@ -38,6 +38,12 @@ inline constexpr GUID kMetadataObject = {
     0xc5f8cbea, 0x5baf, 0x4877, {0x84, 0x67, 0xaa, 0x8c, 0x44, 0xfa, 0x4c, 0xca}};
 inline constexpr GUID kMetadataLibraryObject = {
     0x44231c94, 0x9498, 0x49d1, {0xa1, 0x41, 0x1d, 0x13, 0x4e, 0x45, 0x70, 0x54}};
+// Either object says that the file's content is encrypted; their bodies (key, licence
+// address, rights data) are kept unread.
+inline constexpr GUID kContentEncryptionObject = {
+    0x2211b3fb, 0xbd23, 0x11d2, {0xb4, 0xb7, 0x00, 0xa0, 0xc9, 0x55, 0xfc, 0x6e}};
+inline constexpr GUID kExtendedContentEncryptionObject = {
+    0x298ae614, 0x2622, 0x4c17, {0xb9, 0x35, 0xda, 0xe0, 0x7e, 0xe9, 0x28, 0x9c}};
 // Stream types.
 inline constexpr GUID kAudioMedia = {
     0xf8699e40, 0x5b4d, 0x11cf, {0xa8, 0xfd, 0x00, 0x80, 0x5f, 0x5c, 0x44, 0x2b}};
@@ -193,6 +199,8 @@ class Header {
   }
   // The header extension, added when there is none.
   HeaderExtension& Extension();
+  // Whether a content encryption object of either kind says that the packets are encrypted.
+  bool IsProtected() const;
 
   std::vector<HeaderObject> objects;
   BYTE reserved1 = 0x01;

@@ -1,5 +1,6 @@
 #include "sync_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -39,6 +40,8 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
   // Only ASF files: the header is parsed here before the demuxer sees the file.
   AsfFileHeader file;
   RETURN_IF_FAILED(ReadAsfFileHeader(*path, file));
+  // Encrypted packets cannot be decoded without a licence, which this runtime never has.
+  if (file.header.IsProtected()) return NS_E_PROTECTED_CONTENT;
 
   AVFormatContext* opened = nullptr;
   if (avformat_open_input(&opened, path->c_str(), av_find_input_format("asf"), nullptr) < 0)
@@ -47,25 +50,27 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
   PacketHandle packet(av_packet_alloc());
   if (!packet) return E_OUTOFMEMORY;
 
+  // The outputs are the file's own audio and video streams, numbered in the order of their
+  // stream numbers. A cover picture is a header attribute ("WM/Picture"), which the demuxer
+  // also presents as a stream: it is never an output.
   std::vector<Output> outputs;
   for (unsigned i = 0; i < demuxer->nb_streams; ++i) {
     const AVStream& stream = *demuxer->streams[i];
+    const AVMediaType type = stream.codecpar->codec_type;
+    if ((type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_VIDEO) ||
+        (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+      continue;
+    }
     Output output;
     output.streamIndex = static_cast<int>(i);
     output.streamNumber = static_cast<WORD>(stream.id);
-    switch (stream.codecpar->codec_type) {
-      case AVMEDIA_TYPE_AUDIO:
-        output.majorType = WMMEDIATYPE_Audio;
-        output.decoder = AudioStreamDecoder::Open(stream);
-        break;
-      case AVMEDIA_TYPE_VIDEO:
-        output.majorType = WMMEDIATYPE_Video;
-        break;
-      default:
-        break;
-    }
+    output.majorType = type == AVMEDIA_TYPE_AUDIO ? WMMEDIATYPE_Audio : WMMEDIATYPE_Video;
+    if (type == AVMEDIA_TYPE_AUDIO) output.decoder = AudioStreamDecoder::Open(stream);
     outputs.push_back(std::move(output));
   }
+  std::stable_sort(outputs.begin(), outputs.end(), [](const Output& a, const Output& b) {
+    return a.streamNumber < b.streamNumber;
+  });
 
   const auto* properties = file.header.Find<asf::FileProperties>();
   maxPacketBytes_ = properties != nullptr ? properties->maxPacketSize : 0;

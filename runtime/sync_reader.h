@@ -1,6 +1,7 @@
 // The synchronous reader (IWMSyncReader, with the header interfaces on the same object). Open
 // parses the file's ASF header for its attributes and codec list and opens it with
-// libavformat's ASF demuxer; every stream of the file is an output, in the header's order.
+// libavformat's ASF demuxer; the file's audio and video streams are the outputs, in the order
+// of their stream numbers.
 // Audio outputs are decoded and handed out as interleaved PCM; other outputs only describe
 // themselves. Decoding is streamed: one packet, one decoded frame at a time.
 #pragma once

@@ -75,7 +75,8 @@ ULONGLONG WINAPI FilterGetFileSize(FilterHandle handle) {
 
 LONG WINAPI FilterOptionsString(FilterHandle handle, LPSTR text) {
   const InputContext* context = AsInputContext(handle);
-  if (context == nullptr) return 0;
+  // Without a buffer there is nowhere to report to, as without a handle.
+  if (context == nullptr || text == nullptr) return 0;
   ComPtr<IWMHeaderInfo3> header;
   if (FAILED(context->reader->QueryInterface(IID_IWMHeaderInfo3, header.put_void()))) return 0;
 

@@ -4,7 +4,7 @@
 #include "common/wide_text.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
-#include "tags/text_conversion.h"
+#include "media/text_conversion.h"
 
 namespace {
 

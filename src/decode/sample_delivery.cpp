@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/com_ptr.h"
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
 
@@ -27,23 +28,23 @@ bool FetchNextSample(InputContext& context) {
   context.readPos = 0;
 
   for (;;) {
-    INSSBuffer* sample = nullptr;
+    // Owned from the call on: a sample handed out together with a failure is given back too.
+    ComPtr<INSSBuffer> sample;
     QWORD time = 0;
     QWORD duration = 0;
     DWORD flags = 0;
     DWORD output = 0;
-    if (FAILED(context.reader->GetNextSample(0, &sample, &time, &duration, &flags, &output,
+    if (FAILED(context.reader->GetNextSample(0, sample.put(), &time, &duration, &flags, &output,
                                              nullptr)) ||
-        sample == nullptr) {
+        !sample) {
       return false;
     }
     // Only output 0 is the audio the host opened; the samples of other outputs of a file with
     // several streams are passed over rather than mixed into it.
     if (output == 0) {
-      context.sample = sample;
+      context.sample = sample.detach();
       break;
     }
-    sample->Release();
   }
 
   // A buffer that cannot be read counts as empty, and the next pass fetches the one after it.
@@ -117,7 +118,9 @@ DWORD ConvertToFloats(InputContext& context, BYTE* target, DWORD room) {
 
 LONG WINAPI ReadFilterInput(FilterHandle handle, BYTE* buffer, LONG bytesWanted) {
   InputContext* context = AsInputContext(handle);
-  if (context == nullptr || bytesWanted <= 0) return 0;
+  // A null buffer has no room, whatever the count says: nothing is delivered, as for a null
+  // handle.
+  if (context == nullptr || buffer == nullptr || bytesWanted <= 0) return 0;
 
   const bool floats = context->bitsPerSample == 32;
   // Floats are delivered whole, so a count that is not a multiple of 4 gets its whole floats

@@ -3,9 +3,9 @@
 #include "common/com_ptr.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
+#include "media/text_conversion.h"
 #include "options/codec_enumeration.h"
 #include "options/encoder_options.h"
-#include "tags/text_conversion.h"
 
 namespace {
 
@@ -63,7 +63,9 @@ BOOL OpenWriter(OutputContext& context) {
   if (FAILED(writer->GetInputProps(0, inputProps.put()))) return FALSE;
   DWORD size = 0;
   HeapBuffer<WM_MEDIA_TYPE> mediaType = FetchMediaType(inputProps.get(), size);
-  WAVEFORMATEX* format = FindWaveFormat(mediaType.get(), size);
+  // The host's layout is written with its cbSize, so the input's block must hold a whole
+  // WAVEFORMATEX; a shorter one is refused rather than written past.
+  WAVEFORMATEX* format = FindWaveFormat(mediaType.get(), size, sizeof(WAVEFORMATEX));
   if (format == nullptr) return FALSE;
   DescribeHostInput(context, *format);
   if (FAILED(inputProps->SetMediaType(mediaType.get())) ||

@@ -8,8 +8,8 @@ HeapBuffer<WM_MEDIA_TYPE> FetchMediaType(IWMMediaProps* props, DWORD& size) {
   return type;
 }
 
-WAVEFORMATEX* FindWaveFormat(WM_MEDIA_TYPE* type, DWORD size) {
+WAVEFORMATEX* FindWaveFormat(WM_MEDIA_TYPE* type, DWORD size, DWORD formatBytes) {
   if (type == nullptr || size < sizeof(WM_MEDIA_TYPE)) return nullptr;
-  if (type->pbFormat == nullptr || type->cbFormat < sizeof(WAVEFORMATEX)) return nullptr;
+  if (type->pbFormat == nullptr || type->cbFormat < formatBytes) return nullptr;
   return reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
 }

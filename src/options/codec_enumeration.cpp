@@ -20,6 +20,7 @@ HRESULT SelectBitRateMode(IWMCodecInfo3* codecInfo, DWORD codecIndex, BOOL varia
 
 bool CodecFormatDetails::Read(IWMCodecInfo3* codecInfo, DWORD codecIndex, DWORD formatIndex) {
   DWORD units = 0;
+  // A length of 0 has no room even for the terminator: no description, so the format is skipped.
   if (FAILED(codecInfo->GetCodecFormatDesc(WMMEDIATYPE_Audio, codecIndex, formatIndex, nullptr,
                                            nullptr, &units)) ||
       units == 0) {
@@ -40,6 +41,7 @@ bool CodecFormatDetails::Read(IWMCodecInfo3* codecInfo, DWORD codecIndex, DWORD 
 
 HeapBuffer<WCHAR> ReadCodecName(IWMCodecInfo3* codecInfo, DWORD codecIndex) {
   DWORD units = 0;
+  // A length of 0 has no room even for the terminator: no name, so the codec is not listed.
   if (FAILED(codecInfo->GetCodecName(WMMEDIATYPE_Audio, codecIndex, nullptr, &units)) ||
       units == 0) {
     return {};

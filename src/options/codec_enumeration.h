@@ -26,7 +26,7 @@ struct CodecFormatDetails {
   ComPtr<IWMStreamConfig> config;
   ComPtr<IWMMediaProps> props;
   HeapBuffer<WM_MEDIA_TYPE> mediaType;
-  const WAVEFORMATEX* format = nullptr;
+  const WAVEFORMATEX* format = nullptr;  // its members up to wBitsPerSample
 
   // Fetches the description, the stream configuration, its media properties and media type.
   // False when any of them cannot be had; what was obtained is released when details goes.

@@ -1,24 +1,27 @@
 // FilterGetFirstSpecialData and FilterGetNextSpecialData: the file's mapped header attributes
 // handed to the host one at a time as RIFF chunks. The enumeration's only state is the cursor
 // in the host's record, so two records enumerate one file independently.
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "common/com_ptr.h"
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
 #include "media/heap_memory.h"
+#include "media/text_conversion.h"
 #include "tags/info_attribute_map.h"
-#include "tags/text_conversion.h"
 
 namespace {
 
 constexpr DWORD kLastAttributeIndex = 0xFFFF;  // attribute indices are 16 bits wide
 constexpr BYTE kDisplayTextFormat = 1;
-constexpr std::size_t kValuePadding = 2 * sizeof(WCHAR);
+constexpr DWORD kValuePadding = 2 * sizeof(WCHAR);
 
 // One header attribute of the file (stream 0), its name and value fetched by the two-call
 // protocol. Each buffer has zeroes of its own beyond the length the runtime reports, so a name
 // or value that the runtime did not terminate, or a value of an odd length, still ends there.
+// The value ends at the length the second call reports, which may be shorter than the first.
 struct HeaderAttribute {
   HeapBuffer<WCHAR> name;
   HeapBuffer<BYTE> value;
@@ -35,16 +38,21 @@ Fetch FetchAttribute(IWMHeaderInfo3* header, WORD index, HeaderAttribute& attrib
                                            &language, nullptr, &valueBytes))) {
     return Fetch::kNoSuchAttribute;
   }
+  // The padded size must fit in 32 bits: on the 32-bit build the sum would wrap and put the
+  // padding just before a tiny block.
+  if (valueBytes > std::numeric_limits<DWORD>::max() - kValuePadding) return Fetch::kSkipped;
   const DWORD valueCapacity = valueBytes;
   attribute.name = AllocateWideText(nameUnits);
-  attribute.value = HeapBuffer<BYTE>(static_cast<std::size_t>(valueCapacity) + kValuePadding);
+  attribute.value = HeapBuffer<BYTE>(valueCapacity + kValuePadding);
   if (!attribute.name || !attribute.value) return Fetch::kSkipped;
   if (FAILED(header->GetAttributeByIndexEx(0, index, attribute.name.get(), &nameUnits,
                                            &attribute.type, &language, attribute.value.get(),
                                            &valueBytes))) {
     return Fetch::kSkipped;
   }
-  std::memset(attribute.value.get() + valueCapacity, 0, kValuePadding);
+  // Bytes past the second length were never written, so the value ends there; a runtime that
+  // claims more than the buffer holds is believed only as far as the buffer goes.
+  std::memset(attribute.value.get() + std::min(valueBytes, valueCapacity), 0, kValuePadding);
   return Fetch::kFetched;
 }
 

@@ -8,8 +8,8 @@
 #include "common/wide_text.h"
 #include "encode/writer_session.h"
 #include "filter/filter_api.h"
+#include "media/text_conversion.h"
 #include "tags/info_attribute_map.h"
-#include "tags/text_conversion.h"
 
 namespace {
 
@@ -52,6 +52,7 @@ const char* FindChunkText(LPCSTR listType, LPCSTR chunkId, const BYTE* data, DWO
 LONG WINAPI FilterWriteSpecialData(FilterHandle handle, LPCSTR listType, LPCSTR chunkId,
                                    const BYTE* data, DWORD dataSize) {
   OutputContext* context = AsOutputContext(handle);
+  // A null list type, identifier or data names no chunk: ignored as unmapped, never read through.
   if (context == nullptr || listType == nullptr || chunkId == nullptr || data == nullptr) {
     return 1;
   }

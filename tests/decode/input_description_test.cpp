@@ -193,6 +193,9 @@ TEST_F(InputDescriptionTest, ANullHandleHasSizeZeroAndLeavesTheTextAsItWas) {
   TextBuffer text;
   EXPECT_EQ(FilterOptionsString(nullptr, text.bytes), 0);
   EXPECT_TRUE(text.Untouched());
+  runtime.reader.codecs = {{u"Alpha", u"64 kbps"}};
+  InputFile input;
+  EXPECT_EQ(FilterOptionsString(input.handle(), nullptr), 0);
 }
 
 // ---- Both any number of times, between reads ----

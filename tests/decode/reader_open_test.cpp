@@ -80,7 +80,9 @@ TEST_F(ReaderOpenTest, ReportsEightAndSixteenBitsAsTheyAreAndTwentyFourAsThirtyT
   for (const Case& c : {Case{8000, 1, 8, 8}, Case{44100, 2, 16, 16}, Case{48000, 2, 24, 32},
                         Case{96000, 6, 24, 32}}) {
     SCOPED_TRACE(testing::Message() << c.readerBits << " bits at " << c.rate);
-    runtime.reader.outputFormats = {PcmFormat(c.rate, c.channels, c.readerBits)};
+    // A PCMWAVEFORMAT block of 16 bytes holds all three numbers the open reads.
+    runtime.reader.outputFormats = {
+        PcmWaveFormatBlock(PcmFormat(c.rate, c.channels, c.readerBits))};
     InputFile input;
     ASSERT_TRUE(input);
     EXPECT_EQ(input.rate, static_cast<LONG>(c.rate));
@@ -225,7 +227,7 @@ const OpenFailure kOpenFailures[] = {
     {"Width32", Offering(PcmFormat(44100, 2, 32)), 0, kPropsThenReader, kSecondGetMediaType},
     {"Width20", Offering(PcmFormat(44100, 2, 20)), 0, kPropsThenReader, kSecondGetMediaType},
     {"NoFormatBlock", Offering(WithFormatBytes(0)), 0, kPropsThenReader, kSecondGetMediaType},
-    {"ShortFormatBlock", Offering(WithFormatBytes(17)), 0, kPropsThenReader, kSecondGetMediaType},
+    {"ShortFormatBlock", Offering(WithFormatBytes(15)), 0, kPropsThenReader, kSecondGetMediaType},
     {"SetOutputProps", Failing("SyncReader.SetOutputProps"), 0, kPropsThenReader,
      "SyncReader.SetOutputProps(0, audio:"},
 };

@@ -171,10 +171,14 @@ TEST_F(SampleDeliveryTest, ACountOfZeroOrBelowAsksNothing) {
   EXPECT_EQ(SamplesAsked(), 0u);
 }
 
-TEST_F(SampleDeliveryTest, ANullHandleDeliversNothing) {
+TEST_F(SampleDeliveryTest, ANullHandleOrBufferDeliversNothing) {
   BYTE byte = 0xAA;
   EXPECT_EQ(ReadFilterInput(nullptr, &byte, 1), 0);
   EXPECT_EQ(byte, 0xAA);
+  runtime.reader.samples = {{{1}}};
+  InputFile input;
+  EXPECT_EQ(ReadFilterInput(input.handle(), nullptr, 4), 0);
+  EXPECT_EQ(SamplesAsked(), 0u);
 }
 
 TEST_F(SampleDeliveryTest, SamplesOfOtherOutputsAreReleasedAndNotDelivered) {
@@ -187,11 +191,16 @@ TEST_F(SampleDeliveryTest, SamplesOfOtherOutputsAreReleasedAndNotDelivered) {
 // ---- Reader failures: the count so far, and a context that stays usable ----
 
 TEST_F(SampleDeliveryTest, AFailingGetNextSampleEndsTheCallWithTheBytesSoFar) {
-  runtime.reader.samples = {{{1, 2}}, {{3, 4}}};
+  Sample handedOutWithAFailure{{9, 9}};
+  handedOutWithAFailure.result = E_FAIL;
+  runtime.reader.samples = {{{1, 2}}, {{3, 4}}, handedOutWithAFailure, {{5}}};
   runtime.Fail("SyncReader.GetNextSample", E_FAIL, 2);
   InputFile input;
   EXPECT_THAT(input.Read(4), ElementsAre(1, 2));
   EXPECT_THAT(input.Read(4), ElementsAre(3, 4));
+  // The sample that came with the failure is released at once, not delivered or leaked.
+  EXPECT_EQ(runtime.liveObjects(), 1u);
+  EXPECT_THAT(input.Read(4), ElementsAre(5));
 }
 
 TEST_F(SampleDeliveryTest, ABufferThatCannotBeReadCountsAsEmpty) {

@@ -58,6 +58,7 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
   if (found == nullptr) return E_INVALIDARG;
   const std::size_t nameNeeded = found->name.size() + 1;
   const std::size_t valueNeeded = found->value.bytes.size();
+  const DWORD valueRoom = *length;
   if (!Fits(name, nameLength, nameNeeded) || !Fits(value, length, valueNeeded)) {
     *nameLength = static_cast<WORD>(nameNeeded);
     *length = static_cast<DWORD>(valueNeeded);
@@ -69,6 +70,11 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
   CopyBytes(found->value.bytes, value);
   *nameLength = static_cast<WORD>(nameNeeded);
   *length = static_cast<DWORD>(valueNeeded);
+  if (found->claimedLength && value == nullptr) *length = *found->claimedLength;
+  if (found->claimedLength && value != nullptr) {
+    const std::size_t claimed = std::min<std::size_t>(*found->claimedLength, valueRoom);
+    if (claimed > valueNeeded) std::fill(value + valueNeeded, value + claimed, BYTE{'Z'});
+  }
   return S_OK;
 }
 

@@ -1,6 +1,7 @@
 #include "double/scripts.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace runtime_double {
@@ -93,6 +94,11 @@ MediaFormat VideoFormat() {
   format.formatType = WMFORMAT_VideoInfo;
   format.fixedSizeSamples = FALSE;
   format.format.assign(kVideoInfoHeaderBytes, 0);
+  return format;
+}
+
+MediaFormat PcmWaveFormatBlock(MediaFormat format) {
+  format.format.resize(offsetof(WAVEFORMATEX, cbSize));
   return format;
 }
 

@@ -51,6 +51,8 @@ MediaFormat PcmFormat(DWORD rate, WORD channels, WORD bits);
 MediaFormat WmaMediaFormat(DWORD rate, WORD channels, WORD bits, DWORD bytesPerSecond = 16000);
 // A media type whose major type is video.
 MediaFormat VideoFormat();
+// The format with its block cut to the 16 bytes of a PCMWAVEFORMAT: no cbSize, no extra bytes.
+MediaFormat PcmWaveFormatBlock(MediaFormat format);
 
 // One sample buffer that the reader hands out. Samples of outputs other than 0 and empty
 // buffers are scripted like any other.
@@ -61,6 +63,7 @@ struct Sample {
   QWORD time = 0;
   QWORD duration = 0;
   DWORD flags = 0;
+  HRESULT result = S_OK;  // what GetNextSample answers as it hands this sample out
 };
 using Samples = std::vector<Sample>;
 
@@ -74,6 +77,10 @@ struct Attribute {
   TypedValue value{};
   WORD language = 0;
   WORD stream = 0;  // 0: the whole file
+  // The value length that the size query reports, when it is not the value's own: a runtime
+  // that asks for more than it then gives. The value call reports the value's own length and
+  // fills the rest of the claimed length with 'Z' units, which the caller must not read.
+  std::optional<DWORD> claimedLength{};
 };
 
 // UTF-16 bytes of the text; with its terminator unless told otherwise.

@@ -84,7 +84,7 @@ HRESULT SyncReader::GetNextSample(WORD streamNumber, INSSBuffer** sample, QWORD*
   if (flags != nullptr) *flags = next.flags;
   if (outputNumber != nullptr) *outputNumber = next.outputNumber;
   if (sampleStreamNumber != nullptr) *sampleStreamNumber = next.streamNumber;
-  return S_OK;
+  return next.result;
 }
 
 HRESULT SyncReader::SetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATYPE type,

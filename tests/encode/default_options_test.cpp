@@ -17,6 +17,7 @@ namespace encode_testing {
 namespace {
 
 using runtime_double::Codec;
+using runtime_double::PcmWaveFormatBlock;
 using ::testing::IsEmpty;
 
 TEST(EncoderOptionsWord, ReadsModeCodecAndFormatAndIgnoresBits24To30) {
@@ -67,12 +68,14 @@ struct SearchCase {
 TEST_F(DefaultOptionsTest, TakesTheFirstQualifyingFormatThatBuildsANonZeroWord) {
   const CodecFormat no = NotQualifying();
   const CodecFormat yes = Qualifying();
+  const CodecFormat shortBlock = {PcmWaveFormatBlock(yes.format), yes.description};
   const std::vector<SearchCase> kCases = {
       {"two codecs with a match",
        {{u"A", {no}}, {u"B", {no, no, no, yes}}, {u"C", {yes}}},
        0x10003},
       {"codec 0 format 0 goes on", {{u"A", {yes}}, {u"B", {no, no, no, yes}}}, 0x10003},
       {"within codec 0 too", {{u"A", {yes, no, yes}}, {u"B", {yes}}}, 2},
+      {"a 16-byte format block", {{u"A", {no}}, {u"B", {shortBlock}}, {u"C", {yes}}}, 0x10000},
       {"codec 0 format 0 alone", {{u"A", {yes, no}}, {u"B", {no}}}, 0},
       {"mono", {{u"A", {no, WmaFormat(u"128 kbps, 44 kHz, mono CBR", 44100, 1, 16)}}}, 1},
       {"audio and video", {{u"A", {no, Described(u"128 kbps, 44 kHz, stereo (A/V) CBR")}}}, 0},

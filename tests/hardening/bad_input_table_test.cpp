@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "hardening/wave_bytes.h"
+#include "support/made_asf_files.h"
 #include "support/program_run.h"
 
 namespace hardening {
@@ -44,8 +45,8 @@ std::string Testdata(const std::string& name) {
   return std::string(WMAFILTER_TESTDATA_DIR) + "/" + name;
 }
 
-// What the table's rows share: the files ffmpeg makes, the sample file's layout and its whole
-// decode, made once.
+// What the table's rows share: the files ffmpeg makes and those made from them, the sample
+// file's layout and its whole decode, made once.
 struct SharedMedia {
   ScratchDirectory directory;
   std::size_t headerBytes = 0;
@@ -62,6 +63,12 @@ struct SharedMedia {
   SharedMedia() {
     const ProgramRun made = RunProgram({MAKE_MEDIA_FILES, directory.path()});
     if (made.exitCode != 0) ADD_FAILURE() << "make_media_files: " << made.err;
+    const Bytes titled = ReadBytes(directory / "titled.wma");
+    WriteBytes(directory / "cover-first.wma",
+               test_support::WithChangedHeader(titled, test_support::AddCoverPictureFirst));
+    WriteBytes(directory / "protected.wma",
+               test_support::WithChangedHeader(
+                   titled, test_support::Protected(wmvcore::asf::kContentEncryptionObject)));
     const Bytes sample = ReadBytes(Testdata(kSampleName));
     fileBytes = sample.size();
     // The header object's size: the 64-bit field after its 16-byte identifier.
@@ -83,7 +90,7 @@ struct Row {
   // Makes the row's files in the scratch directory; returns filterhost's arguments.
   std::function<std::vector<std::string>(const ScratchDirectory&)> prepare;
   Result result;
-  std::string message;                    // part of the one line a failure writes
+  std::string message;  // part of the one line a failure writes, or of what a success prints
   std::vector<std::string> outputs = {};  // the files a success adds, relative to the directory
   std::function<void(const ScratchDirectory&)> verify = nullptr;  // further checks, either way
   bool unprivileged = false;  // run as a user whom file permissions bind, even under root
@@ -169,7 +176,7 @@ Row CutWma(const std::string& where, std::function<std::size_t(std::size_t, std:
             WriteBytes(directory / "cut.wma", file);
             return Decode(directory / "cut.wma", directory / "out.wav");
           },
-          result, kNotReadable};
+          result, result == Result::kFails ? kNotReadable : ""};
   if (result == Result::kSucceeds) {
     row.outputs = {"out.wav"};
     row.verify = [someAudio](const ScratchDirectory& directory) {
@@ -281,6 +288,38 @@ std::vector<Row> Rows() {
          EXPECT_GT(wave.dataBytes, 0u);
        }},
 
+      {"CoverPictureBeforeTheAudio",
+       [](const ScratchDirectory& d) {
+         return Decode(SharedMedia::Get() / "cover-first.wma", d / "out.wav");
+       },
+       Result::kSucceeds,
+       "",
+       {"out.wav"},
+       [](const ScratchDirectory& d) {
+         // The audio as ffmpeg decodes it, and the tags; the picture is passed over.
+         const std::string file = SharedMedia::Get() / "cover-first.wma";
+         RunProgram({"ffmpeg", "-v", "error", "-i", file, "-f", "s16le", d / "ffmpeg.raw"});
+         const Bytes wave = ReadBytes(d / "out.wav");
+         const Bytes reference = ReadBytes(d / "ffmpeg.raw");
+         ASSERT_GE(wave.size(), reference.size());
+         EXPECT_TRUE(std::equal(reference.begin(), reference.end(), wave.end() - reference.size()));
+         EXPECT_EQ(SummarizeWave(wave).dataBytes, reference.size());
+         EXPECT_EQ(TagTextIn(Info(file).out, "DISP"), "Cover");
+         EXPECT_EQ(TagTextIn(Info(file).out, "IART"), "Someone");
+       }},
+      {"ProtectedContent",
+       [](const ScratchDirectory& d) {
+         return Decode(SharedMedia::Get() / "protected.wma", d / "out.wav");
+       },
+       Result::kFails, "the file is protected"},
+      {"HeaderWithoutPackets",
+       [](const ScratchDirectory& d) {
+         return Decode(Testdata("taglib-real_example.wma"), d / "out.wav");
+       },
+       Result::kSucceeds,
+       ": 0 bytes of audio into",
+       {"out.wav"}},
+
       // ---- Sample types and options the filter does not take ----
       EncodeWave("OptionsNameNoCodec", PcmWave(0.2), Result::kFails, kRefused,
                  {"--options", "0x00FF0000"}),
@@ -374,7 +413,7 @@ std::vector<Row> Rows() {
       {"DecodeIntoReadOnlyDirectory",
        [](const ScratchDirectory& d) {
          mkdir((d / "read-only").c_str(), 0555);
-         return Decode(Testdata(kSampleName), d / "read-only/out.wav");
+         return Decode(SharedMedia::Get() / "titled.wma", d / "read-only/out.wav");
        },
        Result::kFails,
        "Permission denied",
@@ -560,6 +599,10 @@ class BadInputTable : public testing::TestWithParam<Row> {
 
 TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   const Row& row = GetParam();
+  if (row.unprivileged && !test_support::UnprivilegedUserCanRun(FILTERHOST)) {
+    GTEST_SKIP() << "the unprivileged user cannot reach " << FILTERHOST
+                 << ": the build lies under a folder that only its owner may enter";
+  }
   ScratchDirectory directory;
   std::optional<FullFolder> full;
   if (row.fullDisk) full.emplace(directory / "full");
@@ -584,6 +627,7 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   } else {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find(row.message), std::string::npos) << run.out;
     expected.insert(row.outputs.begin(), row.outputs.end());
   }
   // No scratch file of the writer's, and after a failure nothing that could pass for output.

@@ -1,6 +1,8 @@
 #include "options/options_catalogue.h"
 
+using runtime_double::PcmWaveFormatBlock;
 using runtime_double::WmaFormat;
+using runtime_double::WmaMediaFormat;
 
 std::vector<runtime_double::Codec> OptionsCatalogue() {
   return {
@@ -12,7 +14,10 @@ std::vector<runtime_double::Codec> OptionsCatalogue() {
         WmaFormat(u"96 kbps, 44 kHz, stereo CBR (A/V)", 44100, 2, 16)},
        {WmaFormat(u"Quality 90, 44 kHz, stereo VBR", 44100, 2, 16),
         WmaFormat(u"Quality 50, 44 kHz, stereo VBR", 44100, 2, 16)}},
-      {u"Alpha Voice", {WmaFormat(u"16 kbps, 16 kHz, mono CBR", 16000, 1, 16)}, {}},
+      // A format block of a PCMWAVEFORMAT's 16 bytes is listed like any other.
+      {u"Alpha Voice",
+       {{PcmWaveFormatBlock(WmaMediaFormat(16000, 1, 16, 2000)), u"16 kbps, 16 kHz, mono CBR"}},
+       {}},
       {u"Multichannel Pro",
        {WmaFormat(u"384 kbps, 48 kHz, 5.1 channel CBR", 48000, 6, 24),
         WmaFormat(u"128 kbps, 44 kHz, stereo CBR (A/V)", 44100, 2, 16)},

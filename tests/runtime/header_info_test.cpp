@@ -4,6 +4,7 @@
 #include <map>
 
 #include "runtime/runtime_test_support.h"
+#include "support/made_asf_files.h"
 
 namespace {
 
@@ -87,6 +88,22 @@ TEST_F(RuntimeTest, ReaderListsTheFilesOwnAttributes) {
   };
   EXPECT_LT(position(u"WM/AlbumTitle"), position(u"Title"));
   EXPECT_LT(position(u"WM/PartOfSet"), position(u"WM/TrackNumber"));
+}
+
+// A cover picture is the binary attribute "WM/Picture", its bytes as the file stores them.
+TEST_F(RuntimeTest, ACoverPictureIsABinaryAttribute) {
+  ScratchDirectory scratch;
+  WriteFile(scratch / "cover.wma",
+            test_support::WithChangedHeader(ReadFile(TestFile("taglib-silence-1.wma")),
+                                            test_support::AddCoverPictureFirst));
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(scratch / "cover.wma", reader), S_OK);
+  const auto attributes = ReadAttributes(HeaderOf(reader.get()).get());
+  const auto cover = std::find_if(attributes.begin(), attributes.end(),
+                                  [](const Attribute& a) { return a.name == u"WM/Picture"; });
+  ASSERT_NE(cover, attributes.end());
+  EXPECT_EQ(cover->type, WMT_TYPE_BINARY);
+  EXPECT_EQ(cover->value, test_support::CoverPictureValue());
 }
 
 // "Duration" is the play duration less the preroll, in 100 ns units.

@@ -4,12 +4,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <string>
+#include <variant>
 
 #include "runtime/runtime_test_support.h"
+#include "support/made_asf_files.h"
 
 namespace {
 
 using namespace runtime_testing;
+namespace asf = wmvcore::asf;
 
 struct KnownFile {
   const char* name;
@@ -125,6 +129,13 @@ TEST_F(RuntimeTest, RefusesWhatIsNotAnAsfFile) {
   }
   ComPtr<IWMSyncReader> reader;
   EXPECT_EQ(OpenReader(scratch / "missing.wma", reader), NS_E_FILE_NOT_FOUND);
+  // Encrypted content, either way its header may say so.
+  for (const GUID& encryption :
+       {asf::kContentEncryptionObject, asf::kExtendedContentEncryptionObject}) {
+    WriteFile(scratch / "protected.wma",
+              test_support::WithChangedHeader(whole, test_support::Protected(encryption)));
+    EXPECT_EQ(OpenReader(scratch / "protected.wma", reader), NS_E_PROTECTED_CONTENT);
+  }
 }
 
 // A file cut anywhere in its data delivers what can be decoded, in order, and then ends.
@@ -176,6 +187,47 @@ TEST_F(RuntimeTest, VideoOutputDescribesItselfAsVideo) {
   ASSERT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, &output, nullptr),
             S_OK);
   EXPECT_EQ(output, 1u);
+}
+
+// The outputs are the file's own streams in the order of their stream numbers, whatever the
+// order of their objects; a cover picture, which the demuxer presents as a stream, is none.
+// Their formats are those ffprobe gives the streams.
+TEST_F(RuntimeTest, OutputsAreTheFilesStreamsInStreamNumberOrder) {
+  ScratchDirectory scratch;
+  FfmpegEncode("-f lavfi -i sine=duration=0.3 -f lavfi -i sine=sample_rate=22050:duration=0.3",
+               scratch / "two.wma", "-map 0 -map 1 -c:a wmav2 -b:a 32k -f asf");
+  const Bytes two = ReadFile(scratch / "two.wma");
+  WriteFile(scratch / "cover.wma",
+            test_support::WithChangedHeader(two, test_support::AddCoverPictureFirst));
+  WriteFile(scratch / "reordered.wma", test_support::WithChangedHeader(two, [](asf::Header& h) {
+              const auto isStream = [](const asf::HeaderObject& object) {
+                return std::holds_alternative<asf::StreamProperties>(object);
+              };
+              const auto first = std::find_if(h.objects.begin(), h.objects.end(), isStream);
+              std::iter_swap(first, std::find_if(first + 1, h.objects.end(), isStream));
+            }));
+  Bytes probed;
+  ASSERT_TRUE(
+      RunCommand("ffprobe -v error -select_streams a -show_entries "
+                 "stream=sample_rate,channels -of csv=p=0 '" +
+                     (scratch / "two.wma").string() + "'",
+                 probed));
+  for (const char* name : {"two.wma", "cover.wma", "reordered.wma"}) {
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(scratch / name, reader), S_OK) << name;
+    DWORD outputs = 0;
+    ASSERT_EQ(reader->GetOutputCount(&outputs), S_OK);
+    std::string formats;
+    for (DWORD output = 0; output < outputs; ++output) {
+      WAVEFORMATEX format{};
+      GUID major{};
+      EXPECT_EQ(OutputFormat(reader.get(), output, format, major), S_OK) << name;
+      EXPECT_TRUE(major == WMMEDIATYPE_Audio) << name;
+      formats +=
+          std::to_string(format.nSamplesPerSec) + "," + std::to_string(format.nChannels) + "\n";
+    }
+    EXPECT_EQ(formats, std::string(probed.begin(), probed.end())) << name;
+  }
 }
 
 // Without discrete output, more than two channels are folded to stereo; with it, all stay.

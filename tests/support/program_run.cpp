@@ -28,6 +28,12 @@ std::string ReadAll(int fd) {
   return text;
 }
 
+// In a child process: from root to the user nobody, for whom file permissions hold.
+bool BecomeNobody() {
+  return geteuid() != 0 ||
+         (setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0);
+}
+
 // An anonymous file for one of the program's output streams.
 int CaptureFile() {
   FILE* file = std::tmpfile();
@@ -56,10 +62,7 @@ StartedProgram::StartedProgram(const std::vector<std::string>& arguments, bool u
     dup2(nothing, STDIN_FILENO);
     dup2(out_, STDOUT_FILENO);
     dup2(err_, STDERR_FILENO);
-    if (unprivileged && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-      _exit(126);
-    }
+    if (unprivileged && !BecomeNobody()) _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);
   }
@@ -87,6 +90,14 @@ ProgramRun StartedProgram::Wait() {
   close(err_);
   out_ = err_ = -1;
   return run;
+}
+
+bool UnprivilegedUserCanRun(const std::string& program) {
+  const pid_t child = fork();
+  if (child == 0) _exit(BecomeNobody() && access(program.c_str(), X_OK) == 0 ? 0 : 1);
+  int status = 0;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
 }
 
 ScratchDirectory::ScratchDirectory() {

@@ -42,6 +42,10 @@ class StartedProgram {
   int status_ = 0;
 };
 
+// Whether RunProgram(..., true) can run `program`: not when it lies under a folder that the user
+// nobody may not enter, as a checkout in a root user's home or private temporary folder does.
+bool UnprivilegedUserCanRun(const std::string& program);
+
 // A scratch directory, readable by every user, removed with everything in it at the end.
 class ScratchDirectory {
  public:

@@ -142,6 +142,21 @@ TEST_F(ReadingTags, AnAttributeThatCannotBeReadOrHandedOverIsSkipped) {
   EXPECT_EQ(TakeTag(item), DisplayTag("T"));
 }
 
+TEST_F(ReadingTags, AValueIsBoundedByTheRuntimesSecondLengthAndAHugeOneIsPassedOver) {
+  Attribute huge = StringAttribute(u"Author", u"A");
+  huge.claimedLength = 0xFFFFFFFC;  // its padded size wraps around 32 bits
+  Attribute shrinking{u"Title", {WMT_TYPE_STRING, runtime_double::Utf16Bytes(u"Song", false)}};
+  shrinking.claimedLength = 16;  // then gives 8 bytes and no terminator
+  Open({huge, shrinking});
+  SpecialDataItem item = SentinelItem();
+  const unsigned before = platform_testing::HeapAllocationCalls();
+  ASSERT_EQ(FilterGetFirstSpecialData(input, &item), 1);
+  EXPECT_EQ(TakeTag(item), DisplayTag("Song"));
+  // Name, value, copy and host text of the title only; the huge value is never asked for.
+  EXPECT_EQ(platform_testing::HeapAllocationCalls() - before, 4u);
+  EXPECT_THAT(runtime.callsTo("HeaderInfo.GetAttributeByIndexEx(0, 0, buffer"), testing::IsEmpty());
+}
+
 TEST_F(ReadingTags, ABlockThatCannotBeAllocatedEndsTheCallWithoutAnItem) {
   Open({StringAttribute(u"Title", u"T")});
   SpecialDataItem item = SentinelItem();

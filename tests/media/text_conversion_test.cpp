@@ -1,5 +1,5 @@
 // Tag text between the host's code page and UTF-16, and the line breaks the host receives.
-#include "tags/text_conversion.h"
+#include "media/text_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tags/text_conversion.h"
+#include "media/text_conversion.h"
 
 #include <cstring>
 #include <utility>

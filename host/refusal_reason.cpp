@@ -1,0 +1,51 @@
+#include "refusal_reason.h"
+
+#include <vector>
+
+#include "common/com_ptr.h"
+#include "media/runtime.h"
+#ifdef _WIN32
+#include <nserror.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kRuntimeLibrary[] = "wmvcore.dll";
+#else
+constexpr char kRuntimeLibrary[] = "libwmvcore.so";
+#endif
+
+// What the runtime's reader answers when it opens the file; E_FAIL when it cannot be asked.
+// The runtime is the one the filter library loaded: none is loaded here, and none is kept.
+HRESULT RuntimeOpenResult(const std::string& path) {
+  const HMODULE runtime = GetModuleHandleA(kRuntimeLibrary);
+  if (runtime == nullptr) return E_FAIL;
+  const auto createReader = reinterpret_cast<decltype(&WMCreateSyncReader)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(runtime, "WMCreateSyncReader")));
+  const int units = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path.c_str(), -1, nullptr, 0);
+  if (createReader == nullptr || units <= 0) return E_FAIL;
+  std::vector<WCHAR> name(static_cast<std::size_t>(units));
+  MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path.c_str(), -1, name.data(), units);
+
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return E_FAIL;
+  HRESULT result = E_FAIL;
+  {
+    ComPtr<IWMSyncReader> reader;
+    if (SUCCEEDED(createReader(nullptr, kPlaybackRights, reader.put()))) {
+      result = reader->Open(name.data());
+      if (SUCCEEDED(result)) reader->Close();
+    }
+  }
+  CoUninitialize();
+  return result;
+}
+
+}  // namespace
+
+std::string RefusedFileMessage(const std::string& path) {
+  if (RuntimeOpenResult(path) == NS_E_PROTECTED_CONTENT) {
+    return path + ": the file is protected (DRM); the filter cannot read protected content";
+  }
+  return path + ": not a Windows Media file the filter can read";
+}
