@@ -3,6 +3,8 @@
 #include <new>
 
 #include "sample_buffer.h"
+#include "segmented_decoder.h"
+#include "worker_pool.h"
 
 namespace wmvcore {
 namespace {
@@ -41,15 +43,23 @@ std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& str
   return decoder;
 }
 
-AudioStreamDecoder::~AudioStreamDecoder() { av_channel_layout_uninit(&converterInputLayout_); }
+AudioStreamDecoder::AudioStreamDecoder(CodecContextHandle codec)
+    : codec_(std::move(codec)),
+      streamRate_(codec_->sample_rate),
+      streamChannels_(codec_->ch_layout.nb_channels),
+      codedBits_(codec_->bits_per_coded_sample) {}
+
+AudioStreamDecoder::~AudioStreamDecoder() {
+  ahead_.reset();  // its workers end before the decoder they use
+  av_channel_layout_uninit(&converterInputLayout_);
+}
 
 PcmFormat AudioStreamDecoder::NativeFormat(bool discrete) const {
-  const int channels = codec_->ch_layout.nb_channels;
   PcmFormat format;
-  format.rate = static_cast<DWORD>(codec_->sample_rate);
-  format.channels = static_cast<WORD>(discrete || channels <= 2 ? channels : 2);
+  format.rate = static_cast<DWORD>(streamRate_);
+  format.channels = static_cast<WORD>(discrete || streamChannels_ <= 2 ? streamChannels_ : 2);
   // The stream's WAVEFORMATEX wBitsPerSample is what the demuxer keeps as the coded width.
-  format.bits = codec_->bits_per_coded_sample > 16 ? 24 : 16;
+  format.bits = codedBits_ > 16 ? 24 : 16;
   return format;
 }
 
@@ -61,24 +71,40 @@ bool AudioStreamDecoder::CanDeliver(const PcmFormat& format) {
 
 void AudioStreamDecoder::SetFormat(const PcmFormat& format) { format_ = format; }
 
-void AudioStreamDecoder::Send(const AVPacket* packet) {
+void AudioStreamDecoder::Send(AVPacket* packet) {
   if (endSent_) return;
   if (packet == nullptr) endSent_ = true;
+  // Workers start with the first packet, not at the open: a file opened only to be probed
+  // never starts one.
+  if (!started_) {
+    started_ = true;
+    const unsigned threads = CodingThreads();
+    if (threads > 1) ahead_ = SegmentedDecoder::Start(*codec_, threads);
+  }
+  if (ahead_) return ahead_->Send(packet);
   // A damaged packet is refused with an error and simply not decoded.
   avcodec_send_packet(codec_.get(), packet);
 }
 
+HRESULT AudioStreamDecoder::NextFrame() {
+  if (ahead_) return ahead_->Receive(*frame_);
+  const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+  if (received == AVERROR(EAGAIN)) return S_FALSE;
+  if (received == AVERROR_EOF || (received < 0 && endSent_)) return NS_E_NO_MORE_SAMPLES;
+  if (received < 0) return S_FALSE;  // a frame that did not decode: go on with the next packet
+  return S_OK;
+}
+
 HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
   for (;;) {
-    const int received = avcodec_receive_frame(codec_.get(), frame_.get());
-    if (received == AVERROR(EAGAIN)) return S_FALSE;
-    if (received == AVERROR_EOF || (received < 0 && endSent_)) {
+    const HRESULT next = NextFrame();
+    if (next == NS_E_NO_MORE_SAMPLES) {
       if (converterFlushed_ || !converter_) return NS_E_NO_MORE_SAMPLES;
       converterFlushed_ = true;
       const HRESULT flushed = Convert(nullptr, sample);
       return flushed == S_FALSE ? NS_E_NO_MORE_SAMPLES : flushed;
     }
-    if (received < 0) return S_FALSE;  // a frame that did not decode: go on with the next packet
+    if (next != S_OK) return next;
     const HRESULT converted = Convert(frame_.get(), sample);
     av_frame_unref(frame_.get());
     if (converted != S_FALSE) return converted;

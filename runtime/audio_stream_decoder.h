@@ -1,6 +1,8 @@
 // Decodes one audio stream of a demuxed file with libavcodec and converts each decoded frame
 // with libswresample straight into a new sample buffer of interleaved PCM (8, 16 or 24 bits,
 // any rate and channel count). The reader owns one per audio output and feeds it packets.
+// With more than one coding thread the packets are decoded ahead on worker threads
+// (segmented_decoder.h); conversion stays here, on the reader's thread, in order.
 #pragma once
 
 #include <memory>
@@ -13,6 +15,8 @@
 #include "pcm_format.h"
 
 namespace wmvcore {
+
+class SegmentedDecoder;
 
 struct DecodedSample {
   ComPtr<INSSBuffer> buffer;
@@ -37,21 +41,29 @@ class AudioStreamDecoder {
   // The format of the samples from now on.
   void SetFormat(const PcmFormat& format);
 
-  // Hands a packet to the decoder; null marks the end of the stream. A packet the decoder
-  // refuses as damaged is dropped: decoding goes on with the next.
-  void Send(const AVPacket* packet);
+  // Hands a packet to the decoder, which may take its reference and leave it empty; null
+  // marks the end of the stream. A packet the decoder refuses as damaged is dropped: decoding
+  // goes on with the next.
+  void Send(AVPacket* packet);
   // The next converted sample: S_OK with one, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES once the end has been sent and everything delivered, E_OUTOFMEMORY.
   HRESULT Receive(DecodedSample& sample);
 
  private:
-  explicit AudioStreamDecoder(CodecContextHandle codec) : codec_(std::move(codec)) {}
+  explicit AudioStreamDecoder(CodecContextHandle codec);
+  // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
+  // NS_E_NO_MORE_SAMPLES at the end.
+  HRESULT NextFrame();
   bool ConfigureConverter(const AVFrame& frame);
   // Converts `frame` (null: what the converter still holds) into a sample; S_FALSE when that
   // gives no audio.
   HRESULT Convert(const AVFrame* frame, DecodedSample& sample);
 
   CodecContextHandle codec_;
+  // The stream's own numbers, taken at the open: workers may decode with codec_ meanwhile.
+  int streamRate_ = 0;
+  int streamChannels_ = 0;
+  int codedBits_ = 0;
   FrameHandle frame_{av_frame_alloc()};
   ResamplerHandle converter_;
   PcmFormat format_;
@@ -63,6 +75,8 @@ class AudioStreamDecoder {
   QWORD samplesDelivered_ = 0;
   bool endSent_ = false;
   bool converterFlushed_ = false;
+  bool started_ = false;                     // a packet has been sent
+  std::unique_ptr<SegmentedDecoder> ahead_;  // null: decoded here, on the reader's thread
 };
 
 }  // namespace wmvcore
