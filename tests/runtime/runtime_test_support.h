@@ -84,7 +84,7 @@ class CodingThreadsSetting {
   std::optional<std::string> previous_;
 };
 
-// Threads of this process now running: the test's own and the runtime's workers.
+// Threads of this process now running.
 std::size_t RunningThreads();
 
 // The runtime's tests: no leaks of the platform's objects, and COM objects all released. They
