@@ -12,10 +12,12 @@
 
 #include "common/com_ptr.h"
 #include "ffmpeg_handles.h"
+#include "pcm_converter.h"
 #include "pcm_format.h"
 
 namespace wmvcore {
 
+class SampleBuffer;
 class SegmentedDecoder;
 
 struct DecodedSample {
@@ -52,12 +54,16 @@ class AudioStreamDecoder {
  private:
   explicit AudioStreamDecoder(CodecContextHandle codec);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
-  // NS_E_NO_MORE_SAMPLES at the end.
-  HRESULT NextFrame();
-  bool ConfigureConverter(const AVFrame& frame);
+  // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
+  // its samples to format_; frame_ then holds only its shape.
+  HRESULT NextFrame(const BYTE*& converted);
   // Converts `frame` (null: what the converter still holds) into a sample; S_FALSE when that
   // gives no audio.
   HRESULT Convert(const AVFrame* frame, DecodedSample& sample);
+  // A sample of the samples a worker converted from a frame shaped like `frame`.
+  HRESULT Deliver(const AVFrame& frame, const BYTE* converted, DecodedSample& sample);
+  // Stamps `buffer`, holding `samples` sample frames, with its time and makes it the sample.
+  void Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample);
 
   CodecContextHandle codec_;
   // The stream's own numbers, taken at the open: workers may decode with codec_ meanwhile.
@@ -65,18 +71,14 @@ class AudioStreamDecoder {
   int streamChannels_ = 0;
   int codedBits_ = 0;
   FrameHandle frame_{av_frame_alloc()};
-  ResamplerHandle converter_;
+  PcmConverter converter_;
   PcmFormat format_;
-  // What the converter was set up for, to notice a change within the stream.
-  AVSampleFormat converterInputFormat_ = AV_SAMPLE_FMT_NONE;
-  int converterInputRate_ = 0;
-  AVChannelLayout converterInputLayout_{};
-  PcmFormat converterOutput_;
   QWORD samplesDelivered_ = 0;
   bool endSent_ = false;
   bool converterFlushed_ = false;
-  bool started_ = false;                     // a packet has been sent
-  std::unique_ptr<SegmentedDecoder> ahead_;  // null: decoded here, on the reader's thread
+  bool started_ = false;  // a packet has been sent
+  // Null: decoded here, on the reader's thread. Last: its workers end before codec_ goes.
+  std::unique_ptr<SegmentedDecoder> ahead_;
 };
 
 }  // namespace wmvcore

@@ -3,9 +3,12 @@
 #include <wmsdk.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <optional>
 
 #include "common/result.h"
+#include "pcm_converter.h"
 
 namespace wmvcore {
 namespace {
@@ -17,10 +20,11 @@ namespace {
 // before the one it ends in, and a packet need not hold a whole frame of its own.
 constexpr std::size_t kPreRollPackets = 2;
 
-// A segment ends after about this much audio by the stream's byte rate (690 KiB of decoded
-// stereo floats at 44.1 kHz), and in segments decoded side by side not before it has enough
-// packets of its own to make the early start a small share of the work.
-constexpr int64_t kSegmentSeconds = 2;
+// A segment ends after about this much audio by the stream's byte rate (690 KiB of 16-bit
+// stereo at 44.1 kHz, twice that while left as decoded floats), and in segments decoded side
+// by side not before it has enough packets of its own to make the early start a small share
+// of the work.
+constexpr int64_t kSegmentSeconds = 4;
 constexpr std::size_t kMinParallelPackets = 16;
 constexpr std::size_t kMaxSegmentPackets = 128;
 
@@ -61,67 +65,109 @@ bool DecodesInSegments(const AVCodecContext& codec) {
          codec.ch_layout.nb_channels > 0 && !AddsNoise(codec);
 }
 
-// A decoder like `model` for segments that start inside the stream: the trim of the stream's
-// first samples is left to the first segment alone.
-CodecContextHandle OpenSegmentDecoder(const AVCodecContext& model,
-                                      const AVCodecParameters& parameters) {
-  CodecContextHandle context(avcodec_alloc_context3(model.codec));
+// A decoder of `codec` for the stream `parameters` describe. Segments that start inside the
+// stream leave out the trim of the stream's first samples (`inside`): only the first segment,
+// like one decoder, has it.
+CodecContextHandle OpenDecoder(const AVCodec& codec, const AVCodecParameters& parameters,
+                               AVRational timebase, bool inside) {
+  CodecContextHandle context(avcodec_alloc_context3(&codec));
   if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0) return nullptr;
-  context->pkt_timebase = model.pkt_timebase;
-  context->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
-  if (avcodec_open2(context.get(), model.codec, nullptr) < 0) return nullptr;
+  context->pkt_timebase = timebase;
+  if (inside) context->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+  if (avcodec_open2(context.get(), &codec, nullptr) < 0) return nullptr;
   return context;
 }
 
+// Bytes that grow without being cleared first and keep their room when emptied, aligned as
+// libavcodec aligns its own buffers.
+class ByteStore {
+ public:
+  std::size_t size() const { return size_; }
+  const BYTE* at(std::size_t offset) const { return bytes_.get() + offset; }
+  // Room for `count` more bytes from the next offset that is a multiple of 64, or null. The
+  // offset is `start`; Commit then takes in the bytes used.
+  BYTE* Reserve(std::size_t count, std::size_t& start) {
+    start = (size_ + kAlign - 1) / kAlign * kAlign;
+    if (start + count > capacity_) {
+      const std::size_t capacity = std::max(start + count, 2 * capacity_);
+      std::unique_ptr<BYTE, Freer> grown(static_cast<BYTE*>(av_malloc(capacity)));
+      if (!grown) return nullptr;
+      if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
+      bytes_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return bytes_.get() + start;
+  }
+  void Commit(std::size_t start, std::size_t count) { size_ = start + count; }
+  void Clear() { size_ = 0; }
+
+ private:
+  static constexpr std::size_t kAlign = 64;
+  struct Freer {
+    void operator()(BYTE* bytes) const { av_free(bytes); }
+  };
+  std::unique_ptr<BYTE, Freer> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 }  // namespace
 
-// Packets in, and the audio decoded from them out, copied into one buffer of the segment.
+// Packets in; out, the audio decoded from them in a buffer of the segment, converted to the
+// segment's target format where a worker may, else as decoded.
 class SegmentedDecoder::Segment final : public WorkerJob {
  public:
   explicit Segment(std::vector<CodecContextHandle>& decoders) : decoders_(decoders) {}
-  ~Segment() { Clear(); }
+  ~Segment() { ClearFrames(); }
 
   // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
-  // when null; the buffers keep their room.
-  void Reset(AVCodecContext* decoder) {
-    Clear();
+  // when null, and for `target`; the buffers keep their room.
+  void Reset(AVCodecContext* decoder, std::optional<PcmFormat> target) {
+    ClearFrames();
+    packets.clear();
     decoder_ = decoder;
+    target_ = target;
     preRoll = 0;
     ownBytes = 0;
     last = false;
     result = S_OK;
   }
+  // Whether the segment is decoded by the stream's own decoder from its very start.
+  bool onStreamDecoder() const { return decoder_ != nullptr; }
+  const std::optional<PcmFormat>& target() const { return target_; }
 
   void Run(unsigned worker) override {
-    AVCodecContext& decoder = decoder_ != nullptr ? *decoder_ : *decoders_[worker];
-    if (decoder_ == nullptr) avcodec_flush_buffers(&decoder);
-    FrameHandle frame(av_frame_alloc());
-    if (!frame) {
-      result = E_OUTOFMEMORY;
+    if (decoder_ != nullptr) {
+      result = Decode(*decoder_);
       return;
     }
-    for (std::size_t i = 0; i < packets.size() && SUCCEEDED(result); ++i) {
-      // A damaged packet is refused with an error and simply not decoded.
-      avcodec_send_packet(&decoder, packets[i].get());
-      result = Collect(decoder, *frame, i >= preRoll);
-    }
-    if (last && SUCCEEDED(result)) {
-      avcodec_send_packet(&decoder, nullptr);
-      result = Collect(decoder, *frame, true);
-    }
+    AVCodecContext& decoder = *decoders_[worker];
+    avcodec_flush_buffers(&decoder);
+    result = Decode(decoder);
   }
 
-  std::size_t chunks() const { return chunks_.size(); }
-  // Points `frame` at chunk `k` of the decoded audio.
-  bool View(std::size_t k, AVFrame& frame) const {
+  // Decodes the packets with `decoder` again, leaving every frame unconverted.
+  HRESULT DecodeUnconverted(AVCodecContext& decoder) {
+    ClearFrames();
+    target_.reset();
+    return Decode(decoder);
+  }
+
+  std::size_t frames() const { return chunks_.size(); }
+  bool converted(std::size_t k) const { return chunks_[k].converted; }
+  // Points `frame` at frame `k`, or, when it is converted, gives its shape and `converted`.
+  bool View(std::size_t k, AVFrame& frame, const BYTE*& converted) const {
     const Chunk& chunk = chunks_[k];
     if (av_channel_layout_copy(&frame.ch_layout, &chunk.layout) < 0) return false;
     frame.format = chunk.format;
     frame.sample_rate = chunk.rate;
     frame.nb_samples = chunk.samples;
-    for (int p = 0; p < chunk.planes; ++p)
-      frame.data[p] = const_cast<uint8_t*>(audio_.data()) + chunk.offset + p * chunk.planeBytes;
-    frame.extended_data = frame.data;
+    converted = chunk.converted ? store_.at(chunk.offset) : nullptr;
+    if (!chunk.converted) {
+      for (int p = 0; p < chunk.planes; ++p)
+        frame.data[p] = const_cast<BYTE*>(store_.at(chunk.offset + p * chunk.planeBytes));
+      frame.extended_data = frame.data;
+    }
     return true;
   }
 
@@ -132,22 +178,35 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   HRESULT result = S_OK;
 
  private:
-  // Where one decoded frame lies in audio_, and its shape.
+  // Where one decoded frame lies in the store, and its shape.
   struct Chunk {
     std::size_t offset = 0;
-    std::size_t planeBytes = 0;
+    std::size_t planeBytes = 0;  // of each plane, rounded up to keep planes aligned
     int planes = 0;
+    bool converted = false;  // to the target format, interleaved
     int samples = 0;
     int format = AV_SAMPLE_FMT_NONE;
     int rate = 0;
     AVChannelLayout layout{};
   };
 
-  void Clear() {
+  void ClearFrames() {
     for (Chunk& chunk : chunks_) av_channel_layout_uninit(&chunk.layout);
     chunks_.clear();
-    audio_.clear();
-    packets.clear();
+    store_.Clear();
+  }
+
+  HRESULT Decode(AVCodecContext& decoder) {
+    FrameHandle frame(av_frame_alloc());
+    if (!frame) return E_OUTOFMEMORY;
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+      // A damaged packet is refused with an error and simply not decoded.
+      avcodec_send_packet(&decoder, packets[i].get());
+      RETURN_IF_FAILED(Collect(decoder, *frame, i >= preRoll));
+    }
+    if (!last) return S_OK;
+    avcodec_send_packet(&decoder, nullptr);
+    return Collect(decoder, *frame, true);
   }
 
   // Takes every frame the decoder has now, as the single decoder's reader does: it stops at
@@ -162,59 +221,93 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   }
 
   HRESULT Keep(const AVFrame& frame) {
-    const auto format = static_cast<AVSampleFormat>(frame.format);
-    const int channels = frame.ch_layout.nb_channels;
-    const bool planar = av_sample_fmt_is_planar(format) != 0;
     Chunk chunk;
-    chunk.offset = audio_.size();
-    chunk.planes = planar ? channels : 1;
-    chunk.planeBytes = static_cast<std::size_t>(frame.nb_samples) *
-                       av_get_bytes_per_sample(format) * (planar ? 1 : channels);
     chunk.samples = frame.nb_samples;
     chunk.format = frame.format;
     chunk.rate = frame.sample_rate;
-    if (chunk.planes > AV_NUM_DATA_POINTERS) return E_UNEXPECTED;  // refused at the start
     if (av_channel_layout_copy(&chunk.layout, &frame.ch_layout) < 0) return E_OUTOFMEMORY;
-    for (int p = 0; p < chunk.planes; ++p)
-      audio_.insert(audio_.end(), frame.extended_data[p],
-                    frame.extended_data[p] + chunk.planeBytes);
+    const HRESULT stored =
+        target_ && PcmConverter::Stateless(frame, *target_) && converter_.Configure(frame, *target_)
+            ? StoreConverted(frame, chunk)
+            : StoreDecoded(frame, chunk);
+    if (FAILED(stored)) {
+      av_channel_layout_uninit(&chunk.layout);
+      return stored;
+    }
     chunks_.push_back(chunk);
+    return S_OK;
+  }
+
+  HRESULT StoreConverted(const AVFrame& frame, Chunk& chunk) {
+    const int capacity = converter_.Capacity(frame.nb_samples);
+    BYTE* out = store_.Reserve(PcmConverter::ConvertedFrameBytes(*target_) * std::max(capacity, 0),
+                               chunk.offset);
+    if (out == nullptr) return E_OUTOFMEMORY;
+    // Nothing is carried between frames here, so every sample comes out at once.
+    if (converter_.Convert(&frame, out, capacity) != frame.nb_samples) return E_UNEXPECTED;
+    chunk.converted = true;
+    store_.Commit(chunk.offset, static_cast<std::size_t>(frame.nb_samples) * target_->channels *
+                                    (target_->bits / 8));
+    return S_OK;
+  }
+
+  HRESULT StoreDecoded(const AVFrame& frame, Chunk& chunk) {
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const int channels = frame.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    chunk.planes = planar ? channels : 1;
+    if (chunk.planes > AV_NUM_DATA_POINTERS) return E_UNEXPECTED;  // refused at the start
+    const std::size_t bytes = static_cast<std::size_t>(frame.nb_samples) *
+                              av_get_bytes_per_sample(format) * (planar ? 1 : channels);
+    chunk.planeBytes = (bytes + 63) / 64 * 64;
+    BYTE* out = store_.Reserve(chunk.planeBytes * chunk.planes, chunk.offset);
+    if (out == nullptr) return E_OUTOFMEMORY;
+    for (int p = 0; p < chunk.planes; ++p)
+      std::memcpy(out + p * chunk.planeBytes, frame.extended_data[p], bytes);
+    store_.Commit(chunk.offset, chunk.planeBytes * chunk.planes);
     return S_OK;
   }
 
   std::vector<CodecContextHandle>& decoders_;
   AVCodecContext* decoder_ = nullptr;
-  std::vector<uint8_t> audio_;
+  std::optional<PcmFormat> target_;
+  PcmConverter converter_;
+  ByteStore store_;
   std::vector<Chunk> chunks_;
 };
 
-std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(AVCodecContext& decoder,
-                                                          unsigned threads) {
+std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(AVCodecContext& decoder, unsigned threads,
+                                                          const PcmFormat& format) {
   // A frame's planes are pointed at from the frame itself, which has room for this many.
   if (decoder.ch_layout.nb_channels > AV_NUM_DATA_POINTERS) return nullptr;
+  CodecParametersHandle parameters(avcodec_parameters_alloc());
+  if (!parameters || avcodec_parameters_from_context(parameters.get(), &decoder) < 0)
+    return nullptr;
   std::vector<CodecContextHandle> decoders;
   if (threads > 1 && DecodesInSegments(decoder)) {
-    AVCodecParameters* parameters = avcodec_parameters_alloc();
-    if (parameters != nullptr && avcodec_parameters_from_context(parameters, &decoder) >= 0) {
-      for (unsigned i = 0; i < threads; ++i) {
-        decoders.push_back(OpenSegmentDecoder(decoder, *parameters));
-        if (!decoders.back()) break;
-      }
+    for (unsigned i = 0; i < threads; ++i) {
+      decoders.push_back(OpenDecoder(*decoder.codec, *parameters, decoder.pkt_timebase, true));
+      if (!decoders.back()) break;
     }
-    avcodec_parameters_free(&parameters);
     if (decoders.size() < threads) decoders.clear();  // in one piece after all
   }
   const unsigned workers = decoders.empty() ? 1 : threads;
-  std::unique_ptr<SegmentedDecoder> segmented(
-      new (std::nothrow) SegmentedDecoder(decoder, std::move(decoders), workers));
+  std::unique_ptr<SegmentedDecoder> segmented(new (std::nothrow) SegmentedDecoder(
+      decoder, std::move(decoders), std::move(parameters), workers, format));
   if (!segmented || segmented->pool_.threads() == 0) return nullptr;
   return segmented;
 }
 
 SegmentedDecoder::SegmentedDecoder(AVCodecContext& decoder,
-                                   std::vector<CodecContextHandle> decoders, unsigned threads)
+                                   std::vector<CodecContextHandle> decoders,
+                                   CodecParametersHandle parameters, unsigned threads,
+                                   const PcmFormat& format)
     : decoder_(decoder),
+      codec_(*decoder.codec),
+      timebase_(decoder.pkt_timebase),
+      parameters_(std::move(parameters)),
       decoders_(std::move(decoders)),
+      format_(format),
       segmentBytes_(decoder.bit_rate / 8 * kSegmentSeconds),
       pool_(threads) {}
 
@@ -239,7 +332,9 @@ std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const S
   // The first segment, and every one of a stream decoded in one piece, goes to the stream's
   // own decoder, which then runs on from where it is.
   const bool own = decoders_.empty() || before == nullptr;
-  segment->Reset(own ? &decoder_ : nullptr);
+  // A stream decoded in one piece is converted by the reader: this is no place to start again.
+  segment->Reset(own ? &decoder_ : nullptr,
+                 decoders_.empty() ? std::nullopt : std::optional<PcmFormat>(format_));
   if (own) return segment;
   const auto& packets = before->packets;
   const std::size_t early = std::min(kPreRollPackets, packets.size());
@@ -282,10 +377,26 @@ void SegmentedDecoder::Send(AVPacket* packet) {
   filling_->packets.push_back(std::move(kept));
 }
 
-HRESULT SegmentedDecoder::Receive(AVFrame& frame) {
+void SegmentedDecoder::SetFormat(const PcmFormat& format) { format_ = format; }
+
+HRESULT SegmentedDecoder::DecodeAgain() {
+  // The start the worker had: a new decoder is as clean as a flushed one, and the first
+  // segment's decoder keeps the trim of the stream's first samples.
+  CodecContextHandle decoder =
+      OpenDecoder(codec_, *parameters_, timebase_, !delivering_->onStreamDecoder());
+  if (!decoder) return E_OUTOFMEMORY;
+  const std::size_t frames = delivering_->frames();
+  RETURN_IF_FAILED(delivering_->DecodeUnconverted(*decoder));
+  return delivering_->frames() == frames ? S_OK : E_UNEXPECTED;
+}
+
+HRESULT SegmentedDecoder::Receive(const PcmFormat& format, AVFrame& frame, const BYTE*& converted) {
+  converted = nullptr;
   for (;;) {
-    if (delivering_ && nextFrame_ < delivering_->chunks()) {
-      if (!delivering_->View(nextFrame_++, frame)) return E_OUTOFMEMORY;
+    if (delivering_ && nextFrame_ < delivering_->frames()) {
+      if (delivering_->converted(nextFrame_) && delivering_->target() != format)
+        RETURN_IF_FAILED(DecodeAgain());
+      if (!delivering_->View(nextFrame_++, frame, converted)) return E_OUTOFMEMORY;
       return S_OK;
     }
     if (delivering_) spares_.push_back(std::move(delivering_));

@@ -139,7 +139,8 @@ Bytes RepeatPackets(const Bytes& file, int repeats) {
 // Decoding ahead on worker threads, in segments of packets each begun two packets early, gives
 // the PCM one decoder gives: WMA v2 and v1 decoded side by side, and at bit rates with noise
 // substitution in one piece; noise, tones and silence; a long stream of the Windows encoder;
-// files shorter than a segment; and the shared files, Pro and Lossless among them.
+// files shorter than a segment; the shared files, Pro and Lossless among them; and output
+// formats changed while reading.
 TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
   struct Case {
     const char* name;
@@ -182,6 +183,43 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
     EXPECT_EQ(several.bytes.size(), single.bytes.size()) << path;
     EXPECT_TRUE(several.bytes == single.bytes && several.times == single.times) << path;
   }
+
+  // The output format changed on the way, after the workers have converted ahead: to 8-bit
+  // mono at 22050 Hz, which the reader resamples, then to 24-bit at the stream's own rate.
+  auto switching = [](const std::filesystem::path& path, unsigned threads) {
+    CodingThreadsSetting setting(threads);
+    ComPtr<IWMSyncReader> reader;
+    EXPECT_EQ(OpenReader(path, reader), S_OK) << path;
+    Bytes stamped;
+    for (int k = 0; reader; ++k) {
+      if (k == 30 || k == 120) {
+        ComPtr<IWMOutputMediaProps> props;
+        MediaTypeBlock block;
+        EXPECT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+        EXPECT_EQ(ReadMediaType(props.get(), block), S_OK);
+        WAVEFORMATEX& wave = *block.wave();
+        if (k == 30) wave.nSamplesPerSec = 22050;
+        wave.nChannels = k == 30 ? 1 : 2;
+        wave.wBitsPerSample = k == 30 ? 8 : 24;
+        wave.nBlockAlign = static_cast<WORD>(wave.nChannels * wave.wBitsPerSample / 8);
+        EXPECT_EQ(props->SetMediaType(block.type), S_OK);
+        EXPECT_EQ(reader->SetOutputProps(0, props.get()), S_OK);
+      }
+      ComPtr<INSSBuffer> sample;
+      QWORD time = 0;
+      if (reader->GetNextSample(0, sample.put(), &time, nullptr, nullptr, nullptr, nullptr) != S_OK)
+        break;
+      BYTE* data = nullptr;
+      DWORD length = 0;
+      EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+      stamped.insert(stamped.end(), reinterpret_cast<BYTE*>(&time),
+                     reinterpret_cast<BYTE*>(&time + 1));
+      stamped.insert(stamped.end(), data, data + length);
+    }
+    return stamped;
+  };
+  for (const auto& path : {files.front(), scratch / "windows-long.wma"})
+    EXPECT_TRUE(switching(path, 3) == switching(path, 1)) << path;
 }
 
 // Anything but an ASF file is refused at Open, with a failure code and nothing left alive.
