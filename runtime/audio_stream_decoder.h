@@ -2,7 +2,8 @@
 // with libswresample straight into a new sample buffer of interleaved PCM (8, 16 or 24 bits,
 // any rate and channel count). The reader owns one per audio output and feeds it packets.
 // With more than one coding thread the packets are decoded ahead on worker threads
-// (segmented_decoder.h); conversion stays here, on the reader's thread, in order.
+// (segmented_decoder.h), which also convert what they can convert without changing the
+// outcome; the rest is converted here, in order.
 #pragma once
 
 #include <memory>
