@@ -1,10 +1,38 @@
 #include "worker_pool.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sched.h>
+#endif
+
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 
 namespace wmvcore {
+
+namespace {
+
+// The cores this process may run on, which taskset, cgroups' cpusets or an affinity mask the
+// user chose can make fewer than the machine's: workers beyond them only take turns.
+unsigned UsableCores() {
+#ifdef _WIN32
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0)
+    return static_cast<unsigned>(std::popcount(static_cast<std::uintptr_t>(process)));
+#else
+  cpu_set_t cores;
+  if (sched_getaffinity(0, sizeof(cores), &cores) == 0)
+    return static_cast<unsigned>(CPU_COUNT(&cores));
+#endif
+  return std::thread::hardware_concurrency();
+}
+
+}  // namespace
 
 // The only place that reads the setting: a writer reads it at BeginWriting and a reader when
 // its first packet is decoded. The ceiling keeps what is in flight (a codec and a few segments
@@ -16,7 +44,7 @@ unsigned CodingThreads() {
     if (end != setting && *end == '\0' && asked >= 1)
       return static_cast<unsigned>(std::min<unsigned long>(asked, kMaxCodingThreads));
   }
-  return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxCodingThreads);
+  return std::clamp(UsableCores(), 1u, kMaxCodingThreads);
 }
 
 // This file alone is built with exceptions: std::thread reports a thread it cannot start only

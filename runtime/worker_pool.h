@@ -16,7 +16,7 @@
 namespace wmvcore {
 
 // How many threads a writer or a reader codes on: WMAFILTER_THREADS when it holds a whole
-// number from 1 up, else the machine's hardware threads; at most kMaxCodingThreads. 1 means
+// number from 1 up, else the cores the process may run on; at most kMaxCodingThreads. 1 means
 // the single coder on the caller's thread, with no worker at all.
 unsigned CodingThreads();
 inline constexpr unsigned kMaxCodingThreads = 16;
