@@ -146,7 +146,10 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
   const int exitCode = RunCommandLine(argc, argv);
-  EndIfInterrupted();
+  // A signal noted after the command put its output in place undoes nothing: the output is
+  // whole, so the run ends as a success. Interrupted before, the command has already given its
+  // scratch file back, and the program ends by the signal.
+  if (exitCode != 0) EndIfInterrupted();
 #ifdef _WIN32
   return exitCode;
 #else

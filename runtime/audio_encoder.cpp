@@ -4,8 +4,36 @@
 #include <cstring>
 #include <new>
 
+#include "segmented_encoder.h"
+#include "worker_pool.h"
+
 namespace wmvcore {
 namespace {
+
+// An opened encoder of `codec` for the stream's rate, channels and bit rate, taking planar
+// float; null when libavcodec refuses it.
+CodecContextHandle OpenContext(const AVCodec& codec, int rate, int channels, int64_t bitRate) {
+  CodecContextHandle context(avcodec_alloc_context3(&codec));
+  if (!context) return nullptr;
+  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  context->sample_rate = rate;
+  av_channel_layout_default(&context->ch_layout, channels);
+  context->bit_rate = bitRate;
+  context->time_base = AVRational{1, rate};
+  // The muxer writes the codec data into the stream's format block.
+  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (avcodec_open2(context.get(), &codec, nullptr) < 0 || context->frame_size <= 0) return nullptr;
+  return context;
+}
+
+// Encoders whose packets depend only on their frame and the one before it (the overlap of the
+// transform), one packet a frame, with nothing held back at the end: a segment encoded by its
+// own encoder after one frame of priming gives the packets one encoder would give. Measured
+// for both at every rate, channel count and bit rate of the catalogue; the writer's tests hold
+// it to that.
+bool EncodesInSegments(AVCodecID codec) {
+  return codec == AV_CODEC_ID_WMAV1 || codec == AV_CODEC_ID_WMAV2;
+}
 
 // A converter to the encoder's planar float at the stream's rate and channels.
 ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
@@ -34,20 +62,16 @@ bool ValidInput(const PcmFormat& input) {
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat& stream) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return nullptr;
-  CodecContextHandle context(avcodec_alloc_context3(codec));
+  CodecContextHandle context =
+      OpenContext(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
+                  static_cast<int64_t>(stream.avgBytesPerSec) * 8);
   if (!context) return nullptr;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->sample_rate = static_cast<int>(stream.samplesPerSec);
-  av_channel_layout_default(&context->ch_layout, stream.channels);
-  context->bit_rate = static_cast<int64_t>(stream.avgBytesPerSec) * 8;
-  context->time_base = AVRational{1, context->sample_rate};
-  // The muxer writes the codec data into the stream's format block.
-  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0 || context->frame_size <= 0) return nullptr;
   std::unique_ptr<AudioEncoder> encoder(new (std::nothrow) AudioEncoder(std::move(context)));
   if (!encoder || !encoder->frame_ || !encoder->packet_) return nullptr;
   return encoder;
 }
+
+AudioEncoder::AudioEncoder(CodecContextHandle codec) : codec_(std::move(codec)) {}
 
 AudioEncoder::~AudioEncoder() {
   if (queue_ != nullptr) av_audio_fifo_free(queue_);
@@ -66,6 +90,18 @@ HRESULT AudioEncoder::Begin(const PcmFormat& input) {
                                codec_->frame_size * 2);
   if (queue_ == nullptr) return E_OUTOFMEMORY;
   input_ = input;
+  // Conversion stays here, on the caller's thread: the resampler carries state from call to
+  // call, and cutting its converted output into frames is what keeps the segments exact.
+  const unsigned threads = CodingThreads();
+  if (threads > 1 && EncodesInSegments(codec_->codec_id)) {
+    std::vector<CodecContextHandle> encoders;
+    for (unsigned i = 0; i < threads; ++i) {
+      encoders.push_back(OpenContext(*codec_->codec, codec_->sample_rate,
+                                     codec_->ch_layout.nb_channels, codec_->bit_rate));
+      if (!encoders.back()) return E_OUTOFMEMORY;
+    }
+    segments_ = SegmentedEncoder::Start(std::move(encoders));  // null: encode here after all
+  }
   return QueueSilence(codec_->frame_size);
 }
 
@@ -141,31 +177,43 @@ HRESULT AudioEncoder::EncodeQueued(PacketSink& sink, bool padLast) {
     if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
   }
   while (av_audio_fifo_size(queue_) >= frameSize) {
-    av_frame_unref(frame_.get());
-    frame_->nb_samples = frameSize;
-    frame_->format = codec_->sample_fmt;
-    frame_->sample_rate = codec_->sample_rate;
-    if (av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout) < 0 ||
-        av_frame_get_buffer(frame_.get(), 0) < 0)
-      return E_OUTOFMEMORY;
-    if (av_audio_fifo_read(queue_, reinterpret_cast<void**>(frame_->extended_data), frameSize) <
-        frameSize)
-      return E_FAIL;
-    frame_->pts = nextPts_;
+    const int64_t pts = nextPts_;
     nextPts_ += frameSize;
-    RETURN_IF_FAILED(EncodeFrame(frame_.get(), sink));
+    if (segments_) {
+      RETURN_IF_FAILED(segments_->Add(*queue_, pts, sink));
+      continue;
+    }
+    RETURN_IF_FAILED(DequeueFrame(*frame_));
+    frame_->pts = pts;
+    RETURN_IF_FAILED(EncodeFrame(*codec_, frame_.get(), *packet_, sink));
   }
   return S_OK;
 }
 
-HRESULT AudioEncoder::EncodeFrame(const AVFrame* frame, PacketSink& sink) {
-  if (avcodec_send_frame(codec_.get(), frame) < 0) return E_FAIL;
+HRESULT AudioEncoder::DequeueFrame(AVFrame& frame) {
+  const int frameSize = codec_->frame_size;
+  av_frame_unref(&frame);
+  frame.nb_samples = frameSize;
+  frame.format = codec_->sample_fmt;
+  frame.sample_rate = codec_->sample_rate;
+  if (av_channel_layout_copy(&frame.ch_layout, &codec_->ch_layout) < 0 ||
+      av_frame_get_buffer(&frame, 0) < 0)
+    return E_OUTOFMEMORY;
+  if (av_audio_fifo_read(queue_, reinterpret_cast<void**>(frame.extended_data), frameSize) <
+      frameSize)
+    return E_FAIL;
+  return S_OK;
+}
+
+HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packet,
+                    PacketSink& sink) {
+  if (avcodec_send_frame(&codec, frame) < 0) return E_FAIL;
   for (;;) {
-    const int received = avcodec_receive_packet(codec_.get(), packet_.get());
+    const int received = avcodec_receive_packet(&codec, &packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
     if (received < 0) return E_FAIL;
-    const HRESULT written = sink.Write(*packet_);
-    av_packet_unref(packet_.get());
+    const HRESULT written = sink.Write(packet);
+    av_packet_unref(&packet);
     RETURN_IF_FAILED(written);
   }
 }
@@ -175,7 +223,8 @@ HRESULT AudioEncoder::Finish(PacketSink& sink) {
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
-  return EncodeFrame(nullptr, sink);
+  if (segments_) return segments_->Finish(sink);
+  return EncodeFrame(*codec_, nullptr, *packet_, sink);
 }
 
 }  // namespace wmvcore

@@ -1,7 +1,8 @@
 // Encodes interleaved PCM (8, 16 or 24 bits, any rate and channel count) with one of
 // libavcodec's Windows Media Audio encoders: libswresample converts the input to the encoder's
 // planar float at the stream's rate and channels, whole frames are encoded as they fill, and
-// each packet goes to a sink.
+// each packet goes to a sink. With more than one coding thread, the whole frames are encoded in
+// segments on worker threads (segmented_encoder.h) and the packets come out the same.
 //
 // The encoder's first frame does not survive decoding (the decoder drops one frame more than
 // the encoder pads), so a frame of silence goes first: decoded, the file then lines up with
@@ -33,6 +34,13 @@ class PacketSink {
   ~PacketSink() = default;
 };
 
+// Sends one frame (null: the end of the stream) to `codec` and writes every packet it gives to
+// `sink`, through `packet`.
+HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packet,
+                    PacketSink& sink);
+
+class SegmentedEncoder;
+
 class AudioEncoder {
  public:
   // An encoder for the stream's format; null when libavcodec refuses it.
@@ -56,12 +64,13 @@ class AudioEncoder {
   QWORD InputFrames() const { return inputFrames_; }
 
  private:
-  explicit AudioEncoder(CodecContextHandle codec) : codec_(std::move(codec)) {}
+  explicit AudioEncoder(CodecContextHandle codec);
   // Converts `frames` sample frames of input (null: what the converter holds) into the queue.
   HRESULT Convert(const BYTE* bytes, std::size_t frames);
   // Encodes every whole frame in the queue; with `padLast`, also a partial one, filled.
   HRESULT EncodeQueued(PacketSink& sink, bool padLast);
-  HRESULT EncodeFrame(const AVFrame* frame, PacketSink& sink);
+  // Fills `frame` with the next whole frame of the queue.
+  HRESULT DequeueFrame(AVFrame& frame);
   HRESULT QueueSilence(int frames);
 
   CodecContextHandle codec_;
@@ -76,6 +85,7 @@ class AudioEncoder {
   std::vector<uint8_t*> planes_;
   int64_t nextPts_ = 0;
   QWORD inputFrames_ = 0;
+  std::unique_ptr<SegmentedEncoder> segments_;  // null: frames are encoded here, one by one
 };
 
 }  // namespace wmvcore

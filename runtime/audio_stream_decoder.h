@@ -1,6 +1,9 @@
 // Decodes one audio stream of a demuxed file with libavcodec and converts each decoded frame
 // with libswresample straight into a new sample buffer of interleaved PCM (8, 16 or 24 bits,
 // any rate and channel count). The reader owns one per audio output and feeds it packets.
+// With more than one coding thread the packets are decoded ahead on worker threads
+// (segmented_decoder.h), which also convert what they can convert without changing the
+// outcome; the rest is converted here, in order.
 #pragma once
 
 #include <memory>
@@ -10,9 +13,13 @@
 
 #include "common/com_ptr.h"
 #include "ffmpeg_handles.h"
+#include "pcm_converter.h"
 #include "pcm_format.h"
 
 namespace wmvcore {
+
+class SampleBuffer;
+class SegmentedDecoder;
 
 struct DecodedSample {
   ComPtr<INSSBuffer> buffer;
@@ -37,32 +44,42 @@ class AudioStreamDecoder {
   // The format of the samples from now on.
   void SetFormat(const PcmFormat& format);
 
-  // Hands a packet to the decoder; null marks the end of the stream. A packet the decoder
-  // refuses as damaged is dropped: decoding goes on with the next.
-  void Send(const AVPacket* packet);
+  // Hands a packet to the decoder, which may take its reference and leave it empty; null
+  // marks the end of the stream. A packet the decoder refuses as damaged is dropped: decoding
+  // goes on with the next.
+  void Send(AVPacket* packet);
   // The next converted sample: S_OK with one, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES once the end has been sent and everything delivered, E_OUTOFMEMORY.
   HRESULT Receive(DecodedSample& sample);
 
  private:
-  explicit AudioStreamDecoder(CodecContextHandle codec) : codec_(std::move(codec)) {}
-  bool ConfigureConverter(const AVFrame& frame);
+  explicit AudioStreamDecoder(CodecContextHandle codec);
+  // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
+  // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
+  // its samples to format_; frame_ then holds only its shape.
+  HRESULT NextFrame(const BYTE*& converted);
   // Converts `frame` (null: what the converter still holds) into a sample; S_FALSE when that
   // gives no audio.
   HRESULT Convert(const AVFrame* frame, DecodedSample& sample);
+  // A sample of the samples a worker converted from a frame shaped like `frame`.
+  HRESULT Deliver(const AVFrame& frame, const BYTE* converted, DecodedSample& sample);
+  // Stamps `buffer`, holding `samples` sample frames, with its time and makes it the sample.
+  void Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample);
 
   CodecContextHandle codec_;
+  // The stream's own numbers, taken at the open: workers may decode with codec_ meanwhile.
+  int streamRate_ = 0;
+  int streamChannels_ = 0;
+  int codedBits_ = 0;
   FrameHandle frame_{av_frame_alloc()};
-  ResamplerHandle converter_;
+  PcmConverter converter_;
   PcmFormat format_;
-  // What the converter was set up for, to notice a change within the stream.
-  AVSampleFormat converterInputFormat_ = AV_SAMPLE_FMT_NONE;
-  int converterInputRate_ = 0;
-  AVChannelLayout converterInputLayout_{};
-  PcmFormat converterOutput_;
   QWORD samplesDelivered_ = 0;
   bool endSent_ = false;
   bool converterFlushed_ = false;
+  bool started_ = false;  // a packet has been sent
+  // Null: decoded here, on the reader's thread. Last: its workers end before codec_ goes.
+  std::unique_ptr<SegmentedDecoder> ahead_;
 };
 
 }  // namespace wmvcore

@@ -26,12 +26,16 @@ struct PacketFreer {
 struct FrameFreer {
   void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
+struct CodecParametersFreer {
+  void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
 
 using InputFormatHandle = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
+using CodecParametersHandle = std::unique_ptr<AVCodecParameters, CodecParametersFreer>;
 
 // A channel layout that names its channels: FFmpeg leaves a WAVEFORMATEX's mask of 0
 // unspecified, which the converter cannot map, so such a layout becomes the default one for

@@ -3,7 +3,8 @@
 // libavformat's ASF demuxer; the file's audio and video streams are the outputs, in the order
 // of their stream numbers.
 // Audio outputs are decoded and handed out as interleaved PCM; other outputs only describe
-// themselves. Decoding is streamed: one packet, one decoded frame at a time.
+// themselves. Decoding is streamed, packet by packet, ahead on worker threads when the runtime
+// codes on more than one (audio_stream_decoder.h).
 #pragma once
 
 #include <memory>

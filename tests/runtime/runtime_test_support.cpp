@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -84,6 +85,23 @@ void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
 Bytes ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CodingThreadsSetting::CodingThreadsSetting(unsigned threads) {
+  if (const char* previous = std::getenv("WMAFILTER_THREADS")) previous_ = previous;
+  setenv("WMAFILTER_THREADS", std::to_string(threads).c_str(), 1);
+}
+
+CodingThreadsSetting::~CodingThreadsSetting() {
+  if (previous_)
+    setenv("WMAFILTER_THREADS", previous_->c_str(), 1);
+  else
+    unsetenv("WMAFILTER_THREADS");
+}
+
+std::size_t RunningThreads() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
 HRESULT OpenReader(const std::filesystem::path& path, ComPtr<IWMSyncReader>& reader) {

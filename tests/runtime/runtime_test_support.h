@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,27 @@ HRESULT OutputFormat(IWMSyncReader* reader, DWORD output, WAVEFORMATEX& format, 
 // Every sample of the reader, concatenated; the reader must end with NS_E_NO_MORE_SAMPLES.
 Pcm DecodeAll(IWMSyncReader* reader);
 
-// The runtime's tests: no leaks of the platform's objects, and COM objects all released.
-class RuntimeTest : public LeakCheckedTest {};
+// WMAFILTER_THREADS while it lives, as a writer reads it when it begins writing and a reader
+// when it decodes its first packet.
+class CodingThreadsSetting {
+ public:
+  explicit CodingThreadsSetting(unsigned threads);
+  ~CodingThreadsSetting();
+  CodingThreadsSetting(const CodingThreadsSetting&) = delete;
+  CodingThreadsSetting& operator=(const CodingThreadsSetting&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+// Threads of this process now running.
+std::size_t RunningThreads();
+
+// The runtime's tests: no leaks of the platform's objects, and COM objects all released. They
+// code on three threads, more than the development machine's cores, unless a test says so.
+class RuntimeTest : public LeakCheckedTest {
+ private:
+  CodingThreadsSetting threads_{3};
+};
 
 }  // namespace runtime_testing

@@ -108,6 +108,120 @@ TEST_F(RuntimeTest, StreamDeclaringTwentyFourBitsDecodesToTwentyFour) {
   RecordProperty("samples_differing_from_ffmpeg", differing);
 }
 
+// `file`, a Windows-made ASF file, with its whole data packets repeated `repeats` times and its
+// header made to agree: a long stream of the Windows encoder's WMA v2, with its bit reservoir.
+Bytes RepeatPackets(const Bytes& file, int repeats) {
+  const BYTE dataObject[16] = {0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                               0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+  const BYTE fileProperties[16] = {0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11,
+                                   0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
+  auto find = [&](const BYTE(&id)[16]) {
+    return static_cast<std::size_t>(
+        std::search(file.begin(), file.end(), std::begin(id), std::end(id)) - file.begin());
+  };
+  auto put = [](Bytes& bytes, std::size_t at, QWORD value) {
+    for (int b = 0; b < 8; ++b) bytes[at + b] = static_cast<BYTE>(value >> (8 * b));
+  };
+  const std::size_t data = find(dataObject), properties = find(fileProperties);
+  const std::size_t packetSize = file[properties + 92] | file[properties + 93] << 8;
+  const std::size_t packets = (file.size() - data - 50) / packetSize;
+  Bytes repeated(file.begin(), file.begin() + data + 50);
+  for (int r = 0; r < repeats; ++r)
+    repeated.insert(repeated.end(), file.begin() + data + 50,
+                    file.begin() + data + 50 + packets * packetSize);
+  put(repeated, data + 16, 50 + repeats * packets * packetSize);
+  put(repeated, data + 40, repeats * packets);
+  put(repeated, properties + 40, repeated.size());
+  put(repeated, properties + 56, repeats * packets);
+  return repeated;
+}
+
+// Decoding ahead on worker threads, in segments of packets each begun two packets early, gives
+// the PCM one decoder gives: WMA v2 and v1 decoded side by side, and at bit rates with noise
+// substitution in one piece; noise, tones and silence; a long stream of the Windows encoder;
+// files shorter than a segment; the shared files, Pro and Lossless among them; and output
+// formats changed while reading.
+TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
+  struct Case {
+    const char* name;
+    const char* source;
+    const char* codec;
+  };
+  constexpr Case kGenerated[] = {
+      {"v2-44k-128.wma", "anoisesrc=d=20.3:c=pink:r=44100:a=0.3 -ac 2", "wmav2 -b:a 128k"},
+      {"v2-48k-64.wma", "sine=f=440:d=14.1:r=48000 -ac 2", "wmav2 -b:a 64k"},
+      {"v2-22k-32.wma", "anoisesrc=d=15.7:r=22050:a=0.3 -ac 2", "wmav2 -b:a 32k"},
+      {"v2-22k-24-noise.wma", "anoisesrc=d=15.7:r=22050:a=0.3 -ac 1", "wmav2 -b:a 24k"},
+      {"v2-44k-32-noise.wma", "anoisesrc=d=12.9:r=44100:a=0.3 -ac 2", "wmav2 -b:a 32k"},
+      {"v2-8k-24.wma", "sine=f=300:d=19.5:r=8000 -ac 1", "wmav2 -b:a 24k"},
+      {"v1-44k-128.wma", "anoisesrc=d=16.2:c=brown:r=44100:a=0.3 -ac 2", "wmav1 -b:a 128k"},
+      {"v1-22k-24-noise.wma", "sine=f=1000:d=10.4:r=22050 -ac 1", "wmav1 -b:a 24k"},
+      {"v2-silence.wma", "anullsrc=r=44100:cl=stereo -t 12.2", "wmav2 -b:a 128k"},
+      {"v2-short.wma", "anoisesrc=d=0.4:r=44100:a=0.3 -ac 2", "wmav2 -b:a 128k"},
+  };
+  ScratchDirectory scratch;
+  std::vector<std::filesystem::path> files;
+  for (const Case& c : kGenerated) {
+    FfmpegEncode(std::string("-f lavfi -i ") + c.source, scratch / c.name,
+                 std::string("-c:a ") + c.codec);
+    files.push_back(scratch / c.name);
+  }
+  WriteFile(scratch / "windows-long.wma",
+            RepeatPackets(ReadFile(TestFile("mutagen-issue_29.wma")), 25));
+  files.push_back(scratch / "windows-long.wma");
+  for (const KnownFile& known : kKnownFiles) files.push_back(TestFile(known.name));
+
+  auto decode = [](const std::filesystem::path& path, unsigned threads) {
+    CodingThreadsSetting setting(threads);
+    ComPtr<IWMSyncReader> reader;
+    EXPECT_EQ(OpenReader(path, reader), S_OK) << path;
+    return reader ? DecodeAll(reader.get()) : Pcm{};
+  };
+  for (const auto& path : files) {
+    const Pcm single = decode(path, 1);
+    const Pcm several = decode(path, 3);
+    EXPECT_EQ(several.bytes.size(), single.bytes.size()) << path;
+    EXPECT_TRUE(several.bytes == single.bytes && several.times == single.times) << path;
+  }
+
+  // The output format changed on the way, after the workers have converted ahead: to 8-bit
+  // mono at 22050 Hz, which the reader resamples, then to 24-bit at the stream's own rate.
+  auto switching = [](const std::filesystem::path& path, unsigned threads) {
+    CodingThreadsSetting setting(threads);
+    ComPtr<IWMSyncReader> reader;
+    EXPECT_EQ(OpenReader(path, reader), S_OK) << path;
+    Bytes stamped;
+    for (int k = 0; reader; ++k) {
+      if (k == 30 || k == 120) {
+        ComPtr<IWMOutputMediaProps> props;
+        MediaTypeBlock block;
+        EXPECT_EQ(reader->GetOutputFormat(0, 0, props.put()), S_OK);
+        EXPECT_EQ(ReadMediaType(props.get(), block), S_OK);
+        WAVEFORMATEX& wave = *block.wave();
+        if (k == 30) wave.nSamplesPerSec = 22050;
+        wave.nChannels = k == 30 ? 1 : 2;
+        wave.wBitsPerSample = k == 30 ? 8 : 24;
+        wave.nBlockAlign = static_cast<WORD>(wave.nChannels * wave.wBitsPerSample / 8);
+        EXPECT_EQ(props->SetMediaType(block.type), S_OK);
+        EXPECT_EQ(reader->SetOutputProps(0, props.get()), S_OK);
+      }
+      ComPtr<INSSBuffer> sample;
+      QWORD time = 0;
+      if (reader->GetNextSample(0, sample.put(), &time, nullptr, nullptr, nullptr, nullptr) != S_OK)
+        break;
+      BYTE* data = nullptr;
+      DWORD length = 0;
+      EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+      stamped.insert(stamped.end(), reinterpret_cast<BYTE*>(&time),
+                     reinterpret_cast<BYTE*>(&time + 1));
+      stamped.insert(stamped.end(), data, data + length);
+    }
+    return stamped;
+  };
+  for (const auto& path : {files.front(), scratch / "windows-long.wma"})
+    EXPECT_TRUE(switching(path, 3) == switching(path, 1)) << path;
+}
+
 // Anything but an ASF file is refused at Open, with a failure code and nothing left alive.
 TEST_F(RuntimeTest, RefusesWhatIsNotAnAsfFile) {
   ScratchDirectory scratch;
@@ -300,10 +414,14 @@ TEST_F(RuntimeTest, ReaderRefusesCallsOutOfOrder) {
   EXPECT_EQ(reader->GetOutputFormat(0, 1, props.put()), NS_E_INVALID_OUTPUT_FORMAT);
   EXPECT_EQ(reader->GetNextSample(7, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
             E_INVALIDARG);
-  // A sample still held after the reader's last release keeps working.
+  // A sample still held after the reader's last release keeps working; the reader's workers
+  // are gone with it.
+  const std::size_t threads = RunningThreads();
   ASSERT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
             S_OK);
+  EXPECT_EQ(RunningThreads(), threads + 3);  // three workers decoding ahead
   reader.reset();
+  EXPECT_EQ(RunningThreads(), threads);
   DWORD length = 0;
   EXPECT_EQ(sample->GetLength(&length), S_OK);
   EXPECT_GT(length, 0u);

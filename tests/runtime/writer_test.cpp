@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -255,6 +256,46 @@ TEST_F(RuntimeTest, RoundTripLinesUpFromTheFirstSample) {
   }
 }
 
+// Encoding on worker threads, in segments each primed with the frame before, gives the file one
+// encoder gives, byte for byte: both codecs at their three frame sizes, mono and stereo, noise,
+// tones and silence, input resampled or remixed on the way, lengths from a seed that end inside
+// a frame, and files shorter than a segment (65536 samples) or a frame.
+TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
+  enum class Sound { kNoise, kTone, kSilence };
+  struct Case {
+    DWORD codec, format, rate;
+    WORD channels, bits;
+    double seconds;
+    Sound sound;
+  };
+  constexpr Case kCases[] = {
+      {0, 7, 44100, 2, 16, 9, Sound::kNoise},   {0, 7, 44100, 2, 24, 4, Sound::kTone},
+      {0, 2, 48000, 2, 16, 5, Sound::kSilence}, {0, 14, 44100, 1, 16, 6, Sound::kNoise},
+      {0, 21, 22050, 1, 16, 7, Sound::kTone},   {0, 24, 16000, 1, 16, 8, Sound::kNoise},
+      {1, 7, 44100, 2, 16, 6, Sound::kNoise},   {1, 26, 8000, 1, 16, 9, Sound::kTone},
+      {0, 7, 48000, 2, 16, 5, Sound::kNoise},   {0, 7, 44100, 1, 8, 4, Sound::kTone},
+      {0, 7, 44100, 2, 16, 0.7, Sound::kNoise}, {0, 7, 44100, 2, 16, 0.02, Sound::kNoise},
+  };
+  ScratchDirectory scratch;
+  std::mt19937 seed(18);
+  std::uniform_int_distribution<int> extra(1, 2047);
+  for (const Case& c : kCases) {
+    const std::string name = std::to_string(c.codec) + "-" + std::to_string(c.format) + "-" +
+                             std::to_string(c.rate) + "-" + std::to_string(c.bits);
+    const double seconds = c.seconds + extra(seed) / static_cast<double>(c.rate);
+    Input input = Signal(c.rate, c.channels, c.bits, seconds, c.sound == Sound::kNoise);
+    if (c.sound == Sound::kSilence) std::fill(input.pcm.begin(), input.pcm.end(), BYTE{0});
+    const auto single = scratch / (name + "-1.wma");
+    const auto several = scratch / (name + "-3.wma");
+    {
+      CodingThreadsSetting one(1);
+      ASSERT_EQ(EncodeFile(single, c.codec, c.format, input), S_OK) << name;
+    }
+    ASSERT_EQ(EncodeFile(several, c.codec, c.format, input), S_OK) << name;
+    EXPECT_TRUE(ReadFile(single) == ReadFile(several)) << name;
+  }
+}
+
 // Input of another width, rate and channel count is converted to the stream's format.
 TEST_F(RuntimeTest, InputIsConvertedToTheStreamFormat) {
   ScratchDirectory scratch;
@@ -378,7 +419,7 @@ TEST_F(RuntimeTest, WriterRefusesCallsOutOfOrder) {
 }
 
 // A name that cannot be written fails when it is given, before any audio is taken; a writer
-// released before it ends leaves nothing behind.
+// released before it ends, with segments in flight, leaves nothing behind, not even a thread.
 TEST_F(RuntimeTest, UnwritableNamesFailEarlyAndNothingIsLeftBehind) {
   ScratchDirectory scratch;
   std::filesystem::create_directory(scratch / "directory.wma");
@@ -395,9 +436,12 @@ TEST_F(RuntimeTest, UnwritableNamesFailEarlyAndNothingIsLeftBehind) {
   ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
   ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
   ASSERT_EQ(writer->SetOutputFilename(WidePath(scratch / "abandoned.wma").c_str()), S_OK);
+  const std::size_t threads = RunningThreads();
   ASSERT_EQ(writer->BeginWriting(), S_OK);
-  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 0.2, false)), S_OK);
+  EXPECT_EQ(RunningThreads(), threads + 3);  // three workers
+  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 3.0, false)), S_OK);
   writer.reset();
+  EXPECT_EQ(RunningThreads(), threads);
   EXPECT_FALSE(std::filesystem::exists(scratch / "abandoned.wma"));
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
 }

@@ -1,0 +1,418 @@
+#include "segmented_decoder.h"
+
+#include <wmsdk.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "common/result.h"
+#include "pcm_converter.h"
+
+namespace wmvcore {
+namespace {
+
+// Packets decoded before a segment and dropped. Measured with the decoder's start-of-stream
+// trim left off (below): one packet makes every segment identical to one decoder's output, on
+// the shared Windows-made files and on long files of both codecs at every rate, channel count
+// and bit rate without noise substitution. Two are kept: a frame can begin in the packet
+// before the one it ends in, and a packet need not hold a whole frame of its own.
+constexpr std::size_t kPreRollPackets = 2;
+
+// A segment ends after about this much audio by the stream's byte rate (690 KiB of 16-bit
+// stereo at 44.1 kHz, twice that while left as decoded floats), and in segments decoded side
+// by side not before it has enough packets of its own to make the early start a small share
+// of the work.
+constexpr int64_t kSegmentSeconds = 4;
+constexpr std::size_t kMinParallelPackets = 16;
+constexpr std::size_t kMaxSegmentPackets = 128;
+
+// Whether libavcodec's WMA v1/v2 decoder fills bands with noise for this stream. The noise
+// comes from a table whose read position runs on through the whole stream, so the output of
+// such a stream depends on every frame before it. The decoder decides it from the rate (for
+// v2 snapped to 44100, 22050, 16000, 11025 or 8000), the channels and the bit rate; this is
+// its rule, in its arithmetic. The reader's tests cover formats on both sides of it.
+bool AddsNoise(const AVCodecContext& codec) {
+  int rate = codec.sample_rate;
+  if (codec.codec_id == AV_CODEC_ID_WMAV2) {
+    for (const int snapped : {44100, 22050, 16000, 11025, 8000}) {
+      if (rate >= snapped) {
+        rate = snapped;
+        break;
+      }
+    }
+  }
+  const int channels = codec.ch_layout.nb_channels;
+  const float bps =
+      static_cast<float>(codec.bit_rate) / static_cast<float>(channels * codec.sample_rate);
+  const float stereoBps = channels == 2 ? static_cast<float>(bps * 1.6) : bps;
+  switch (rate) {
+    case 44100:
+      return !(stereoBps >= 0.61);
+    case 22050:
+      return !(stereoBps >= 1.16);
+    case 8000:
+      return !(bps > 0.75);
+    default:
+      return true;
+  }
+}
+
+bool DecodesInSegments(const AVCodecContext& codec) {
+  return (codec.codec_id == AV_CODEC_ID_WMAV1 || codec.codec_id == AV_CODEC_ID_WMAV2) &&
+         codec.block_align > 0 && codec.bit_rate > 0 && codec.sample_rate > 0 &&
+         codec.ch_layout.nb_channels > 0 && !AddsNoise(codec);
+}
+
+// A decoder of `codec` for the stream `parameters` describe. Segments that start inside the
+// stream leave out the trim of the stream's first samples (`inside`): only the first segment,
+// like one decoder, has it.
+CodecContextHandle OpenDecoder(const AVCodec& codec, const AVCodecParameters& parameters,
+                               AVRational timebase, bool inside) {
+  CodecContextHandle context(avcodec_alloc_context3(&codec));
+  if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0) return nullptr;
+  context->pkt_timebase = timebase;
+  if (inside) context->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+  if (avcodec_open2(context.get(), &codec, nullptr) < 0) return nullptr;
+  return context;
+}
+
+// Bytes that grow without being cleared first and keep their room when emptied, aligned as
+// libavcodec aligns its own buffers.
+class ByteStore {
+ public:
+  std::size_t size() const { return size_; }
+  const BYTE* at(std::size_t offset) const { return bytes_.get() + offset; }
+  // Room for `count` more bytes from the next offset that is a multiple of 64, or null. The
+  // offset is `start`; Commit then takes in the bytes used.
+  BYTE* Reserve(std::size_t count, std::size_t& start) {
+    start = (size_ + kAlign - 1) / kAlign * kAlign;
+    if (start + count > capacity_) {
+      const std::size_t capacity = std::max(start + count, 2 * capacity_);
+      std::unique_ptr<BYTE, Freer> grown(static_cast<BYTE*>(av_malloc(capacity)));
+      if (!grown) return nullptr;
+      if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
+      bytes_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return bytes_.get() + start;
+  }
+  void Commit(std::size_t start, std::size_t count) { size_ = start + count; }
+  void Clear() { size_ = 0; }
+
+ private:
+  static constexpr std::size_t kAlign = 64;
+  struct Freer {
+    void operator()(BYTE* bytes) const { av_free(bytes); }
+  };
+  std::unique_ptr<BYTE, Freer> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+}  // namespace
+
+// Packets in; out, the audio decoded from them in a buffer of the segment, converted to the
+// segment's target format where a worker may, else as decoded.
+class SegmentedDecoder::Segment final : public WorkerJob {
+ public:
+  explicit Segment(std::vector<CodecContextHandle>& decoders) : decoders_(decoders) {}
+  ~Segment() { ClearFrames(); }
+
+  // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
+  // when null, and for `target`; the buffers keep their room.
+  void Reset(AVCodecContext* decoder, std::optional<PcmFormat> target) {
+    ClearFrames();
+    packets.clear();
+    decoder_ = decoder;
+    target_ = target;
+    preRoll = 0;
+    ownBytes = 0;
+    last = false;
+    result = S_OK;
+  }
+  // Whether the segment is decoded by the stream's own decoder from its very start.
+  bool onStreamDecoder() const { return decoder_ != nullptr; }
+  const std::optional<PcmFormat>& target() const { return target_; }
+
+  void Run(unsigned worker) override {
+    if (decoder_ != nullptr) {
+      result = Decode(*decoder_);
+      return;
+    }
+    AVCodecContext& decoder = *decoders_[worker];
+    avcodec_flush_buffers(&decoder);
+    result = Decode(decoder);
+  }
+
+  // Decodes the packets with `decoder` again, leaving every frame unconverted.
+  HRESULT DecodeUnconverted(AVCodecContext& decoder) {
+    ClearFrames();
+    target_.reset();
+    return Decode(decoder);
+  }
+
+  std::size_t frames() const { return chunks_.size(); }
+  bool converted(std::size_t k) const { return chunks_[k].converted; }
+  // Points `frame` at frame `k`, or, when it is converted, gives its shape and `converted`.
+  bool View(std::size_t k, AVFrame& frame, const BYTE*& converted) const {
+    const Chunk& chunk = chunks_[k];
+    if (av_channel_layout_copy(&frame.ch_layout, &chunk.layout) < 0) return false;
+    frame.format = chunk.format;
+    frame.sample_rate = chunk.rate;
+    frame.nb_samples = chunk.samples;
+    converted = chunk.converted ? store_.at(chunk.offset) : nullptr;
+    if (!chunk.converted) {
+      for (int p = 0; p < chunk.planes; ++p)
+        frame.data[p] = const_cast<BYTE*>(store_.at(chunk.offset + p * chunk.planeBytes));
+      frame.extended_data = frame.data;
+    }
+    return true;
+  }
+
+  std::vector<PacketHandle> packets;  // the early start first; kept until the segment is reused
+  std::size_t preRoll = 0;            // packets whose audio is dropped
+  std::size_t ownBytes = 0;
+  bool last = false;  // drains the decoder after its packets
+  HRESULT result = S_OK;
+
+ private:
+  // Where one decoded frame lies in the store, and its shape.
+  struct Chunk {
+    std::size_t offset = 0;
+    std::size_t planeBytes = 0;  // of each plane, rounded up to keep planes aligned
+    int planes = 0;
+    bool converted = false;  // to the target format, interleaved
+    int samples = 0;
+    int format = AV_SAMPLE_FMT_NONE;
+    int rate = 0;
+    AVChannelLayout layout{};
+  };
+
+  void ClearFrames() {
+    for (Chunk& chunk : chunks_) av_channel_layout_uninit(&chunk.layout);
+    chunks_.clear();
+    store_.Clear();
+  }
+
+  HRESULT Decode(AVCodecContext& decoder) {
+    FrameHandle frame(av_frame_alloc());
+    if (!frame) return E_OUTOFMEMORY;
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+      // A damaged packet is refused with an error and simply not decoded.
+      avcodec_send_packet(&decoder, packets[i].get());
+      RETURN_IF_FAILED(Collect(decoder, *frame, i >= preRoll));
+    }
+    if (!last) return S_OK;
+    avcodec_send_packet(&decoder, nullptr);
+    return Collect(decoder, *frame, true);
+  }
+
+  // Takes every frame the decoder has now, as the single decoder's reader does: it stops at
+  // the first that does not come (more input wanted, the end, or a frame that did not decode).
+  HRESULT Collect(AVCodecContext& decoder, AVFrame& frame, bool keep) {
+    while (avcodec_receive_frame(&decoder, &frame) >= 0) {
+      const HRESULT kept = keep ? Keep(frame) : S_OK;
+      av_frame_unref(&frame);
+      RETURN_IF_FAILED(kept);
+    }
+    return S_OK;
+  }
+
+  HRESULT Keep(const AVFrame& frame) {
+    Chunk chunk;
+    chunk.samples = frame.nb_samples;
+    chunk.format = frame.format;
+    chunk.rate = frame.sample_rate;
+    if (av_channel_layout_copy(&chunk.layout, &frame.ch_layout) < 0) return E_OUTOFMEMORY;
+    const HRESULT stored =
+        target_ && PcmConverter::Stateless(frame, *target_) && converter_.Configure(frame, *target_)
+            ? StoreConverted(frame, chunk)
+            : StoreDecoded(frame, chunk);
+    if (FAILED(stored)) {
+      av_channel_layout_uninit(&chunk.layout);
+      return stored;
+    }
+    chunks_.push_back(chunk);
+    return S_OK;
+  }
+
+  HRESULT StoreConverted(const AVFrame& frame, Chunk& chunk) {
+    const int capacity = converter_.Capacity(frame.nb_samples);
+    BYTE* out = store_.Reserve(PcmConverter::ConvertedFrameBytes(*target_) * std::max(capacity, 0),
+                               chunk.offset);
+    if (out == nullptr) return E_OUTOFMEMORY;
+    // Nothing is carried between frames here, so every sample comes out at once.
+    if (converter_.Convert(&frame, out, capacity) != frame.nb_samples) return E_UNEXPECTED;
+    chunk.converted = true;
+    store_.Commit(chunk.offset, static_cast<std::size_t>(frame.nb_samples) * target_->channels *
+                                    (target_->bits / 8));
+    return S_OK;
+  }
+
+  HRESULT StoreDecoded(const AVFrame& frame, Chunk& chunk) {
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const int channels = frame.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    chunk.planes = planar ? channels : 1;
+    if (chunk.planes > AV_NUM_DATA_POINTERS) return E_UNEXPECTED;  // refused at the start
+    const std::size_t bytes = static_cast<std::size_t>(frame.nb_samples) *
+                              av_get_bytes_per_sample(format) * (planar ? 1 : channels);
+    chunk.planeBytes = (bytes + 63) / 64 * 64;
+    BYTE* out = store_.Reserve(chunk.planeBytes * chunk.planes, chunk.offset);
+    if (out == nullptr) return E_OUTOFMEMORY;
+    for (int p = 0; p < chunk.planes; ++p)
+      std::memcpy(out + p * chunk.planeBytes, frame.extended_data[p], bytes);
+    store_.Commit(chunk.offset, chunk.planeBytes * chunk.planes);
+    return S_OK;
+  }
+
+  std::vector<CodecContextHandle>& decoders_;
+  AVCodecContext* decoder_ = nullptr;
+  std::optional<PcmFormat> target_;
+  PcmConverter converter_;
+  ByteStore store_;
+  std::vector<Chunk> chunks_;
+};
+
+std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(AVCodecContext& decoder, unsigned threads,
+                                                          const PcmFormat& format) {
+  // A frame's planes are pointed at from the frame itself, which has room for this many.
+  if (decoder.ch_layout.nb_channels > AV_NUM_DATA_POINTERS) return nullptr;
+  CodecParametersHandle parameters(avcodec_parameters_alloc());
+  if (!parameters || avcodec_parameters_from_context(parameters.get(), &decoder) < 0)
+    return nullptr;
+  std::vector<CodecContextHandle> decoders;
+  if (threads > 1 && DecodesInSegments(decoder)) {
+    for (unsigned i = 0; i < threads; ++i) {
+      decoders.push_back(OpenDecoder(*decoder.codec, *parameters, decoder.pkt_timebase, true));
+      if (!decoders.back()) break;
+    }
+    if (decoders.size() < threads) decoders.clear();  // in one piece after all
+  }
+  const unsigned workers = decoders.empty() ? 1 : threads;
+  std::unique_ptr<SegmentedDecoder> segmented(new (std::nothrow) SegmentedDecoder(
+      decoder, std::move(decoders), std::move(parameters), workers, format));
+  if (!segmented || segmented->pool_.threads() == 0) return nullptr;
+  return segmented;
+}
+
+SegmentedDecoder::SegmentedDecoder(AVCodecContext& decoder,
+                                   std::vector<CodecContextHandle> decoders,
+                                   CodecParametersHandle parameters, unsigned threads,
+                                   const PcmFormat& format)
+    : decoder_(decoder),
+      codec_(*decoder.codec),
+      timebase_(decoder.pkt_timebase),
+      parameters_(std::move(parameters)),
+      decoders_(std::move(decoders)),
+      format_(format),
+      segmentBytes_(decoder.bit_rate / 8 * kSegmentSeconds),
+      pool_(threads) {}
+
+SegmentedDecoder::~SegmentedDecoder() = default;
+
+bool SegmentedDecoder::Full(const Segment& segment) const {
+  const std::size_t own = segment.packets.size() - segment.preRoll;
+  if (own >= kMaxSegmentPackets) return true;
+  if (!decoders_.empty() && own < kMinParallelPackets) return false;
+  return segmentBytes_ > 0 && static_cast<int64_t>(segment.ownBytes) >= segmentBytes_;
+}
+
+std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const Segment* before) {
+  std::unique_ptr<Segment> segment;
+  if (spares_.empty()) {
+    segment.reset(new (std::nothrow) Segment(decoders_));
+    if (!segment) return nullptr;
+  } else {
+    segment = std::move(spares_.back());
+    spares_.pop_back();
+  }
+  // The first segment, and every one of a stream decoded in one piece, goes to the stream's
+  // own decoder, which then runs on from where it is.
+  const bool own = decoders_.empty() || before == nullptr;
+  // A stream decoded in one piece is converted by the reader: this is no place to start again.
+  segment->Reset(own ? &decoder_ : nullptr,
+                 decoders_.empty() ? std::nullopt : std::optional<PcmFormat>(format_));
+  if (own) return segment;
+  const auto& packets = before->packets;
+  const std::size_t early = std::min(kPreRollPackets, packets.size());
+  for (std::size_t i = packets.size() - early; i < packets.size(); ++i) {
+    PacketHandle packet(av_packet_clone(packets[i].get()));
+    if (!packet) return nullptr;
+    segment->packets.push_back(std::move(packet));
+  }
+  segment->preRoll = early;
+  return segment;
+}
+
+void SegmentedDecoder::Send(AVPacket* packet) {
+  if (ended_ || outOfMemory_) return;
+  if (!filling_) {
+    // The first packet, or the end of a stream without one: the end still drains the stream's
+    // decoder, as one decoder is drained.
+    filling_ = NextSegment(nullptr);
+    outOfMemory_ = !filling_;
+  } else if (packet != nullptr && Full(*filling_)) {
+    // A full segment is handed over when the next packet comes, so that the last one is
+    // always at hand for the end.
+    std::unique_ptr<Segment> next = NextSegment(filling_.get());
+    pool_.Submit(std::move(filling_));
+    filling_ = std::move(next);
+    outOfMemory_ = !filling_;
+  }
+  if (outOfMemory_) return;
+  if (packet == nullptr) {
+    ended_ = true;
+    filling_->last = true;
+    pool_.Submit(std::move(filling_));
+    return;
+  }
+  PacketHandle kept(av_packet_alloc());
+  outOfMemory_ = !kept;
+  if (outOfMemory_) return;
+  filling_->ownBytes += static_cast<std::size_t>(packet->size);
+  av_packet_move_ref(kept.get(), packet);
+  filling_->packets.push_back(std::move(kept));
+}
+
+void SegmentedDecoder::SetFormat(const PcmFormat& format) { format_ = format; }
+
+HRESULT SegmentedDecoder::DecodeAgain() {
+  // The start the worker had: a new decoder is as clean as a flushed one, and the first
+  // segment's decoder keeps the trim of the stream's first samples.
+  CodecContextHandle decoder =
+      OpenDecoder(codec_, *parameters_, timebase_, !delivering_->onStreamDecoder());
+  if (!decoder) return E_OUTOFMEMORY;
+  const std::size_t frames = delivering_->frames();
+  RETURN_IF_FAILED(delivering_->DecodeUnconverted(*decoder));
+  return delivering_->frames() == frames ? S_OK : E_UNEXPECTED;
+}
+
+HRESULT SegmentedDecoder::Receive(const PcmFormat& format, AVFrame& frame, const BYTE*& converted) {
+  converted = nullptr;
+  for (;;) {
+    if (delivering_ && nextFrame_ < delivering_->frames()) {
+      if (delivering_->converted(nextFrame_) && delivering_->target() != format)
+        RETURN_IF_FAILED(DecodeAgain());
+      if (!delivering_->View(nextFrame_++, frame, converted)) return E_OUTOFMEMORY;
+      return S_OK;
+    }
+    if (delivering_) spares_.push_back(std::move(delivering_));
+    if (outOfMemory_) return E_OUTOFMEMORY;
+    if (pool_.InFlight() == 0) return ended_ ? NS_E_NO_MORE_SAMPLES : S_FALSE;
+    // More packets first while there is room, so that every worker has a segment while this
+    // one is delivered; otherwise wait for the oldest.
+    if (!ended_ && pool_.InFlight() <= pool_.threads()) return S_FALSE;
+    delivering_ = pool_.TakeOldest<Segment>();
+    nextFrame_ = 0;
+    if (FAILED(delivering_->result)) {
+      const HRESULT failed = delivering_->result;
+      spares_.push_back(std::move(delivering_));
+      return failed;
+    }
+  }
+}
+
+}  // namespace wmvcore

@@ -1,0 +1,88 @@
+// Decodes a stream's packets ahead of the reader on worker threads, in segments of packets,
+// and hands the decoded frames back in order on the caller's thread, so that decoding overlaps
+// what the caller does with the audio.
+//
+// Streams of WMA v1 and v2 without noise substitution are decoded in segments side by side,
+// one decoder a worker, each segment started a few packets early: those packets fill the bit
+// reservoir and the overlap, and their frames are dropped, so what a segment keeps is what one
+// decoder gives. Every other stream (WMA Pro, Lossless, Voice, and v1 and v2 with noise
+// substitution, whose noise table position runs on from the start of the stream) is decoded
+// in one piece by the stream's own decoder, segment after segment on one worker. Workers
+// of segments side by side also convert the audio to the reader's format where that carries
+// nothing from frame to frame; the rest is converted by the reader.
+// Memory stays bounded: a segment a worker and one more are in flight, whatever the length.
+// The decoded audio is copied out of the decoder into the segment's own buffer, used again
+// from segment to segment, so that no decoder holds frames for the reader.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <windows.h>
+
+#include "ffmpeg_handles.h"
+#include "pcm_format.h"
+#include "worker_pool.h"
+
+namespace wmvcore {
+
+class SegmentedDecoder {
+ public:
+  // Decodes for `decoder`, the stream's own decoder, opened and not used yet, which must
+  // outlive this object: it decodes the first segment, or every segment when the stream is
+  // decoded in one piece. Up to `threads` workers; null when none can start. `format` is what
+  // the reader converts to, as SetFormat says.
+  static std::unique_ptr<SegmentedDecoder> Start(AVCodecContext& decoder, unsigned threads,
+                                                 const PcmFormat& format);
+  ~SegmentedDecoder();
+  SegmentedDecoder(const SegmentedDecoder&) = delete;
+  SegmentedDecoder& operator=(const SegmentedDecoder&) = delete;
+
+  // The format the reader converts to from now on. Segments of a stream decoded side by side
+  // are converted to it by their worker when that carries nothing from frame to frame (the
+  // rate stays); the others are handed back decoded, for the reader to convert.
+  void SetFormat(const PcmFormat& format);
+  // Takes a packet's reference, leaving it empty; null marks the end of the stream.
+  void Send(AVPacket* packet);
+  // Points `frame`, empty, at the next decoded frame, which stays until the next call (the
+  // frame holds no reference, so unreferencing it only empties it again). When a worker has
+  // already converted it to `format`, `converted` points at its samples and `frame` holds its
+  // shape alone; else `converted` is null. A frame converted to another format, since
+  // changed, is decoded again here. S_OK; S_FALSE when more packets are wanted first;
+  // NS_E_NO_MORE_SAMPLES once the end has been sent and every frame handed back;
+  // E_OUTOFMEMORY.
+  HRESULT Receive(const PcmFormat& format, AVFrame& frame, const BYTE*& converted);
+
+ private:
+  class Segment;
+  SegmentedDecoder(AVCodecContext& decoder, std::vector<CodecContextHandle> decoders,
+                   CodecParametersHandle parameters, unsigned threads, const PcmFormat& format);
+  // A new segment, from the spares when there is one: the first (`before` null) on the
+  // stream's own decoder; a later one on a worker's decoder, started early with the last
+  // packets of `before`.
+  std::unique_ptr<Segment> NextSegment(const Segment* before);
+  bool Full(const Segment& segment) const;
+  // Decodes the delivering segment again here, its frames left unconverted.
+  HRESULT DecodeAgain();
+
+  AVCodecContext& decoder_;
+  // The decoder's codec and time base, taken while no worker uses it.
+  const AVCodec& codec_;
+  AVRational timebase_;
+  CodecParametersHandle parameters_;          // the stream's, for decoding a segment again
+  std::vector<CodecContextHandle> decoders_;  // one a worker; empty: decoded in one piece
+  PcmFormat format_;
+  int64_t segmentBytes_ = 0;  // 0: segments are cut by packet count alone
+  std::unique_ptr<Segment> filling_;
+  bool ended_ = false;
+  bool outOfMemory_ = false;  // a segment could not be made: the stream cannot go on
+  std::unique_ptr<Segment> delivering_;
+  std::size_t nextFrame_ = 0;
+  // Delivered segments, their buffers kept for the next; no more than are ever in use at once.
+  std::vector<std::unique_ptr<Segment>> spares_;
+  WorkerPool pool_;  // last: its workers end before the decoders go
+};
+
+}  // namespace wmvcore
