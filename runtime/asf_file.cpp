@@ -6,6 +6,7 @@
 #include <wmsdk.h>
 
 #include "common/result.h"
+#include "result_codes.h"
 
 namespace wmvcore {
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <windows.h>
+#include <wmsdk.h>
 
 #include "asf_header.h"
 #include "file_path.h"

@@ -22,12 +22,12 @@ void RenderObject(ByteWriter& out, const GUID& id, RenderBody&& renderBody) {
 }
 
 // Text fields store their byte count, terminator included; 0 means absent.
-std::optional<std::u16string> ReadCountedText(ByteReader& reader, WORD bytes) {
+std::optional<WideString> ReadCountedText(ByteReader& reader, WORD bytes) {
   if (bytes == 0) return std::nullopt;
   return reader.Text(bytes);
 }
 
-WORD CountedTextBytes(const std::optional<std::u16string>& text) {
+WORD CountedTextBytes(const std::optional<WideString>& text) {
   return text ? static_cast<WORD>(TextBytes(*text)) : 0;
 }
 
@@ -151,8 +151,7 @@ std::optional<ContentDescription> ContentDescription::Parse(ByteReader& body) {
 }
 
 void ContentDescription::Render(ByteWriter& body) const {
-  const std::optional<std::u16string>* fields[] = {&title, &author, &copyright, &description,
-                                                   &rating};
+  const std::optional<WideString>* fields[] = {&title, &author, &copyright, &description, &rating};
   for (const auto* field : fields) body.Word(CountedTextBytes(*field));
   for (const auto* field : fields)
     if (*field) body.Text(**field);

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include <windows.h>
+#include <wmsdk.h>
+
+#include "common/wide_text.h"
 
 #include "byte_io.h"
 
@@ -116,7 +119,7 @@ class ContentDescription {
   bool Empty() const;
 
   // The five fields; an absent one is stored with length 0 and reads back as absent.
-  std::optional<std::u16string> title, author, copyright, description, rating;
+  std::optional<WideString> title, author, copyright, description, rating;
 };
 
 // One name-value pair of the extended content description or the metadata objects, value in
@@ -124,7 +127,7 @@ class ContentDescription {
 struct Descriptor {
   WORD language = 0;
   WORD stream = 0;
-  std::u16string name;
+  WideString name;
   ValueType type = ValueType::kText;
   Bytes value;
 };
@@ -150,8 +153,8 @@ class MetadataLibrary : public MetadataRecords {};
 
 struct CodecEntry {
   WORD type = 0;  // 1 video, 2 audio, 0xffff unknown
-  std::u16string name;
-  std::u16string description;
+  WideString name;
+  WideString description;
   Bytes information;
 };
 

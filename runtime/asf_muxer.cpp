@@ -6,6 +6,7 @@
 #include <wmsdk.h>
 
 #include "asf_file.h"
+#include "result_codes.h"
 
 namespace wmvcore {
 namespace {

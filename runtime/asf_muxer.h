@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <windows.h>
+#include <wmsdk.h>
 
 #include "asf_header.h"
 #include "attributes.h"

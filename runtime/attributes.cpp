@@ -3,21 +3,23 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/wide_text.h"
+
 namespace wmvcore {
 namespace {
 
 using asf::ValueType;
 
 struct ContentField {
-  const char16_t* name;
-  std::optional<std::u16string> asf::ContentDescription::*field;
+  const WCHAR* name;
+  std::optional<WideString> asf::ContentDescription::*field;
 };
 constexpr ContentField kContentFields[] = {
-    {u"Title", &asf::ContentDescription::title},
-    {u"Author", &asf::ContentDescription::author},
-    {u"Copyright", &asf::ContentDescription::copyright},
-    {u"Description", &asf::ContentDescription::description},
-    {u"Rating", &asf::ContentDescription::rating},
+    {WSTR("Title"), &asf::ContentDescription::title},
+    {WSTR("Author"), &asf::ContentDescription::author},
+    {WSTR("Copyright"), &asf::ContentDescription::copyright},
+    {WSTR("Description"), &asf::ContentDescription::description},
+    {WSTR("Rating"), &asf::ContentDescription::rating},
 };
 
 Bytes LittleEndian(QWORD value, std::size_t width) {
@@ -32,7 +34,7 @@ QWORD ReadLittleEndian(const Bytes& bytes) {
   return value;
 }
 
-Attribute Derived(const char16_t* name, WMT_ATTR_DATATYPE type, QWORD value) {
+Attribute Derived(const WCHAR* name, WMT_ATTR_DATATYPE type, QWORD value) {
   const std::size_t width = type == WMT_TYPE_QWORD ? 8 : 4;
   return Attribute{0, name, type, 0, LittleEndian(value, width)};
 }
@@ -108,7 +110,7 @@ void AppendRecords(const std::vector<asf::Descriptor>& records, std::vector<Attr
     if (auto attribute = FromDescriptor(record)) out.push_back(std::move(*attribute));
 }
 
-const ContentField* FindContentField(const std::u16string& name) {
+const ContentField* FindContentField(const WideString& name) {
   for (const auto& field : kContentFields)
     if (name == field.name) return &field;
   return nullptr;
@@ -116,13 +118,13 @@ const ContentField* FindContentField(const std::u16string& name) {
 
 }  // namespace
 
-Bytes TextValue(const std::u16string& text) {
+Bytes TextValue(const WideString& text) {
   ByteWriter writer;
   writer.Text(text);
   return std::move(writer.bytes());
 }
 
-std::u16string ValueText(const Bytes& value) {
+WideString ValueText(const Bytes& value) {
   return ByteReader(value).Text(value.size() & ~std::size_t{1});
 }
 
@@ -148,10 +150,10 @@ bool HasValidWidth(WMT_ATTR_DATATYPE type, std::size_t bytes) {
 std::vector<Attribute> AttributesFromHeader(const asf::Header& header) {
   std::vector<Attribute> out;
   if (const auto* file = header.Find<asf::FileProperties>()) {
-    out.push_back(Derived(u"Duration", WMT_TYPE_QWORD, file->DurationWithoutPreroll()));
-    out.push_back(Derived(u"Bitrate", WMT_TYPE_DWORD, file->maxBitrate));
-    out.push_back(Derived(u"Seekable", WMT_TYPE_BOOL, file->IsSeekable()));
-    out.push_back(Derived(u"Broadcast", WMT_TYPE_BOOL, file->IsBroadcast()));
+    out.push_back(Derived(WSTR("Duration"), WMT_TYPE_QWORD, file->DurationWithoutPreroll()));
+    out.push_back(Derived(WSTR("Bitrate"), WMT_TYPE_DWORD, file->maxBitrate));
+    out.push_back(Derived(WSTR("Seekable"), WMT_TYPE_BOOL, file->IsSeekable()));
+    out.push_back(Derived(WSTR("Broadcast"), WMT_TYPE_BOOL, file->IsBroadcast()));
   }
   bool hasAudio = false;
   bool hasVideo = false;
@@ -161,8 +163,8 @@ std::vector<Attribute> AttributesFromHeader(const asf::Header& header) {
       hasVideo |= stream->streamType == asf::kVideoMedia;
     }
   }
-  out.push_back(Derived(u"HasAudio", WMT_TYPE_BOOL, hasAudio));
-  out.push_back(Derived(u"HasVideo", WMT_TYPE_BOOL, hasVideo));
+  out.push_back(Derived(WSTR("HasAudio"), WMT_TYPE_BOOL, hasAudio));
+  out.push_back(Derived(WSTR("HasVideo"), WMT_TYPE_BOOL, hasVideo));
 
   for (const auto& object : header.objects) {
     if (const auto* content = std::get_if<asf::ContentDescription>(&object)) {

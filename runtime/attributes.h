@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/wide_text.h"
+
 #include "asf_header.h"
 #include "byte_io.h"
 
@@ -18,16 +20,16 @@ namespace wmvcore {
 
 struct Attribute {
   WORD stream = 0;
-  std::u16string name;
+  WideString name;
   WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
   WORD language = 0;
   Bytes value;
 };
 
 // The value bytes of a text attribute: UTF-16 with its terminator.
-Bytes TextValue(const std::u16string& text);
+Bytes TextValue(const WideString& text);
 // A value's text up to its terminator or its end.
-std::u16string ValueText(const Bytes& value);
+WideString ValueText(const Bytes& value);
 
 // Whether `value` has the width that `type` requires (4 bytes for DWORD and BOOL, and so on).
 bool HasValidWidth(WMT_ATTR_DATATYPE type, std::size_t bytes);

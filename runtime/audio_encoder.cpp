@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "result_codes.h"
 #include "segmented_encoder.h"
 #include "worker_pool.h"
 

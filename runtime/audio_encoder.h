@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <windows.h>
+#include <wmsdk.h>
 
 #include "common/result.h"
 #include "ffmpeg_handles.h"

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "result_codes.h"
 #include "sample_buffer.h"
 #include "segmented_decoder.h"
 #include "worker_pool.h"

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include <windows.h>
+#include <wmsdk.h>
+
+#include "common/wide_text.h"
 
 namespace wmvcore {
 
@@ -50,11 +53,11 @@ class ByteReader {
   }
 
   // UTF-16 text of `bytes` bytes, cut at its first NUL (stored strings usually end in one).
-  std::u16string Text(std::size_t bytes) {
+  WideString Text(std::size_t bytes) {
     const auto raw = Take(bytes);
-    std::u16string text;
+    WideString text;
     for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
-      const char16_t unit = static_cast<char16_t>(raw[i] | (raw[i + 1] << 8));
+      const WCHAR unit = static_cast<WCHAR>(raw[i] | (raw[i + 1] << 8));
       if (unit == 0) break;
       text.push_back(unit);
     }
@@ -88,8 +91,8 @@ class ByteWriter {
   }
   void Append(std::span<const BYTE> raw) { bytes_.insert(bytes_.end(), raw.begin(), raw.end()); }
   // UTF-16 text with its terminator.
-  void Text(const std::u16string& text) {
-    for (char16_t unit : text) Word(unit);
+  void Text(const WideString& text) {
+    for (WCHAR unit : text) Word(unit);
     Word(0);
   }
   // Overwrites a 64-bit field written earlier, for sizes known only at the end.
@@ -109,6 +112,6 @@ class ByteWriter {
 };
 
 // Bytes of a UTF-16 text with its terminator, as attribute values carry it.
-inline std::size_t TextBytes(const std::u16string& text) { return 2 * (text.size() + 1); }
+inline std::size_t TextBytes(const WideString& text) { return 2 * (text.size() + 1); }
 
 }  // namespace wmvcore

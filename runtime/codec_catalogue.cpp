@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/wide_text.h"
+
 namespace wmvcore {
 namespace {
 
@@ -23,14 +25,14 @@ constexpr FormatEntry kFormats[] = {
 };
 
 struct CodecEntry {
-  const char16_t* name;
+  const WCHAR* name;
   AVCodecID encoder;
   WORD tag;
 };
 
 constexpr CodecEntry kCodecs[] = {
-    {u"Windows Media Audio V8", AV_CODEC_ID_WMAV2, 0x0161},
-    {u"Windows Media Audio V1", AV_CODEC_ID_WMAV1, 0x0160},
+    {WSTR("Windows Media Audio V8"), AV_CODEC_ID_WMAV2, 0x0161},
+    {WSTR("Windows Media Audio V1"), AV_CODEC_ID_WMAV1, 0x0160},
 };
 
 GUID SubtypeForTag(WORD tag) {
@@ -94,7 +96,7 @@ const CatalogueCodec* FindCodecByTag(WORD formatTag) {
   return nullptr;
 }
 
-std::u16string DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {
+WideString DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {
   char text[64];
   const char* layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : nullptr;
   char channelText[16];
@@ -105,7 +107,7 @@ std::u16string DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {
   std::snprintf(text, sizeof(text), "%3u kbps, %u kHz, %s CBR",
                 static_cast<unsigned>((bitrate + 500) / 1000),
                 static_cast<unsigned>(sampleRate / 1000), layout);
-  return std::u16string(text, text + std::char_traits<char>::length(text));
+  return WideString(text, text + std::char_traits<char>::length(text));
 }
 
 }  // namespace wmvcore

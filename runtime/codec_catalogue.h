@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/wide_text.h"
+
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 
@@ -18,11 +20,11 @@ namespace wmvcore {
 struct CatalogueFormat {
   DWORD bitrate = 0;  // bits per second
   WaveFormat wave;
-  std::u16string description;  // "128 kbps, 44 kHz, stereo CBR"
+  WideString description;  // "128 kbps, 44 kHz, stereo CBR"
 };
 
 struct CatalogueCodec {
-  std::u16string name;
+  WideString name;
   AVCodecID encoder = AV_CODEC_ID_NONE;
   GUID subtype{};
   std::vector<CatalogueFormat> constantRate;
@@ -37,6 +39,6 @@ const CatalogueCodec* FindCodecByTag(WORD formatTag);
 
 // The runtime's description of a constant-rate format: the rate in kbps padded to three places
 // so that sorted text is rate order, the sample rate in whole kHz, and the channels.
-std::u16string DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels);
+WideString DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels);
 
 }  // namespace wmvcore

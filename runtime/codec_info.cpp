@@ -1,19 +1,20 @@
 #include "codec_info.h"
 
 #include <cstring>
-#include <string_view>
 
 #include "common/com_ptr.h"
 #include "common/result.h"
+#include "common/wide_text.h"
+#include "result_codes.h"
 #include "stream_config.h"
 #include "text_out.h"
 
 namespace wmvcore {
 namespace {
 
-constexpr std::u16string_view kVbrEnabled = u"_VBRENABLED";
-constexpr std::u16string_view kNumPasses = u"_NUMPASSES";
-constexpr std::u16string_view kIsVbrSupported = u"_ISVBRSUPPORTED";
+constexpr WCHAR kVbrEnabled[] = WSTR("_VBRENABLED");
+constexpr WCHAR kNumPasses[] = WSTR("_NUMPASSES");
+constexpr WCHAR kIsVbrSupported[] = WSTR("_ISVBRSUPPORTED");
 
 // Buffer window of the catalogue's formats: three seconds, as constant-rate audio streams use.
 constexpr DWORD kBufferWindowMs = 3000;
@@ -31,10 +32,6 @@ HRESULT CopyDword(DWORD value, WMT_ATTR_DATATYPE type, WMT_ATTR_DATATYPE* valueT
   *valueType = type;
   *size = sizeof(value);
   return S_OK;
-}
-
-bool Named(const WCHAR* name, std::u16string_view expected) {
-  return name != nullptr && std::u16string_view(name) == expected;
 }
 
 }  // namespace
@@ -115,7 +112,7 @@ HRESULT CodecInfo::GetCodecProp(REFGUID type, DWORD codec, const WCHAR* name,
                                 WMT_ATTR_DATATYPE* valueType, BYTE* value, DWORD* size) {
   const CatalogueCodec* found = Codec(type, codec);
   if (found == nullptr) return E_INVALIDARG;
-  if (Named(name, kIsVbrSupported))
+  if (WideEquals(name, kIsVbrSupported))
     return CopyDword(found->variableRate.empty() ? FALSE : TRUE, WMT_TYPE_BOOL, valueType, value,
                      size);
   return ASF_E_NOTFOUND;
@@ -128,11 +125,11 @@ HRESULT CodecInfo::SetCodecEnumerationSetting(REFGUID type, DWORD codec, const W
     return E_INVALIDARG;
   DWORD setting = 0;
   std::memcpy(&setting, value, sizeof(setting));
-  if (Named(name, kVbrEnabled) && valueType == WMT_TYPE_BOOL) {
+  if (WideEquals(name, kVbrEnabled) && valueType == WMT_TYPE_BOOL) {
     settings_[codec].variableRate = setting != 0;
     return S_OK;
   }
-  if (Named(name, kNumPasses) && valueType == WMT_TYPE_DWORD) {
+  if (WideEquals(name, kNumPasses) && valueType == WMT_TYPE_DWORD) {
     // Kept for the caller to read back; every format here encodes in one pass.
     settings_[codec].passes = setting;
     return S_OK;
@@ -144,10 +141,10 @@ HRESULT CodecInfo::GetCodecEnumerationSetting(REFGUID type, DWORD codec, const W
                                               WMT_ATTR_DATATYPE* valueType, BYTE* value,
                                               DWORD* size) {
   if (Codec(type, codec) == nullptr) return E_INVALIDARG;
-  if (Named(name, kVbrEnabled))
+  if (WideEquals(name, kVbrEnabled))
     return CopyDword(settings_[codec].variableRate ? TRUE : FALSE, WMT_TYPE_BOOL, valueType, value,
                      size);
-  if (Named(name, kNumPasses))
+  if (WideEquals(name, kNumPasses))
     return CopyDword(settings_[codec].passes, WMT_TYPE_DWORD, valueType, value, size);
   return E_INVALIDARG;
 }

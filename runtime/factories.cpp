@@ -1,4 +1,7 @@
 // The runtime's factories, exported under the names and calling convention of wmvcore.dll.
+#ifdef _WIN32
+#include <initguid.h>  // the SDK's interface and media type identifiers, defined here, once
+#endif
 #include <wmsdk.h>
 
 #include "ffmpeg_handles.h"
@@ -25,21 +28,26 @@ HRESULT Create(Interface** target) {
 
 }  // namespace
 
+// On Windows the module definition file names the exports; elsewhere the library's symbols are
+// hidden but for these.
+#ifdef _WIN32
+#define WMVCORE_EXPORT
+#else
+#define WMVCORE_EXPORT __attribute__((visibility("default")))
+#endif
+
 extern "C" {
 
 // The certificate and the rights are for protected content, which this runtime does not read.
-__attribute__((visibility("default"))) HRESULT WINAPI WMCreateSyncReader(IUnknown*, DWORD,
-                                                                         IWMSyncReader** reader) {
+WMVCORE_EXPORT HRESULT WINAPI WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** reader) {
   return Create<wmvcore::SyncReader>(reader);
 }
 
-__attribute__((visibility("default"))) HRESULT WINAPI WMCreateWriter(IUnknown*,
-                                                                     IWMWriter** writer) {
+WMVCORE_EXPORT HRESULT WINAPI WMCreateWriter(IUnknown*, IWMWriter** writer) {
   return Create<wmvcore::Writer>(writer);
 }
 
-__attribute__((visibility("default"))) HRESULT WINAPI
-WMCreateProfileManager(IWMProfileManager** manager) {
+WMVCORE_EXPORT HRESULT WINAPI WMCreateProfileManager(IWMProfileManager** manager) {
   return Create<wmvcore::ProfileManager>(manager);
 }
 

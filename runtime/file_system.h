@@ -1,8 +1,9 @@
 // Every file-system call of the runtime: reading a file, making scratch files beside a target,
 // putting one in the target's place. This header serves every system; each has its own
-// implementation beside it (file_system_posix.cpp here), and nothing else in the runtime calls
-// the file system. A failure of the system is reported as HRESULT_FROM_WIN32 of its Win32 error
-// code, so that the cause travels with the result to whoever tells the user.
+// implementation beside it (file_system_posix.cpp, file_system_windows.cpp), and nothing else
+// in the runtime calls the file system. A failure of the system is reported as
+// HRESULT_FROM_WIN32 of its Win32 error code, so that the cause travels with the result to
+// whoever tells the user.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include <windows.h>
+#include <wmsdk.h>
 
 #include "file_path.h"
 

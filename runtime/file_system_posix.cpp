@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <string>
 #include <utility>
 
@@ -14,11 +12,10 @@
 #include <wmsdk.h>
 
 #include "file_system.h"
+#include "scratch_name.h"
 
 namespace wmvcore {
 namespace {
-
-constexpr unsigned kScratchAttempts = 100;
 
 HRESULT SystemError(int error) { return HRESULT_FROM_WIN32(Win32ErrorFromErrno(error)); }
 HRESULT LastSystemError() { return SystemError(errno); }
@@ -32,20 +29,8 @@ std::string DirectoryOf(const FilePath& path) {
   return path.substr(0, slash);
 }
 
-// A scratch name: short, so that it fits wherever the target's name fits, and hidden. Six
-// letters and digits differ from call to call in this process (a counter) and, very likely,
-// from those of other processes (the clock and the process id).
 FilePath ScratchName(const FilePath& target) {
-  static std::atomic<std::uint64_t> calls{0};
-  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  std::uint64_t value =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-      (static_cast<std::uint64_t>(getpid()) << 40) ^ (calls.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  value = (value ^ (value >> 31)) * 0xBF58476D1CE4E5B9ull;  // mixed, so that every bit counts
-  value ^= value >> 27;
-  std::string name = DirectoryOf(target) + "/.wmvcore-";
-  for (int i = 0; i < 6; ++i, value /= 62) name += kDigits[value % 62];
-  return name;
+  return DirectoryOf(target) + "/" + ScratchLeafName(static_cast<std::uint64_t>(getpid()));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "result_codes.h"
+
 namespace wmvcore {
 namespace {
 

@@ -4,10 +4,11 @@
 // SetOutputProps or the writer's SetInputProps, which judge it.
 #pragma once
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_object.h"
+#include "common/wide_text.h"
 #include "media_type.h"
 #include "text_out.h"
 
@@ -41,9 +42,7 @@ class MediaPropsBase : public ComObject<Derived, Interface> {
 };
 
 // Names are not used by this runtime: every one is empty.
-inline HRESULT EmptyName(WCHAR* name, WORD* length) {
-  return CopyText(std::u16string(), name, length);
-}
+inline HRESULT EmptyName(WCHAR* name, WORD* length) { return CopyText(WideString(), name, length); }
 
 class OutputMediaProps final : public MediaPropsBase<OutputMediaProps, IWMOutputMediaProps> {
  public:

@@ -4,8 +4,17 @@
 #include <memory>
 #include <new>
 
+#include "result_codes.h"
+
 namespace wmvcore {
 namespace {
+
+// The format type of a WAVEFORMATEX block (kWaveFormatExType) and the sub-format of integer
+// PCM in a WAVEFORMATEXTENSIBLE (kPcmSubFormat): mingw-w64's headers name neither.
+constexpr GUID kWaveFormatExType = {
+    0x05589f81, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
+constexpr GUID kPcmSubFormat = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // Speaker positions for the default layout of a channel count, as Windows assigns them.
 DWORD DefaultChannelMask(WORD channels) {
@@ -71,7 +80,7 @@ MediaType MediaType::Pcm(DWORD rate, WORD channels, WORD bits) {
   type.majortype = WMMEDIATYPE_Audio;
   type.subtype = WMMEDIASUBTYPE_PCM;
   type.fixedSizeSamples = TRUE;
-  type.formattype = WMFORMAT_WaveFormatEx;
+  type.formattype = kWaveFormatExType;
   WaveFormat wave;
   wave.formatTag = WAVE_FORMAT_PCM;
   wave.channels = channels;
@@ -84,7 +93,7 @@ MediaType MediaType::Pcm(DWORD rate, WORD channels, WORD bits) {
     ByteWriter extensible;
     extensible.Word(bits);
     extensible.Dword(DefaultChannelMask(channels));
-    extensible.Guid(KSDATAFORMAT_SUBTYPE_PCM);
+    extensible.Guid(kPcmSubFormat);
     wave.extra = std::move(extensible.bytes());
   }
   type.sampleSize = wave.blockAlign;
@@ -98,7 +107,7 @@ MediaType MediaType::Audio(const GUID& subtype, const WaveFormat& format) {
   type.subtype = subtype;
   type.fixedSizeSamples = TRUE;
   type.sampleSize = format.blockAlign;
-  type.formattype = WMFORMAT_WaveFormatEx;
+  type.formattype = kWaveFormatExType;
   type.format = RenderWaveFormat(format);
   return type;
 }
@@ -155,7 +164,7 @@ HRESULT MediaType::CopyTo(WM_MEDIA_TYPE* type, DWORD* size) const {
 }
 
 std::optional<WaveFormat> MediaType::Wave() const {
-  if (majortype != WMMEDIATYPE_Audio || formattype != WMFORMAT_WaveFormatEx) return std::nullopt;
+  if (majortype != WMMEDIATYPE_Audio || formattype != kWaveFormatExType) return std::nullopt;
   return ParseWaveFormat(format);
 }
 
@@ -165,7 +174,7 @@ bool MediaType::IsPcm() const {
   if (wave->formatTag == WAVE_FORMAT_PCM) return true;
   if (wave->formatTag != WAVE_FORMAT_EXTENSIBLE || wave->extra.size() < 22) return false;
   ByteReader sub(std::span<const BYTE>(wave->extra).subspan(6));
-  return sub.Guid() == KSDATAFORMAT_SUBTYPE_PCM;
+  return sub.Guid() == kPcmSubFormat;
 }
 
 }  // namespace wmvcore

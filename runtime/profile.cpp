@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hand_out.h"
+#include "result_codes.h"
 #include "text_out.h"
 
 namespace wmvcore {

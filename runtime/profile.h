@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_object.h"
 #include "common/com_ptr.h"
+#include "common/wide_text.h"
 #include "stream_config.h"
 
 namespace wmvcore {
@@ -44,8 +45,8 @@ class Profile final : public ComObject<Profile, IWMProfile> {
   HRESULT HandOutCopy(const StreamConfig& stream, IWMStreamConfig** config);
 
   WMT_VERSION version_;
-  std::u16string name_;
-  std::u16string description_;
+  WideString name_;
+  WideString description_;
   std::vector<ComPtr<StreamConfig>> streams_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "hand_out.h"
 #include "profile.h"
+#include "result_codes.h"
 
 namespace wmvcore {
 

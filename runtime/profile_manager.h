@@ -2,11 +2,11 @@
 // object): makes empty profiles; offers no stored or system profiles.
 #pragma once
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
 #include "codec_info.h"
+#include "common/com_object.h"
 
 namespace wmvcore {
 

@@ -4,9 +4,10 @@
 
 #include <memory>
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
+
+#include "common/com_object.h"
 
 namespace wmvcore {
 

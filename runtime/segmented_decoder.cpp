@@ -9,6 +9,7 @@
 
 #include "common/result.h"
 #include "pcm_converter.h"
+#include "result_codes.h"
 
 namespace wmvcore {
 namespace {

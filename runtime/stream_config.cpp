@@ -5,13 +5,13 @@
 namespace wmvcore {
 namespace {
 
-std::u16string TextThrough(IWMStreamConfig* source,
-                           HRESULT (STDMETHODCALLTYPE IWMStreamConfig::*get)(WCHAR*, WORD*)) {
+WideString TextThrough(IWMStreamConfig* source,
+                       HRESULT (STDMETHODCALLTYPE IWMStreamConfig::*get)(WCHAR*, WORD*)) {
   WORD length = 0;
   if (FAILED((source->*get)(nullptr, &length)) || length == 0) return {};
-  std::u16string text(length, u'\0');
+  WideString text(length, WCHAR{0});
   if (FAILED((source->*get)(text.data(), &length))) return {};
-  return std::u16string(text.c_str());
+  return WideString(text.c_str());
 }
 
 }  // namespace

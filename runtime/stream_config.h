@@ -5,11 +5,12 @@
 
 #include <string>
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_object.h"
 #include "common/com_ptr.h"
+#include "common/wide_text.h"
 #include "media_type.h"
 #include "text_out.h"
 
@@ -49,8 +50,8 @@ class StreamConfig final : public ComObject<StreamConfig, IWMStreamConfig, IWMMe
  private:
   GUID streamType_;
   WORD streamNumber_ = 0;
-  std::u16string name_;
-  std::u16string connectionName_;
+  WideString name_;
+  WideString connectionName_;
   DWORD bitrate_ = 0;
   DWORD bufferWindow_ = 0;
   MediaType mediaType_;

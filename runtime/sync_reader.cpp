@@ -2,24 +2,21 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <utility>
 
 #include "asf_file.h"
 #include "common/result.h"
+#include "common/wide_text.h"
 #include "file_path.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "result_codes.h"
 
 namespace wmvcore {
 namespace {
 
-constexpr char16_t kDiscreteOutput[] = u"EnableDiscreteOutput";
-constexpr char16_t kSpeakerConfig[] = u"SpeakerConfig";
-
-bool SameName(LPCWSTR name, const char16_t* expected) {
-  return name != nullptr && std::u16string_view(name) == expected;
-}
+constexpr WCHAR kDiscreteOutput[] = WSTR("EnableDiscreteOutput");
+constexpr WCHAR kSpeakerConfig[] = WSTR("SpeakerConfig");
 
 }  // namespace
 
@@ -143,10 +140,10 @@ HRESULT SyncReader::GetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATY
   Output* found = FindOutput(output);
   if (found == nullptr || type == nullptr || length == nullptr) return E_INVALIDARG;
   DWORD setting = 0;
-  if (SameName(name, kDiscreteOutput)) {
+  if (WideEquals(name, kDiscreteOutput)) {
     *type = WMT_TYPE_BOOL;
     setting = found->discrete ? TRUE : FALSE;
-  } else if (SameName(name, kSpeakerConfig)) {
+  } else if (WideEquals(name, kSpeakerConfig)) {
     *type = WMT_TYPE_DWORD;
     setting = found->speakerConfig;
   } else {
@@ -166,12 +163,12 @@ HRESULT SyncReader::SetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATY
   if (found == nullptr || value == nullptr || length != 4) return E_INVALIDARG;
   DWORD setting = 0;
   std::memcpy(&setting, value, sizeof(setting));
-  if (SameName(name, kDiscreteOutput) && type == WMT_TYPE_BOOL) {
+  if (WideEquals(name, kDiscreteOutput) && type == WMT_TYPE_BOOL) {
     // All channels, or more than two folded to stereo: this changes the offered format.
     found->discrete = setting != 0;
     return S_OK;
   }
-  if (SameName(name, kSpeakerConfig) && type == WMT_TYPE_DWORD) {
+  if (WideEquals(name, kSpeakerConfig) && type == WMT_TYPE_DWORD) {
     // Kept and reported back; the channel count follows EnableDiscreteOutput alone.
     found->speakerConfig = setting;
     return S_OK;

@@ -11,11 +11,11 @@
 #include <optional>
 #include <vector>
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
 #include "audio_stream_decoder.h"
+#include "common/com_object.h"
 #include "ffmpeg_handles.h"
 #include "header_info.h"
 #include "media_type.h"

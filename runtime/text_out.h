@@ -8,10 +8,13 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/wide_text.h"
+#include "result_codes.h"
+
 namespace wmvcore {
 
 template <class Length>
-HRESULT CopyText(const std::u16string& text, WCHAR* buffer, Length* length) {
+HRESULT CopyText(const WideString& text, WCHAR* buffer, Length* length) {
   if (length == nullptr) return E_POINTER;
   const std::size_t needed = text.size() + 1;
   if (needed > static_cast<std::size_t>(Length(~Length{0}))) return E_INVALIDARG;

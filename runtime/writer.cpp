@@ -8,6 +8,7 @@
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "result_codes.h"
 #include "sample_buffer.h"
 
 namespace wmvcore {
@@ -17,7 +18,7 @@ constexpr QWORD kUnitsPerSecond = 10'000'000;
 constexpr WORD kInputWidths[] = {16, 24, 8};  // the input formats offered, the usual first
 
 // The catalogue's description of a stream format, or one made from its numbers.
-std::u16string DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave) {
+WideString DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave) {
   for (const auto& format : codec.constantRate) {
     if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
         format.wave.avgBytesPerSec == wave.avgBytesPerSec)

@@ -10,13 +10,14 @@
 #include <optional>
 #include <string>
 
-#include <com_object.h>
 #include <windows.h>
 #include <wmsdk.h>
 
 #include "asf_muxer.h"
 #include "audio_encoder.h"
 #include "codec_catalogue.h"
+#include "common/com_object.h"
+#include "common/wide_text.h"
 #include "header_info.h"
 #include "media_type.h"
 
@@ -52,7 +53,7 @@ class Writer final : public ComObject<Writer, IWMWriter, HeaderInfo> {
   struct Stream {
     const CatalogueCodec* codec = nullptr;
     WaveFormat wave;
-    std::u16string description;
+    WideString description;
   };
 
   // Ends writing after a failure: the scratch file goes, the target is never made.

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include <com_object.h>
+#include "common/com_object.h"
 
 #include "double/runtime_double.h"
 

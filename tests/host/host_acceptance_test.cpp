@@ -15,9 +15,14 @@
 #include <fstream>
 #include <map>
 
+#include <dialog_testing.h>
+
+#include "filter_library.h"
+#include "options/options_resource.h"
 #include "support/program_run.h"
 #include "wave_contents.h"
 #include "wave_reader.h"
+#include "windows/dialog_choices.h"
 
 namespace {
 
@@ -346,6 +351,27 @@ TEST(HostConventions, WavetoolHelpGoesToStandardOutputAndDoubleDashEndsTheOption
   const ScratchDirectory directory;
   ASSERT_EQ(RunProgram({kWaveTool, "--seconds", "0.1", "--", directory / "x.wav"}).exitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(directory / "x.wav"));
+}
+
+// The options dialog over the stand-in runtime, headless: each choice of the table that the
+// Windows build's dialog is held to under Wine gives the table's word here too.
+TEST(HostOptionsDialog, EachChoiceOfTheSharedTableGivesItsWord) {
+  FilterLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Load(FILTER_LIBRARY_PATH, error)) << error;
+  const std::vector<DialogChoice> choices = ReadDialogChoices(DIALOG_CHOICES_PATH);
+  ASSERT_FALSE(choices.empty());
+  for (const DialogChoice& choice : choices) {
+    const platform_testing::ScopedDialogScript script([&](platform_testing::DialogUser& user) {
+      EXPECT_TRUE(user.Select(IDC_MODE, choice.mode));
+      EXPECT_TRUE(user.SelectText(IDC_CODEC, choice.codec));
+      EXPECT_TRUE(user.SelectText(IDC_FORMAT, choice.format));
+      EXPECT_TRUE(user.Click(IDOK));
+    });
+    EXPECT_EQ(library.exports().filterGetOptions(nullptr, library.module(), 0, 0, 0, 0),
+              choice.word)
+        << choice.codec << ", " << choice.format;
+  }
 }
 
 }  // namespace

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Checks the built filter DLL's tables: every name in the export definition file is exported
-# under its plain name and nothing else is, 17 in all; the DLL imports only Windows' own DLLs
-# and wmvcore.dll; and its only resource is dialog 101 in UK English, with the very bytes that
-# windres compiles from the resource script.
-#   check_dll_tables.sh OBJDUMP WINDRES DLL DEF RC
+# Checks a built DLL's tables: every name in the export definition file is exported under its
+# plain name and nothing else is, COUNT in all; the DLL imports only the DLLs that IMPORTS names
+# ("kernel32|msvcrt", without ".dll"); and, when a resource script is given, its only resource
+# is dialog 101 in UK English, with the very bytes that windres compiles from the script.
+#   check_dll_tables.sh OBJDUMP DLL DEF COUNT IMPORTS [WINDRES RC]
 set -euo pipefail
-objdump=$1 windres=$2 dll=$3 def=$4 rc=$5
+objdump=$1 dll=$2 def=$3 count=$4 allowed=$5 windres=${6:-} rc=${7:-}
 
 tables=$("$objdump" -p "$dll")
 status=0
 
 exported=$(printf '%s\n' "$tables" |
   sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)
-expected=$(sed -n 's/^\s*\([A-Za-z_][A-Za-z0-9_]*\) *=.*/\1/p' "$def" | sort)
+expected=$(sed -n '/^EXPORTS/,$ s/^\s\+\([A-Za-z_][A-Za-z0-9_]*\).*/\1/p' "$def" | sort)
 if [ -z "$exported" ]; then
   echo "no exports found in $dll"; status=1
 fi
@@ -24,15 +24,19 @@ if [ "$exported" != "$expected" ]; then
   status=1
 fi
 export_count=$(printf '%s\n' "$exported" | grep -c .)
-if [ "$export_count" -ne 17 ]; then
-  echo "$export_count exports, not the host's 17"; status=1
+if [ "$export_count" -ne "$count" ]; then
+  echo "$export_count exports, not $count"; status=1
 fi
 
-allowed='^(kernel32|user32|ole32|msvcrt|wmvcore)\.dll$'
 imports=$(printf '%s\n' "$tables" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
-unexpected=$(printf '%s\n' "$imports" | grep -v -E "$allowed" || true)
+unexpected=$(printf '%s\n' "$imports" | grep -v -E "^($allowed)\.dll$" || true)
 if [ -n "$unexpected" ]; then
   echo "unexpected imports:"; printf '%s\n' "$unexpected"; status=1
+fi
+
+if [ -z "$rc" ]; then
+  [ $status -eq 0 ] && echo "$export_count exports, imports: $(echo $imports)"
+  exit $status
 fi
 
 # The resource tree as objdump prints it: one type (5, a dialog), one name (0x65, 101) and one

@@ -4,16 +4,20 @@
 // the first opening, and ends each opening in one of the ways a user can: the Cancel button,
 // the Escape key, the close box or OK.
 //
-// usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp [--no-codecs]
-//   --no-codecs  the media runtime enumerates no codecs (Wine's has no IWMCodecInfo3): the
-//                codec and format lists must be empty, and OK, having nothing to report, must
-//                hand back the incoming word like Cancel
+// usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp (--no-codecs | --choices TABLE)
+//   --no-codecs      the media runtime enumerates no codecs (Wine's has no IWMCodecInfo3): the
+//                    codec and format lists must be empty, and OK, having nothing to report,
+//                    must hand back the incoming word like Cancel
+//   --choices TABLE  the lists must be filled; then each choice of the table is made through
+//                    the controls, and OK must give the table's word for it
 #include <windows.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "checks.h"
+#include "dialog_choices.h"
 #include "filter/filter_api.h"
 #include "screenshot.h"
 
@@ -71,6 +75,7 @@ struct Visit {
   std::string screenshot;
   bool noCodecs;
   Checks* checks;
+  const DialogChoice* choice = nullptr;  // made before the ending, which is then OK
   UINT_PTR timer = 0;
   int ticks = 0;
   bool found = false;
@@ -183,6 +188,28 @@ void CheckLists(HWND dialog, const Visit& visit, Checks& checks) {
   }
 }
 
+// Picks the entry with this text in a list as a user does: the selection moves, and the dialog
+// hears of it from the list.
+bool PickEntry(HWND dialog, int list, const std::string& text) {
+  const LRESULT position =
+      SendDlgItemMessageA(dialog, list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>(text.c_str()));
+  if (position == CB_ERR ||
+      SendDlgItemMessageA(dialog, list, CB_SETCURSEL, position, 0) == CB_ERR) {
+    return false;
+  }
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, list)));
+  return true;
+}
+
+void MakeChoice(HWND dialog, const DialogChoice& choice, Checks& checks) {
+  const char* mode = choice.mode == 0 ? "CBR" : "VBR";
+  checks.Expect(PickEntry(dialog, kModeList, mode), std::string("the mode ") + mode);
+  checks.Expect(PickEntry(dialog, kCodecList, choice.codec), "the codec " + choice.codec);
+  checks.Expect(PickEntry(dialog, kFormatList, choice.format), "the format " + choice.format);
+}
+
 void EndAsTheUser(HWND dialog, Ending ending) {
   switch (ending) {
     case Ending::kCancelButton:
@@ -240,6 +267,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
     std::printf("  screenshot: %dx%d pixels, %d%s colours\n", shot.width, shot.height, shot.colours,
                 shot.colours >= 64 ? " or more" : "");
   }
+  if (visit.choice != nullptr) MakeChoice(dialog, *visit.choice, checks);
   EndAsTheUser(dialog, visit.ending);
 }
 
@@ -253,18 +281,33 @@ void OpenAndEnd(decltype(&FilterGetOptions) filterGetOptions, HMODULE module, Vi
   KillTimer(nullptr, visit.timer);
   g_visit = nullptr;
   checks.Expect(visit.found, "the dialog was shown");
-  checks.ExpectEqual(result, visit.incoming, std::string("the word after ") + NameOf(visit.ending));
+  if (visit.choice != nullptr) {
+    checks.ExpectEqual(Hex(result), Hex(visit.choice->word),
+                       "the word for " + visit.choice->codec + ", " + visit.choice->format);
+  } else {
+    checks.ExpectEqual(result, visit.incoming,
+                       std::string("the word after ") + NameOf(visit.ending));
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4 || (argc == 4 && std::strcmp(argv[3], "--no-codecs") != 0)) {
-    std::fputs("usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp [--no-codecs]\n", stderr);
+  const bool noCodecs = argc == 4 && std::strcmp(argv[3], "--no-codecs") == 0;
+  const bool withChoices = argc == 5 && std::strcmp(argv[3], "--choices") == 0;
+  if (!noCodecs && !withChoices) {
+    std::fputs(
+        "usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp"
+        " (--no-codecs | --choices TABLE)\n",
+        stderr);
     return 2;
   }
-  const bool noCodecs = argc == 4;
   Checks checks;
+  const std::vector<DialogChoice> choices =
+      withChoices ? ReadDialogChoices(argv[4]) : std::vector<DialogChoice>{};
+  if (withChoices && !checks.Expect(!choices.empty(), std::string("choices in ") + argv[4])) {
+    return checks.Summary();
+  }
   const HMODULE module = LoadLibraryA(argv[1]);
   if (!checks.Expect(module != nullptr, std::string("LoadLibrary ") + argv[1])) {
     return checks.Summary();
@@ -277,10 +320,13 @@ int main(int argc, char** argv) {
     OpenAndEnd(filterGetOptions, module,
                {0x80010002, Ending::kEscapeKey, 1, "", noCodecs, &checks});
     OpenAndEnd(filterGetOptions, module, {0, Ending::kCloseBox, 0, "", noCodecs, &checks});
-    // With codecs listed, OK reports the chosen entries, which this check cannot foresee.
     if (noCodecs) {
       OpenAndEnd(filterGetOptions, module,
                  {0x80000000, Ending::kOkButton, 1, "", noCodecs, &checks});
+    }
+    for (const DialogChoice& choice : choices) {
+      OpenAndEnd(filterGetOptions, module,
+                 {0, Ending::kOkButton, 0, "", noCodecs, &checks, &choice});
     }
   }
   FreeLibrary(module);

@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
   const long shift = FindShift(reference, decoded, maxShift);
   const Difference difference = Compare(reference, decoded, shift);
   std::printf(
-      "frames %zu and %zu, shift %ld, compared %zu, max abs %.0f, rms %.3f, signal rms %.1f, "
+      "frames %zu and %zu, shift %ld, compared %zu, max abs %g, rms %.3f, signal rms %.1f, "
       "snr %s\n",
       reference.frames(), decoded.frames(), shift, difference.compared, difference.largest,
       difference.rms, difference.signalRms, SignalToNoise(difference).c_str());

@@ -12,10 +12,7 @@ set -uo pipefail
 file=$1 rate=$2 channels=$3 wine_width=$4 native_width=$5 max_difference=$6
 name=$(basename "$file" .wma)
 mkdir -p "$OUT"
-status=0
-fail() { echo "FAILED: $*"; status=1; }
-# Wine's console ends lines with CR LF.
-under_wine() { wine "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+source "$(dirname "$0")/check_helpers.sh"
 field() { sed -n "s|^$1: *||p" <<<"$2" | head -n 1; }
 # "44100 Hz, 16-bit, 2 channels" from the host's info text.
 sample_type() {

@@ -5,8 +5,7 @@
 # Environment: BIN, the Windows programs; OUT, a scratch directory.
 set -uo pipefail
 mkdir -p "$OUT"
-status=0
-fail() { echo "FAILED: $*"; status=1; }
+source "$(dirname "$0")/check_helpers.sh"
 
 input="$OUT/encode-input.wav"
 wine "$BIN/wavetool.exe" "$input" --seconds 1 --tag INFO/INAM=Title --tag INFO/IART=Artist ||

@@ -1,8 +1,10 @@
 // UTF-16 text in code shared by Windows and the other builds: WCHAR is wchar_t on Windows and
-// char16_t elsewhere, so literals are written through WSTR, never with L"" directly.
+// char16_t elsewhere, so literals are written through WSTR, never with L"" directly, and strings
+// of WCHAR are WideString.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include <windows.h>
 
@@ -11,6 +13,8 @@
 #else
 #define WSTR(text) u##text
 #endif
+
+using WideString = std::basic_string<WCHAR>;
 
 // Units before the terminator.
 constexpr std::size_t WideLength(const WCHAR* text) {
@@ -30,4 +34,12 @@ constexpr bool WideContains(const WCHAR* text, const WCHAR* part) {
     if (part[i] == 0) return true;
   }
   return *part == 0;
+}
+
+// Whether `text` is there and equals `expected`.
+constexpr bool WideEquals(const WCHAR* text, const WCHAR* expected) {
+  if (text == nullptr) return false;
+  std::size_t i = 0;
+  while (text[i] != 0 && text[i] == expected[i]) ++i;
+  return text[i] == expected[i];
 }

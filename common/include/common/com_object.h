@@ -1,7 +1,7 @@
-// One reference-counting base for the stand-in COM objects of the runtime and the test double:
-// QueryInterface, AddRef and Release over a list of implemented interfaces, with the object's
-// lifetime reported to the live-object count. An object is live from its creation to its final
-// Release, which then deletes it.
+// One reference-counting base for the COM objects of the runtime and the test double:
+// QueryInterface, AddRef and Release over a list of implemented interfaces. Over the platform
+// stand-ins each object's lifetime is reported to their live-object count, which tests read; an
+// object is live from its creation to its final Release, which then deletes it.
 //
 // A derived class implements `void* FindInterface(REFIID)`, returning the interface pointer for
 // every identifier it answers besides IUnknown, or null. It may also hide `Destroy()`, which the
@@ -12,8 +12,22 @@
 #include <new>
 #include <utility>
 
-#include <platform_testing.h>
 #include <windows.h>
+
+#ifndef _WIN32
+#include <platform_testing.h>
+#endif
+
+// The platform stand-ins count live objects for tests; Windows keeps no such count.
+namespace com_object_count {
+#ifdef _WIN32
+inline void Created() {}
+inline void Destroyed() {}
+#else
+inline void Created() { platform_testing::NoteComObjectCreated(); }
+inline void Destroyed() { platform_testing::NoteComObjectDestroyed(); }
+#endif
+}  // namespace com_object_count
 
 template <class Derived, class FirstInterface, class... OtherInterfaces>
 class ComObject : public FirstInterface, public OtherInterfaces... {
@@ -37,7 +51,7 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG left = --references_;
     if (left == 0) {
-      platform_testing::NoteComObjectDestroyed();
+      com_object_count::Destroyed();
       static_cast<Derived*>(this)->Destroy();
     }
     return left;
@@ -47,7 +61,7 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
   IUnknown* Identity() { return static_cast<IUnknown*>(static_cast<FirstInterface*>(this)); }
 
  protected:
-  ComObject() { platform_testing::NoteComObjectCreated(); }
+  ComObject() { com_object_count::Created(); }
   ~ComObject() = default;
 
   void Destroy() { delete static_cast<Derived*>(this); }

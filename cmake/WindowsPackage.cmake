@@ -1,0 +1,17 @@
+# The Windows package: the filter, our runtime for Wine, the host program to try them with, and
+# how to install them, in one zip file (WINDOWS_PACKAGE).
+set(WINDOWS_PACKAGE ${CMAKE_BINARY_DIR}/wmafilter-${PROJECT_VERSION}-win32.zip)
+set(package_dir ${CMAKE_BINARY_DIR}/package)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-package-readme.txt ${package_dir}/README.txt
+               NEWLINE_STYLE CRLF)
+add_custom_command(
+  OUTPUT ${WINDOWS_PACKAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:wmafilter> $<TARGET_FILE:wmvcore>
+          $<TARGET_FILE:filterhost> .
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${WINDOWS_PACKAGE}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${WINDOWS_PACKAGE} --format=zip
+          README.txt wmafilter.dll wmvcore.dll filterhost.exe
+  WORKING_DIRECTORY ${package_dir}
+  DEPENDS wmafilter wmvcore filterhost ${package_dir}/README.txt
+  COMMENT "Packing ${WINDOWS_PACKAGE}")
+add_custom_target(windows_package ALL DEPENDS ${WINDOWS_PACKAGE})

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Checks the Windows package without running it: the zip holds exactly the README, the filter,
+# our runtime and the host, each program the one built; and the README, with Windows line
+# ends, tells both ways to install.
+#   check_windows_package.sh ZIP FILTER_DLL RUNTIME_DLL HOST_EXE
+set -euo pipefail
+zip=$(realpath "$1") filter=$2 runtime=$3 host=$4
+source "$(dirname "$0")/check_helpers.sh"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+(cd "$scratch" && cmake -E tar xf "$zip")
+contents=$(cd "$scratch" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+[ "$contents" = "README.txt filterhost.exe wmafilter.dll wmvcore.dll " ] ||
+  fail "the package holds: $contents"
+
+for built in "$filter" "$runtime" "$host"; do
+  name=$(basename "$built")
+  [ -f "$scratch/$name" ] || continue
+  cmp -s "$scratch/$name" "$built" || fail "$name is not the one built"
+done
+
+readme=$scratch/README.txt
+if [ -f "$readme" ]; then
+  [ "$(grep -c $'\r$' "$readme")" -eq "$(wc -l <"$readme")" ] || fail "README.txt has bare LF line ends"
+  grep -q "^On Windows" "$readme" || fail "README.txt says nothing about Windows"
+  grep -q 'WINEDLLOVERRIDES="wmvcore=n"' "$readme" || fail "README.txt does not name the Wine override"
+fi
+[ $status -eq 0 ] && echo "$(basename "$zip"): $contents($(stat -c %s "$zip") bytes)"
+exit $status

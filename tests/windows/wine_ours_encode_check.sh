@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Saves a tagged WAVE file through the filter DLL under Wine over our runtime, with the options
+# WORD, and holds the result to the native host's save of the same file with the same word: the
+# two files decode (natively) to audio within one step of each other, and whether their bytes
+# are identical is printed; ffprobe reads the same tags from both; and reading the file back
+# through the DLL under Wine gives every tag, its line breaks as CR LF, in the decoded WAVE file
+# as in what the host reports.
+#   wine_ours_encode_check.sh WORD
+# Environment: BIN, the Windows programs; OUT, a directory for what the check makes;
+# NATIVE_HOST, the native filterhost (and its wavetool beside it).
+set -uo pipefail
+word=$1
+mkdir -p "$OUT"
+source "$(dirname "$0")/check_helpers.sh"
+require_native_host
+native_bin=$(dirname "$NATIVE_HOST")
+
+# Every tag the filter maps, text beyond ASCII in Windows-1252, and all three kinds of line break.
+stem=$OUT/ours-encode-$word
+comment=$'first line\r\nsecond line\nthird line\rfourth line'
+"$native_bin/wavetool" "$stem.wav" --seconds 3 \
+  --tag "WAVE/DISP=Señor Tones" --tag "INFO/IART=The Ensemble" --tag "INFO/ICMT=$comment" \
+  --tag "INFO/ICOP=© 2026 Nobody" --tag "INFO/ICRD=2026" --tag "INFO/IGNR=Électronique" \
+  --tag "INFO/INAM=Signals – Live" --tag "INFO/ISFT=wavetool" >/dev/null || fail "wavetool"
+
+"$NATIVE_HOST" encode "$stem.wav" "$stem.native.wma" --options "$word" || fail "native encode"
+under_wine "$BIN/filterhost.exe" encode "$stem.wav" "$stem.ours.wma" --options "$word" ||
+  fail "encode under Wine"
+[ -f "$stem.ours.wma" ] || exit 1
+if cmp -s "$stem.native.wma" "$stem.ours.wma"; then
+  echo "$word: saved under Wine and natively: identical bytes"
+else
+  echo "$word: saved under Wine and natively: the bytes differ"
+  "$NATIVE_HOST" decode "$stem.native.wma" "$stem.native.wav" >/dev/null || fail "native decode"
+  "$NATIVE_HOST" decode "$stem.ours.wma" "$stem.ours.wav" >/dev/null ||
+    fail "native decode of the file saved under Wine"
+  difference=$(under_wine "$BIN/pcm_difference.exe" "$stem.native.wav" "$stem.ours.wav" \
+    --max-shift 0 --max-abs 1) || fail "the audio differs by more than one step"
+  grep -qE '^frames ([0-9]+) and \1,' <<<"$difference" || fail "the audio differs in length"
+  echo "$word: decoded, saved under Wine against natively: $difference"
+fi
+
+tags() { ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 "$1" | sort; }
+tags "$stem.ours.wma" >"$stem.ours.tags"
+tags "$stem.native.wma" >"$stem.native.tags"
+cmp -s "$stem.native.tags" "$stem.ours.tags" ||
+  fail "ffprobe reads other tags: $(diff "$stem.native.tags" "$stem.ours.tags")"
+for text in "Señor Tones" "The Ensemble" "© 2026 Nobody" "Électronique" "Signals – Live"; do
+  grep -qF "$text" "$stem.ours.tags" || fail "ffprobe does not read \"$text\""
+done
+
+# Back through the DLL: what the host reports, and what it writes into the WAVE file.
+info=$(under_wine "$BIN/filterhost.exe" info --json "$stem.ours.wma") || fail "info under Wine"
+native_info=$("$NATIVE_HOST" info --json "$stem.native.wma")
+[ "$info" = "$native_info" ] ||
+  fail "info differs from the native host's: $(diff <(echo "$native_info") <(echo "$info"))"
+grep -qF '"text": "first line\r\nsecond line\r\nthird line\r\nfourth line"' <<<"$info" ||
+  fail "the comment does not come back with CR LF breaks"
+under_wine "$BIN/filterhost.exe" decode "$stem.ours.wma" "$stem.back.wav" >/dev/null ||
+  fail "decode under Wine"
+# The tag chunks hold Windows-1252 text; compared as bytes, NULs left out.
+export LC_ALL=C
+back=$(tr -d '\0' <"$stem.back.wav")
+for text in $'first line\r\nsecond line\r\nthird line\r\nfourth line' $'Se\xf1or Tones' \
+  'The Ensemble' $'\xa9 2026 Nobody' '2026' $'\xc9lectronique' $'Signals \x96 Live' 'wavetool'; do
+  [[ "$back" == *"$text"* ]] || fail "the decoded WAVE file lacks \"$text\""
+done
+exit $status
