@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #ifdef _WIN32
 #include <io.h>
@@ -16,6 +16,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "common/scratch_name.h"
 
 namespace {
 
@@ -39,21 +41,18 @@ bool CreateExclusively(const std::string& path) {
   return descriptor >= 0;
 }
 
-constexpr unsigned kAttempts = 100;
-
 // The output's folder as a prefix of its path, separator included; empty for the current one.
 std::string FolderPrefix(const std::string& path) {
   const std::size_t last = path.find_last_of(kSeparators);
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
-// Hidden, and short enough that it fits wherever the output's own name fits.
-std::string ScratchName(const std::string& folder) {
-  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::random_device random;
-  std::string name = folder + ".filterhost-";
-  for (std::uint32_t value = random(), i = 0; i < 6; ++i, value /= 36) name += kDigits[value % 36];
-  return name;
+std::uint64_t ProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<std::uint64_t>(getpid());
+#endif
 }
 
 }  // namespace
@@ -64,8 +63,8 @@ ScratchOutput::~ScratchOutput() {
 
 bool ScratchOutput::Create(std::string& error) {
   const std::string folder = FolderPrefix(path_);
-  for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string name = ScratchName(folder);
+  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
+    const std::string name = folder + ScratchLeafName(".filterhost-", ProcessId());
     if (CreateExclusively(name)) {
       scratchPath_ = name;
       return true;

@@ -120,7 +120,7 @@ HRESULT AudioEncoder::QueueSilence(int frames) {
 
 HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
-  const std::size_t frameBytes = static_cast<std::size_t>(input_.channels) * (input_.bits / 8);
+  const std::size_t frameBytes = input_.FrameBytes();
   // Complete a sample frame left over from the call before.
   if (!carry_.empty()) {
     const std::size_t taken = std::min(frameBytes - carry_.size(), count);

@@ -119,18 +119,17 @@ HRESULT AudioStreamDecoder::Deliver(const AVFrame& frame, const BYTE* converted,
   // The converter is set up as if it had converted the frame itself: a worker converts only
   // where nothing is carried from frame to frame, so it is then as one decoder leaves it.
   if (!converter_.Configure(frame, format_)) return S_FALSE;
-  const std::size_t room = PcmConverter::ConvertedFrameBytes(format_) * frame.nb_samples;
+  const std::size_t bytes = format_.FrameBytes() * frame.nb_samples;
   ComPtr<SampleBuffer> buffer =
-      ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(room), 0));
+      ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(bytes), 0));
   if (!buffer) return E_OUTOFMEMORY;
-  std::memcpy(buffer->data(), converted,
-              static_cast<std::size_t>(frame.nb_samples) * format_.channels * (format_.bits / 8));
+  std::memcpy(buffer->data(), converted, bytes);
   Stamp(std::move(buffer), frame.nb_samples, sample);
   return S_OK;
 }
 
 void AudioStreamDecoder::Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample) {
-  buffer->SetLength(static_cast<DWORD>(samples) * format_.channels * (format_.bits / 8));
+  buffer->SetLength(static_cast<DWORD>(format_.FrameBytes() * samples));
   const QWORD start = samplesDelivered_ * kUnitsPerSecond / format_.rate;
   samplesDelivered_ += static_cast<QWORD>(samples);
   sample.time = start;

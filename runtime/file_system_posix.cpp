@@ -11,8 +11,8 @@
 #include <errno_mapping.h>
 #include <wmsdk.h>
 
+#include "common/scratch_name.h"
 #include "file_system.h"
-#include "scratch_name.h"
 
 namespace wmvcore {
 namespace {
@@ -30,7 +30,8 @@ std::string DirectoryOf(const FilePath& path) {
 }
 
 FilePath ScratchName(const FilePath& target) {
-  return DirectoryOf(target) + "/" + ScratchLeafName(static_cast<std::uint64_t>(getpid()));
+  return DirectoryOf(target) + "/" +
+         ScratchLeafName(".wmvcore-", static_cast<std::uint64_t>(getpid()));
 }
 
 }  // namespace

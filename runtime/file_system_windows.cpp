@@ -4,9 +4,9 @@
 #include <new>
 #include <string>
 
+#include "common/scratch_name.h"
 #include "file_system.h"
 #include "result_codes.h"
-#include "scratch_name.h"
 
 namespace wmvcore {
 namespace {
@@ -26,27 +26,7 @@ std::wstring WideName(const FilePath& path) {
   return wide;
 }
 
-// The path of a UTF-16 name that Windows made.
-FilePath PathOf(const wchar_t* name) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return {};
-  FilePath path(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, name, -1, path.data(), bytes, nullptr, nullptr);
-  path.pop_back();  // the terminator
-  return path;
-}
-
 bool IsSeparator(wchar_t unit) { return unit == L'\\' || unit == L'/'; }
-
-// The folder of a name: up to its last separator (kept for a root, "C:\" or "\"), the drive of
-// "C:name", or "." for a bare name.
-std::wstring FolderOf(const std::wstring& name) {
-  const auto separator = name.find_last_of(L"\\/");
-  if (separator == std::wstring::npos)
-    return name.size() > 1 && name[1] == L':' ? name.substr(0, 2) : L".";
-  const bool root = separator == 0 || (separator == 2 && name[1] == L':');
-  return name.substr(0, root ? separator + 1 : separator);
-}
 
 // What a name in the same folder as `name` starts with: up to its last separator, the drive of
 // "C:name", or nothing for a bare name.
@@ -54,6 +34,16 @@ std::wstring FolderPrefix(const std::wstring& name) {
   const auto separator = name.find_last_of(L"\\/");
   if (separator != std::wstring::npos) return name.substr(0, separator + 1);
   return name.size() > 1 && name[1] == L':' ? name.substr(0, 2) : std::wstring();
+}
+
+// The folder of a name: its prefix without the last separator, which a root keeps ("C:\" or
+// "\"), the drive of "C:name", or "." for a bare name.
+std::wstring FolderOf(const std::wstring& name) {
+  std::wstring folder = FolderPrefix(name);
+  if (folder.empty()) return L".";
+  const bool root = folder.size() == 1 || (folder.size() == 3 && folder[1] == L':');
+  if (IsSeparator(folder.back()) && !root) folder.pop_back();
+  return folder;
 }
 
 }  // namespace
@@ -122,14 +112,15 @@ HRESULT ScratchFile::Create(const FilePath& target, std::unique_ptr<ScratchFile>
   if (targetName.empty()) return NS_E_INVALID_NAME;
   const std::wstring folder = FolderPrefix(targetName);
   for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string leaf = ScratchLeafName(GetCurrentProcessId());
+    const std::string leaf = ScratchLeafName(".wmvcore-", GetCurrentProcessId());
     const std::wstring name = folder + std::wstring(leaf.begin(), leaf.end());
     // Made only where no file has the name, and open to this runtime alone until it is renamed.
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
     if (handle == INVALID_HANDLE_VALUE) return LastSystemError();
-    std::unique_ptr<ScratchFile> made(new (std::nothrow) ScratchFile(PathOf(name.c_str()), target));
+    std::unique_ptr<ScratchFile> made(
+        new (std::nothrow) ScratchFile(PathFromWide(name.c_str()).value_or(FilePath()), target));
     if (!made) {
       CloseHandle(handle);
       DeleteFileW(name.c_str());

@@ -1,6 +1,8 @@
 // Interleaved integer PCM as the reader delivers it and the writer takes it.
 #pragma once
 
+#include <cstddef>
+
 #include <windows.h>
 
 extern "C" {
@@ -13,6 +15,8 @@ struct PcmFormat {
   DWORD rate = 0;
   WORD channels = 0;
   WORD bits = 0;  // 8, 16 or 24
+  // Bytes of one sample frame: a sample of each channel, packed.
+  std::size_t FrameBytes() const { return static_cast<std::size_t>(channels) * (bits / 8); }
   bool operator==(const PcmFormat&) const = default;
 };
 

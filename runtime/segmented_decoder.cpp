@@ -247,8 +247,7 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     // Nothing is carried between frames here, so every sample comes out at once.
     if (converter_.Convert(&frame, out, capacity) != frame.nb_samples) return E_UNEXPECTED;
     chunk.converted = true;
-    store_.Commit(chunk.offset, static_cast<std::size_t>(frame.nb_samples) * target_->channels *
-                                    (target_->bits / 8));
+    store_.Commit(chunk.offset, target_->FrameBytes() * frame.nb_samples);
     return S_OK;
   }
 
