@@ -16,9 +16,14 @@ endif()
 set(ffmpeg_work_dir ${CMAKE_BINARY_DIR}/ffmpeg)
 string(REGEX REPLACE "^[0-9]+:" "" ffmpeg_directory "${WMAFILTER_FFMPEG_VERSION}")
 set(WINDOWS_FFMPEG_PREFIX ${ffmpeg_work_dir}/${ffmpeg_directory}/install)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ffmpeg_arch x86_64)
+else()
+  set(ffmpeg_arch x86)
+endif()
 execute_process(
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/build-windows-ffmpeg.sh ${WMAFILTER_FFMPEG_VERSION}
-          ${ffmpeg_work_dir} ${CMAKE_C_COMPILER} ${WMAFILTER_MINGW_PREFIX}-
+          ${ffmpeg_work_dir} ${CMAKE_C_COMPILER} ${WMAFILTER_MINGW_PREFIX}- ${ffmpeg_arch}
   RESULT_VARIABLE ffmpeg_result)
 if(NOT ffmpeg_result EQUAL 0)
   message(FATAL_ERROR "FFmpeg ${WMAFILTER_FFMPEG_VERSION} could not be built for Windows")

@@ -1,6 +1,15 @@
 # The Windows package: the filter, our runtime for Wine, the host program to try them with, and
-# how to install them, in one zip file (WINDOWS_PACKAGE).
-set(WINDOWS_PACKAGE ${CMAKE_BINARY_DIR}/wmafilter-${PROJECT_VERSION}-win32.zip)
+# how to install them, in one zip file (WINDOWS_PACKAGE), one for each architecture.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PACKAGE_BITS 64)
+  # (configure_file turns line ends into CR LF only where the template has them.)
+  set(PACKAGE_HOSTS "For 64-bit hosts that load file filters through the same 17 exports.\r
+An editor that is a 32-bit program loads only the 32-bit package's filter.")
+else()
+  set(PACKAGE_BITS 32)
+  set(PACKAGE_HOSTS "For the audio editor, a 32-bit program, on 32-bit or 64-bit Windows.")
+endif()
+set(WINDOWS_PACKAGE ${CMAKE_BINARY_DIR}/wmafilter-${PROJECT_VERSION}-win${PACKAGE_BITS}.zip)
 set(package_dir ${CMAKE_BINARY_DIR}/package)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-package-readme.txt ${package_dir}/README.txt
                NEWLINE_STYLE CRLF)
