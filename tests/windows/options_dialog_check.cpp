@@ -1,15 +1,16 @@
 // options_dialog_check: opens the filter's encoder options dialog through FilterGetOptions, as
 // the editor does, and plays the user. It finds the dialog by its caption, checks the seven
-// controls (identifiers, classes, texts, styles, places) and the lists, saves a screenshot of
-// the first opening, and ends each opening in one of the ways a user can: the Cancel button,
-// the Escape key, the close box or OK.
+// controls (identifiers, classes, texts, styles, places), saves a screenshot of the first
+// opening, and ends each opening of dialog_visits.h in one of the ways a user can: the Cancel
+// button, the Escape key, the close box or OK. It prints what each opening showed and gave.
 //
 // usage: options_dialog_check WMAFILTER.DLL SCREENSHOT.bmp (--no-codecs | --choices TABLE)
 //   --no-codecs      the media runtime enumerates no codecs (Wine's has no IWMCodecInfo3): the
-//                    codec and format lists must be empty, and OK, having nothing to report,
-//                    must hand back the incoming word like Cancel
-//   --choices TABLE  the lists must be filled; then each choice of the table is made through
-//                    the controls, and OK must give the table's word for it
+//                    codec and format lists must be empty, and every ending, OK too, having
+//                    nothing to report, must hand back the incoming word
+//   --choices TABLE  each choice of the table is also made through the controls; what the
+//                    openings showed and gave is held by the calling script to the native
+//                    dialog's report over the same runtime (dialog_report)
 #include <windows.h>
 
 #include <cstring>
@@ -17,7 +18,7 @@
 #include <vector>
 
 #include "checks.h"
-#include "dialog_choices.h"
+#include "dialog_visits.h"
 #include "filter/filter_api.h"
 #include "screenshot.h"
 
@@ -51,40 +52,22 @@ constexpr int kModeList = 1006;
 constexpr int kCodecList = 1004;
 constexpr int kFormatList = 1005;
 
-enum class Ending { kCancelButton, kEscapeKey, kCloseBox, kOkButton };
-
-const char* NameOf(Ending ending) {
-  switch (ending) {
-    case Ending::kCancelButton:
-      return "Cancel";
-    case Ending::kEscapeKey:
-      return "Escape";
-    case Ending::kCloseBox:
-      return "the close box";
-    case Ending::kOkButton:
-      return "OK";
-  }
-  return "?";
-}
-
-// One opening of the dialog: what goes in, how the user ends it, what the dialog should show.
-struct Visit {
-  DWORD incoming;
-  Ending ending;
-  LRESULT modePosition;  // 0 constant, 1 variable bit rate
+// An opening of the dialog in progress: which one, and what the user saw.
+struct Opening {
+  DialogVisit visit;
   std::string screenshot;
   bool noCodecs;
   Checks* checks;
-  const DialogChoice* choice = nullptr;  // made before the ending, which is then OK
+  DialogSight sight;
   UINT_PTR timer = 0;
   int ticks = 0;
   bool found = false;
   int foundAt = 0;
 };
 
-// Timer callbacks carry no data of their own: the visit in progress is reached through this
+// Timer callbacks carry no data of their own: the opening in progress is reached through this
 // pointer, set only while FilterGetOptions runs its modal loop.
-Visit* g_visit = nullptr;
+Opening* g_opening = nullptr;
 
 std::string Hex(DWORD value) {
   char text[11];
@@ -169,23 +152,26 @@ void CheckLayout(HWND dialog, Checks& checks) {
   checks.ExpectEqual(count, 7, "controls");
 }
 
-void CheckLists(HWND dialog, const Visit& visit, Checks& checks) {
+std::string SelectedText(HWND dialog, int list) {
+  const LRESULT position = SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0);
+  return position == CB_ERR ? std::string() : ListText(dialog, list, position);
+}
+
+DialogSight LookAtLists(HWND dialog) {
+  DialogSight sight;
+  sight.mode = static_cast<long>(SendDlgItemMessageA(dialog, kModeList, CB_GETCURSEL, 0, 0));
+  sight.codecs = static_cast<long>(SendDlgItemMessageA(dialog, kCodecList, CB_GETCOUNT, 0, 0));
+  sight.formats = static_cast<long>(SendDlgItemMessageA(dialog, kFormatList, CB_GETCOUNT, 0, 0));
+  sight.codec = SelectedText(dialog, kCodecList);
+  sight.format = SelectedText(dialog, kFormatList);
+  return sight;
+}
+
+void CheckModes(HWND dialog, Checks& checks) {
   checks.ExpectEqual(SendDlgItemMessageA(dialog, kModeList, CB_GETCOUNT, 0, 0), LRESULT{2},
                      "mode entries");
   checks.ExpectEqual(ListText(dialog, kModeList, 0), std::string("CBR"), "first mode");
   checks.ExpectEqual(ListText(dialog, kModeList, 1), std::string("VBR"), "second mode");
-  checks.ExpectEqual(SendDlgItemMessageA(dialog, kModeList, CB_GETCURSEL, 0, 0), visit.modePosition,
-                     "the selected mode");
-  const LRESULT codecs = SendDlgItemMessageA(dialog, kCodecList, CB_GETCOUNT, 0, 0);
-  const LRESULT formats = SendDlgItemMessageA(dialog, kFormatList, CB_GETCOUNT, 0, 0);
-  std::printf("  lists: %ld codecs, %ld formats\n", static_cast<long>(codecs),
-              static_cast<long>(formats));
-  if (visit.noCodecs) {
-    checks.ExpectEqual(codecs, LRESULT{0}, "codec entries without codec enumeration");
-    checks.ExpectEqual(formats, LRESULT{0}, "format entries without codec enumeration");
-  } else {
-    checks.Expect(codecs > 0 && formats > 0, "codecs and formats listed");
-  }
 }
 
 // Picks the entry with this text in a list as a user does: the selection moves, and the dialog
@@ -210,18 +196,18 @@ void MakeChoice(HWND dialog, const DialogChoice& choice, Checks& checks) {
   checks.Expect(PickEntry(dialog, kFormatList, choice.format), "the format " + choice.format);
 }
 
-void EndAsTheUser(HWND dialog, Ending ending) {
+void EndAsTheUser(HWND dialog, DialogEnding ending) {
   switch (ending) {
-    case Ending::kCancelButton:
+    case DialogEnding::kCancelButton:
       SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
       break;
-    case Ending::kOkButton:
+    case DialogEnding::kOkButton:
       SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
       break;
-    case Ending::kCloseBox:
+    case DialogEnding::kCloseBox:
       SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
       break;
-    case Ending::kEscapeKey:
+    case DialogEnding::kEscapeKey:
       // Posted to the focused control, where the dialog's message loop finds it.
       PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
       PostMessageA(GetFocus(), WM_KEYUP, VK_ESCAPE, 0xC0010001);
@@ -235,58 +221,60 @@ BOOL CALLBACK EndAnyDialog(HWND window, LPARAM) {
 }
 
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-  Visit& visit = *g_visit;
-  Checks& checks = *visit.checks;
-  ++visit.ticks;
+  Opening& opening = *g_opening;
+  Checks& checks = *opening.checks;
+  ++opening.ticks;
   const HWND dialog = FindWindowA(kDialogClass, kCaption);
   if (dialog == nullptr || !IsWindowVisible(dialog)) {
-    if (visit.ticks < kTicksToFindTheDialog) return;
+    if (opening.ticks < kTicksToFindTheDialog) return;
     // Not found by its caption: end whatever dialog is up, so that the check does not hang.
-    KillTimer(nullptr, visit.timer);
+    KillTimer(nullptr, opening.timer);
     checks.Expect(false, "a visible dialog captioned \"" + std::string(kCaption) + "\"");
     EnumThreadWindows(GetCurrentThreadId(), EndAnyDialog, 0);
     return;
   }
-  if (!visit.found) {
-    visit.found = true;
-    visit.foundAt = visit.ticks;
+  if (!opening.found) {
+    opening.found = true;
+    opening.foundAt = opening.ticks;
     CheckLayout(dialog, checks);
-    CheckLists(dialog, visit, checks);
+    CheckModes(dialog, checks);
+    opening.sight = LookAtLists(dialog);
     // Brought to the front as a click would, and redrawn for the screenshot.
     SetForegroundWindow(dialog);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
   // The screen shows what the dialog painted once its message loop has gone idle.
-  if (!visit.screenshot.empty() && visit.ticks < visit.foundAt + kTicksToSettle) return;
-  KillTimer(nullptr, visit.timer);
-  if (!visit.screenshot.empty()) {
-    const Screenshot shot = SaveWindowImage(dialog, visit.screenshot);
-    checks.Expect(shot.saved, "screenshot saved to " + visit.screenshot);
+  if (!opening.screenshot.empty() && opening.ticks < opening.foundAt + kTicksToSettle) return;
+  KillTimer(nullptr, opening.timer);
+  if (!opening.screenshot.empty()) {
+    const Screenshot shot = SaveWindowImage(dialog, opening.screenshot);
+    checks.Expect(shot.saved, "screenshot saved to " + opening.screenshot);
     checks.Expect(shot.colours > 2, "the screenshot shows more than a blank window");
     std::printf("  screenshot: %dx%d pixels, %d%s colours\n", shot.width, shot.height, shot.colours,
                 shot.colours >= 64 ? " or more" : "");
   }
-  if (visit.choice != nullptr) MakeChoice(dialog, *visit.choice, checks);
-  EndAsTheUser(dialog, visit.ending);
+  if (opening.visit.choice != nullptr) MakeChoice(dialog, *opening.visit.choice, checks);
+  EndAsTheUser(dialog, opening.visit.ending);
 }
 
-void OpenAndEnd(decltype(&FilterGetOptions) filterGetOptions, HMODULE module, Visit visit) {
-  Checks& checks = *visit.checks;
-  std::printf("opening with 0x%08lx, ended with %s\n", static_cast<unsigned long>(visit.incoming),
-              NameOf(visit.ending));
-  g_visit = &visit;
-  visit.timer = SetTimer(nullptr, 0, kTickMilliseconds, OnTick);
-  const DWORD result = filterGetOptions(nullptr, module, 0, 0, 0, visit.incoming);
-  KillTimer(nullptr, visit.timer);
-  g_visit = nullptr;
-  checks.Expect(visit.found, "the dialog was shown");
-  if (visit.choice != nullptr) {
-    checks.ExpectEqual(Hex(result), Hex(visit.choice->word),
-                       "the word for " + visit.choice->codec + ", " + visit.choice->format);
-  } else {
-    checks.ExpectEqual(result, visit.incoming,
-                       std::string("the word after ") + NameOf(visit.ending));
+void OpenAndEnd(decltype(&FilterGetOptions) filterGetOptions, HMODULE module, Opening opening) {
+  Checks& checks = *opening.checks;
+  g_opening = &opening;
+  opening.timer = SetTimer(nullptr, 0, kTickMilliseconds, OnTick);
+  const DWORD result =
+      filterGetOptions(nullptr, module, 0, 0, 0, static_cast<DWORD>(opening.visit.incoming));
+  KillTimer(nullptr, opening.timer);
+  g_opening = nullptr;
+  PrintVisit(opening.visit, opening.sight, result);
+  checks.Expect(opening.found, "the dialog was shown");
+  if (opening.noCodecs) {
+    const DialogSight& sight = opening.sight;
+    checks.ExpectEqual(sight.mode, static_cast<long>(opening.visit.incoming >> 31), "the mode");
+    checks.ExpectEqual(sight.codecs, 0L, "codec entries without codec enumeration");
+    checks.ExpectEqual(sight.formats, 0L, "format entries without codec enumeration");
+    checks.ExpectEqual(static_cast<unsigned long>(result), opening.visit.incoming,
+                       std::string("the word after ") + NameOf(opening.visit.ending));
   }
 }
 
@@ -315,18 +303,10 @@ int main(int argc, char** argv) {
   const auto filterGetOptions = reinterpret_cast<decltype(&FilterGetOptions)>(
       reinterpret_cast<void (*)()>(GetProcAddress(module, "FilterGetOptions")));
   if (checks.Expect(filterGetOptions != nullptr, "FilterGetOptions is exported")) {
-    OpenAndEnd(filterGetOptions, module,
-               {0x00010002, Ending::kCancelButton, 0, argv[2], noCodecs, &checks});
-    OpenAndEnd(filterGetOptions, module,
-               {0x80010002, Ending::kEscapeKey, 1, "", noCodecs, &checks});
-    OpenAndEnd(filterGetOptions, module, {0, Ending::kCloseBox, 0, "", noCodecs, &checks});
-    if (noCodecs) {
-      OpenAndEnd(filterGetOptions, module,
-                 {0x80000000, Ending::kOkButton, 1, "", noCodecs, &checks});
-    }
-    for (const DialogChoice& choice : choices) {
-      OpenAndEnd(filterGetOptions, module,
-                 {0, Ending::kOkButton, 0, "", noCodecs, &checks, &choice});
+    std::string screenshot = argv[2];
+    for (const DialogVisit& visit : DialogVisits(choices)) {
+      OpenAndEnd(filterGetOptions, module, {visit, screenshot, noCodecs, &checks, {}});
+      screenshot.clear();
     }
   }
   FreeLibrary(module);
