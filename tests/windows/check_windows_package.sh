@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the Windows package without running it: the zip holds exactly the README, the filter,
 # our runtime and the host, each program the one built; and the README, with Windows line
-# ends, tells both ways to install.
+# ends, tells both ways to install, under Wine with our runtime for one program alone.
 #   check_windows_package.sh ZIP FILTER_DLL RUNTIME_DLL HOST_EXE
 set -euo pipefail
 zip=$(realpath "$1") filter=$2 runtime=$3 host=$4
@@ -24,7 +24,8 @@ readme=$scratch/README.txt
 if [ -f "$readme" ]; then
   [ "$(grep -c $'\r$' "$readme")" -eq "$(wc -l <"$readme")" ] || fail "README.txt has bare LF line ends"
   grep -q "^On Windows" "$readme" || fail "README.txt says nothing about Windows"
-  grep -q 'WINEDLLOVERRIDES="wmvcore=n"' "$readme" || fail "README.txt does not name the Wine override"
+  grep -qF 'AppDefaults\filterhost.exe\DllOverrides" /v wmvcore /d native,builtin' "$readme" ||
+    fail "README.txt does not set the Wine override for one program"
 fi
 [ $status -eq 0 ] && echo "$(basename "$zip"): $contents($(stat -c %s "$zip") bytes)"
 exit $status

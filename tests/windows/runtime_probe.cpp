@@ -213,6 +213,9 @@ int main(int argc, char** argv) {
   Probe probe(argc == 4, checks);
   const HMODULE runtime = LoadLibraryA("wmvcore.dll");
   if (!checks.Expect(runtime != nullptr, "wmvcore.dll loads")) return checks.Summary();
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(runtime, path, MAX_PATH);
+  std::printf("wmvcore.dll loaded from %s\n", path);
   const auto find = [&](const char* name) {
     return reinterpret_cast<void (*)()>(GetProcAddress(runtime, name));
   };

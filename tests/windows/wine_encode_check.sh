@@ -8,12 +8,12 @@ mkdir -p "$OUT"
 source "$(dirname "$0")/check_helpers.sh"
 
 input="$OUT/encode-input.wav"
-wine "$BIN/wavetool.exe" "$input" --seconds 1 --tag INFO/INAM=Title --tag INFO/IART=Artist ||
+"$WINE" "$BIN/wavetool.exe" "$input" --seconds 1 --tag INFO/INAM=Title --tag INFO/IART=Artist ||
   fail "wavetool could not make $input"
 for options in 0 0x00010002 0x80000000; do
   output="$OUT/encode-$options.wma"
   rm -f "$output"
-  message=$(wine "$BIN/filterhost.exe" encode "$input" "$output" --options "$options" 2>&1 |
+  message=$("$WINE" "$BIN/filterhost.exe" encode "$input" "$output" --options "$options" 2>&1 |
     tr -d '\r')
   code=${PIPESTATUS[0]}
   echo "options $options: exit $code: $message"

@@ -5,12 +5,13 @@
 #   wine_prefix.sh stop    ends that wineserver and the Wine processes of the prefix
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX names the prefix}"
+WINE=${WINE:-wine}  # the loader of the checks' architecture
 
 case "${1:-}" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       echo "making the Wine prefix $WINEPREFIX"
-      wineboot --init </dev/null >/dev/null 2>&1
+      "$WINE" wineboot --init </dev/null >/dev/null 2>&1
       wineserver --wait
     fi
     # The server and Wine's own services outlive each program, so every check skips Wine's
@@ -20,8 +21,8 @@ case "${1:-}" in
     wineserver --kill </dev/null >/dev/null 2>&1 || true
     wineserver --wait
     wineserver --persistent=300 </dev/null >/dev/null 2>&1
-    wineboot </dev/null >/dev/null 2>&1
-    echo "$(wine --version) ready in $WINEPREFIX"
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    echo "$("$WINE" --version) ready in $WINEPREFIX"
     ;;
   stop)
     wineserver --kill || true
