@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "result_codes.h"
 #include "sample_buffer.h"
@@ -13,9 +14,16 @@ namespace {
 
 constexpr QWORD kUnitsPerSecond = 10'000'000;
 
+// The sample frame nearest to `units` at `rate`, without overflow for any length. Nearest, not
+// below: a length recorded as whole frames truncated to 100 ns units rounds back to them.
+QWORD FramesIn(QWORD units, DWORD rate) {
+  return units / kUnitsPerSecond * rate +
+         (units % kUnitsPerSecond * rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
+}
+
 }  // namespace
 
-std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& stream) {
+std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& stream, QWORD length) {
   const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
   if (codec == nullptr) return nullptr;
   CodecContextHandle context(avcodec_alloc_context3(codec));
@@ -26,6 +34,7 @@ std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& str
                                                   AudioStreamDecoder(std::move(context)));
   if (!decoder || !decoder->frame_) return nullptr;
   decoder->format_ = decoder->NativeFormat(false);
+  decoder->length_ = length;
   return decoder;
 }
 
@@ -83,6 +92,53 @@ HRESULT AudioStreamDecoder::NextFrame(const BYTE*& converted) {
 }
 
 HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
+  if (waiting_.buffer) {
+    sample = std::move(waiting_);
+    return S_OK;
+  }
+  for (;;) {
+    DecodedSample made;
+    const HRESULT result = Produce(made);
+    if (!held_.buffer) {
+      if (result == S_OK && EndsInside(made)) {
+        held_ = std::move(made);
+        continue;
+      }
+      if (result == S_OK) sample = std::move(made);
+      return result;
+    }
+    if (result == S_FALSE || (FAILED(result) && result != NS_E_NO_MORE_SAMPLES)) return result;
+    if (result == S_OK && !converterFlushed_) {
+      // Another frame: the stream holds more than its header says, and keeps all of it.
+      sample = std::move(held_);
+      waiting_ = std::move(made);
+      return S_OK;
+    }
+    // What the converter held after the final frame lies past the end, and goes.
+    if (result == S_OK) continue;
+    held_.buffer->SetLength(cutBytes_);
+    held_.duration = cutDuration_;
+    sample = std::move(held_);
+    return S_OK;
+  }
+}
+
+// Only the final frame is cut, and only its overhang: a file whose header promises more than it
+// holds (cut short) keeps all it has, and so does one whose audio runs on past the frame that
+// the end falls inside.
+bool AudioStreamDecoder::EndsInside(const DecodedSample& sample) {
+  if (length_ == 0) return false;
+  DWORD bytes = 0;
+  sample.buffer->GetLength(&bytes);
+  const QWORD end = FramesIn(length_, format_.rate);
+  const QWORD start = samplesDelivered_ - bytes / format_.FrameBytes();
+  if (end <= start || end >= samplesDelivered_) return false;
+  cutBytes_ = static_cast<DWORD>((end - start) * format_.FrameBytes());
+  cutDuration_ = end * kUnitsPerSecond / format_.rate - sample.time;
+  return true;
+}
+
+HRESULT AudioStreamDecoder::Produce(DecodedSample& sample) {
   for (;;) {
     const BYTE* converted = nullptr;
     const HRESULT next = NextFrame(converted);

@@ -4,6 +4,9 @@
 // With more than one coding thread the packets are decoded ahead on worker threads
 // (segmented_decoder.h), which also convert what they can convert without changing the
 // outcome; the rest is converted here, in order.
+// Codecs decode whole frames, so the final frame overhangs the audio that was encoded. When the
+// file's header says where the stream ends and that point falls inside the final frame, the
+// last sample is cut there: a file hands back the length it was saved with.
 #pragma once
 
 #include <memory>
@@ -29,8 +32,9 @@ struct DecodedSample {
 
 class AudioStreamDecoder {
  public:
-  // A decoder for `stream`, or null when libavcodec has none for its codec.
-  static std::unique_ptr<AudioStreamDecoder> Open(const AVStream& stream);
+  // A decoder for `stream`, or null when libavcodec has none for its codec. `length` is how
+  // long the file's header says the stream plays, in 100 ns units; 0 when it does not say.
+  static std::unique_ptr<AudioStreamDecoder> Open(const AVStream& stream, QWORD length);
   ~AudioStreamDecoder();
   AudioStreamDecoder(const AudioStreamDecoder&) = delete;
   AudioStreamDecoder& operator=(const AudioStreamDecoder&) = delete;
@@ -54,6 +58,11 @@ class AudioStreamDecoder {
 
  private:
   explicit AudioStreamDecoder(CodecContextHandle codec);
+  // The next converted sample as decoded, uncut; results as Receive's.
+  HRESULT Produce(DecodedSample& sample);
+  // Whether the header's end falls inside `sample`, just stamped; if so, notes its length and
+  // duration cut there.
+  bool EndsInside(const DecodedSample& sample);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
   // its samples to format_; frame_ then holds only its shape.
@@ -78,6 +87,13 @@ class AudioStreamDecoder {
   bool endSent_ = false;
   bool converterFlushed_ = false;
   bool started_ = false;  // a packet has been sent
+  QWORD length_ = 0;      // by the header, 100 ns units; 0: not known
+  // The sample the header's end falls inside, held until it is known whether its frame is the
+  // stream's last (then it is cut to cutBytes_ and cutDuration_), and one made after it.
+  DecodedSample held_;
+  DWORD cutBytes_ = 0;
+  QWORD cutDuration_ = 0;
+  DecodedSample waiting_;
   // Null: decoded here, on the reader's thread. Last: its workers end before codec_ goes.
   std::unique_ptr<SegmentedDecoder> ahead_;
 };

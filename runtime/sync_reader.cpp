@@ -47,6 +47,13 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
   PacketHandle packet(av_packet_alloc());
   if (!packet) return E_OUTOFMEMORY;
 
+  // Where the audio ends by the header: the play duration less the preroll. A broadcast file's
+  // duration is not valid, and one of 0 says nothing.
+  const auto* properties = file.header.Find<asf::FileProperties>();
+  const QWORD length = properties != nullptr && !properties->IsBroadcast()
+                           ? properties->DurationWithoutPreroll()
+                           : 0;
+
   // The outputs are the file's own audio and video streams, numbered in the order of their
   // stream numbers. A cover picture is a header attribute ("WM/Picture"), which the demuxer
   // also presents as a stream: it is never an output.
@@ -62,14 +69,13 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
     output.streamIndex = static_cast<int>(i);
     output.streamNumber = static_cast<WORD>(stream.id);
     output.majorType = type == AVMEDIA_TYPE_AUDIO ? WMMEDIATYPE_Audio : WMMEDIATYPE_Video;
-    if (type == AVMEDIA_TYPE_AUDIO) output.decoder = AudioStreamDecoder::Open(stream);
+    if (type == AVMEDIA_TYPE_AUDIO) output.decoder = AudioStreamDecoder::Open(stream, length);
     outputs.push_back(std::move(output));
   }
   std::stable_sort(outputs.begin(), outputs.end(), [](const Output& a, const Output& b) {
     return a.streamNumber < b.streamNumber;
   });
 
-  const auto* properties = file.header.Find<asf::FileProperties>();
   maxPacketBytes_ = properties != nullptr ? properties->maxPacketSize : 0;
   ReplaceAttributes(AttributesFromHeader(file.header));
   const auto* codecs = file.header.Find<asf::CodecList>();

@@ -54,7 +54,8 @@ std::map<std::string, std::string> TagTexts(const std::vector<WaveTag>& tags) {
 
 struct SharedFile {
   const char* name;
-  bool packed24;  // a 24-bit source, delivered to the host as floats
+  bool packed24;       // a 24-bit source, delivered to the host as floats
+  std::size_t frames;  // the header's length where the final frame overhangs it, else all
 };
 
 class SharedFileDecode : public ::testing::TestWithParam<SharedFile> {};
@@ -71,17 +72,21 @@ TEST_P(SharedFileDecode, AudioEqualsFfmpegsDecode) {
   ASSERT_TRUE(reader.Open(output, error)) << error;
   std::vector<std::uint8_t> ours(reader.dataBytes());
   reader.Read(ours.data(), ours.size());
+  ASSERT_EQ(ours.size(), GetParam().frames * reader.format().frameBytes());
 
+  // The audio kept is ffmpeg's, which runs on to the end of the final frame.
   if (!GetParam().packed24) {
     EXPECT_EQ(reader.format().bitsPerSample, 16);
-    EXPECT_TRUE(ours == FfmpegDecode(input, "s16le", directory)) << "16-bit audio differs";
+    const std::vector<std::uint8_t> reference = FfmpegDecode(input, "s16le", directory);
+    ASSERT_LE(ours.size(), reference.size());
+    EXPECT_TRUE(std::equal(ours.begin(), ours.end(), reference.begin())) << "16-bit audio differs";
     return;
   }
   // The float path: each float times 2^23 is the 24-bit sample, within one step.
   ASSERT_EQ(reader.format().encoding, SampleEncoding::kFloat);
   const std::vector<std::uint8_t> reference = FfmpegDecode(input, "s24le", directory);
-  ASSERT_EQ(ours.size() / 4, reference.size() / 3);
-  for (std::size_t i = 0; i < reference.size() / 3; ++i) {
+  ASSERT_LE(ours.size() / 4, reference.size() / 3);
+  for (std::size_t i = 0; i < ours.size() / 4; ++i) {
     float value;
     std::memcpy(&value, ours.data() + 4 * i, 4);
     const std::int32_t expected =
@@ -94,12 +99,12 @@ TEST_P(SharedFileDecode, AudioEqualsFfmpegsDecode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SharedFileDecode,
-                         ::testing::Values(SharedFile{"mutagen-issue_29.wma", false},
-                                           SharedFile{"mutagen-silence-2.wma", true},
-                                           SharedFile{"mutagen-silence-3.wma", false},
-                                           SharedFile{"taglib-lossless.wma", false},
-                                           SharedFile{"taglib-real_example.wma", false},
-                                           SharedFile{"taglib-silence-1.wma", false}),
+                         ::testing::Values(SharedFile{"mutagen-issue_29.wma", false, 36864},
+                                           SharedFile{"mutagen-silence-2.wma", true, 162464},
+                                           SharedFile{"mutagen-silence-3.wma", false, 162464},
+                                           SharedFile{"taglib-lossless.wma", false, 156511},
+                                           SharedFile{"taglib-real_example.wma", false, 0},
+                                           SharedFile{"taglib-silence-1.wma", false, 178176}),
                          [](const auto& info) {
                            std::string name = info.param.name;
                            for (char& c : name)
@@ -167,10 +172,10 @@ TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
     EXPECT_THAT(probe.out, HasSubstr(value));
   }
 
-  // No lost start: compared from sample 0 without any alignment search.
+  // No lost start: compared from sample 0 without any alignment search; and no added end.
   const std::vector<std::int16_t> original = ReadPcm16(original_);
   const std::vector<std::int16_t> decoded = ReadPcm16(decoded_);
-  ASSERT_GE(decoded.size(), original.size());
+  ASSERT_EQ(decoded.size(), original.size());
   const std::size_t compared = original.size() - 2 * 4096;
   double signal = 0, noise = 0;
   for (std::size_t i = 0; i < compared; ++i) {
