@@ -55,6 +55,26 @@ std::uint64_t ProcessId() {
 #endif
 }
 
+// Gives the scratch file what the earlier file at the output's name had: its mode, and its
+// owner and group as far as this process may set them (root may; others keep their own). A
+// new output keeps the mode it was made with, under the umask. Best effort: a file system
+// without owners or modes takes the output as it comes.
+void KeepEarlierAttributes(const std::string& scratch, const std::string& output) {
+#ifdef _WIN32
+  (void)scratch;
+  (void)output;
+#else
+  struct stat earlier;
+  if (stat(output.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
+  if (chown(scratch.c_str(), earlier.st_uid, earlier.st_gid) != 0) {
+    [[maybe_unused]] const int ignored =
+        chown(scratch.c_str(), static_cast<uid_t>(-1), earlier.st_gid);
+  }
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  chmod(scratch.c_str(), earlier.st_mode & 07777);
+#endif
+}
+
 }  // namespace
 
 ScratchOutput::~ScratchOutput() {
@@ -79,6 +99,7 @@ bool ScratchOutput::Create(std::string& error) {
 // the write or the close, where the caller reports it, and forcing every decode through to the
 // disk would cost more than the crash it guards against (the writer forces its own files).
 bool ScratchOutput::Commit(std::string& error) {
+  KeepEarlierAttributes(scratchPath_, path_);
 #ifdef _WIN32
   // rename() does not replace an existing file on Windows.
   if (!MoveFileExA(scratchPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
