@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,8 @@
 #include "common/scratch_name.h"
 
 namespace {
+
+constexpr char kPrefix[] = ".filterhost-";
 
 #ifdef _WIN32
 constexpr char kSeparators[] = "/\\:";
@@ -83,8 +86,18 @@ ScratchOutput::~ScratchOutput() {
 
 bool ScratchOutput::Create(std::string& error) {
   const std::string folder = FolderPrefix(path_);
+#ifdef PATH_MAX
+  // The scratch name may be longer than the output's own leaf, so an output path that just
+  // fits the system's limit may leave it no room: said before anything is made.
+  const std::size_t longest = PATH_MAX - 1 - ScratchLeafName(kPrefix, 0).size();
+  if (folder.size() > longest) {
+    error = path_ + ": its folder's path is too long for a scratch file beside it (over " +
+            std::to_string(longest) + " bytes)";
+    return false;
+  }
+#endif
   for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string name = folder + ScratchLeafName(".filterhost-", ProcessId());
+    const std::string name = folder + ScratchLeafName(kPrefix, ProcessId());
     if (CreateExclusively(name)) {
       scratchPath_ = name;
       return true;

@@ -440,6 +440,13 @@ std::vector<Row> Rows() {
          ASSERT_EQ(output.size(), 300u);
          EXPECT_EQ(Info(output).exitCode, 0);
        }},
+      {"OutputPathOf4093CharactersWithAShortName",
+       [](const ScratchDirectory& d) {
+         const std::string folder = PathOfLength(d, 4087, "");
+         mkdir(folder.c_str(), 0755);
+         return Decode(Testdata(kSampleName), folder + "/x.wav");
+       },
+       Result::kFails, "too long for a scratch file beside it"},
       {"OutputNameOf300Characters",
        [](const ScratchDirectory& d) {
          return Encode(WaveInput(d, PcmWave(0.2)), d / (std::string(296, 'n') + ".wma"));
