@@ -70,6 +70,7 @@ bool WaveWriter::OpenStream(OutputRoute route, std::string& error) {
 #endif
     file_ = stdout;
     standardOutput_ = true;
+    if (path_ == "-") path_ = "standard output";
     return true;
   }
   {
