@@ -62,7 +62,8 @@ class AsfMuxer final : public PacketSink {
       : target_(std::move(target)), content_(std::move(content)) {}
   // Puts this runtime's header, made from the muxer's first, ahead of what followed it.
   HRESULT PlaceHeader();
-  // The first failure of the packets' file, or NS_E_FILE_WRITE when the muxer failed alone.
+  // The first failure in placing the muxer's output, or NS_E_FILE_WRITE when the muxer failed
+  // alone.
   HRESULT WriteFailure() const;
 
   struct OutputFreer {
