@@ -69,12 +69,14 @@ void KeepEarlierAttributes(const std::string& scratch, const std::string& output
 #else
   struct stat earlier;
   if (stat(output.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
-  if (chown(scratch.c_str(), earlier.st_uid, earlier.st_gid) != 0) {
-    [[maybe_unused]] const int ignored =
-        chown(scratch.c_str(), static_cast<uid_t>(-1), earlier.st_gid);
+  mode_t mode = earlier.st_mode & 07777;
+  if (chown(scratch.c_str(), earlier.st_uid, earlier.st_gid) != 0 &&
+      chown(scratch.c_str(), static_cast<uid_t>(-1), earlier.st_gid) != 0) {
+    // The group's rights were given to the earlier group, not to the one the file has now.
+    mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
   }
   // After the owner: a change of owner clears the set-user and set-group bits.
-  chmod(scratch.c_str(), earlier.st_mode & 07777);
+  chmod(scratch.c_str(), mode);
 #endif
 }
 
