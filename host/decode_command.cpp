@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "display_text.h"
 #include "filter_files.h"
 #include "host_samples.h"
 #include "interruption.h"
@@ -57,8 +58,15 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   std::uint64_t delivered = 0;
   for (;;) {
     if (Interrupted()) return InterruptedExit();
+    // The filter leaves why a read ended short as the thread's last error: a failure is not
+    // the end of the file, and a cut-short output never takes the place of an earlier file.
+    SetLastError(ERROR_SUCCESS);
     const LONG got = exports.readFilterInput(input.handle(), bytes, static_cast<LONG>(chunk));
     const std::size_t count = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (count < chunk) {
+      const std::string cause = LastErrorCause();
+      if (!cause.empty()) return ReportError(inputPath + ": cannot read" + cause);
+    }
     bool written = true;
     if (width != 32) {
       written = writer.Write(bytes, count, error);
@@ -76,14 +84,18 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   }
   if (Interrupted()) return InterruptedExit();
   if (!writer.Finish(error)) return ReportError(error);
+  // Standard output carries the audio then, and nothing else.
+  if (writer.toStandardOutput()) return 0;
+  const std::string shownInput = OneLine(inputPath);
+  const std::string shownOutput = OneLine(outputPath);
   // A header without packets opens and delivers nothing: said plainly, not as a format.
   if (delivered == 0) {
-    std::printf("decoded %s: 0 bytes of audio into %s\n", inputPath.c_str(), outputPath.c_str());
+    std::printf("decoded %s: 0 bytes of audio into %s\n", shownInput.c_str(), shownOutput.c_str());
     return 0;
   }
   std::printf("decoded %s: %llu bytes of %ld Hz, %u-bit, %u-channel audio into %s\n",
-              inputPath.c_str(), static_cast<unsigned long long>(delivered),
+              shownInput.c_str(), static_cast<unsigned long long>(delivered),
               static_cast<long>(input.sampleRate()), unsigned{width}, unsigned{input.channels()},
-              outputPath.c_str());
+              shownOutput.c_str());
   return 0;
 }

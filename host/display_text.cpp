@@ -39,6 +39,37 @@ std::string SystemErrorText(DWORD code) {
   return words;
 }
 
+std::string LastErrorCause() {
+  const DWORD code = GetLastError();
+  if (code == ERROR_SUCCESS) return "";
+  const auto result = static_cast<HRESULT>(code);
+  const bool carriesWin32 = FAILED(result) && HRESULT_FACILITY(result) == FACILITY_WIN32;
+  const std::string words = SystemErrorText(carriesWin32 ? HRESULT_CODE(result) : code);
+  if (!words.empty()) return ": " + words;
+  return FAILED(result) ? ": error " + HexWord(code) : "";
+}
+
+std::string OneLine(const std::string& text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\x%02x", unsigned{byte});
+      shown += escaped;
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 std::string JsonString(const std::string& utf8) {
   std::string quoted = "\"";
   for (const char c : utf8) {

@@ -14,6 +14,15 @@ std::string Utf8ToAnsi(const std::string& utf8);
 // Windows ends them with; empty for a code it has no words for.
 std::string SystemErrorText(DWORD code);
 
+// ": " and the system's words for the thread's last error, which the filter and the runtime
+// leave as a Win32 code or as an HRESULT; the HRESULT in hex when it has no words; nothing when
+// it names no error.
+std::string LastErrorCause();
+
+// The text with its control characters shown escaped ("\n", "\x1b"), so that a file name
+// cannot break a message across lines or drive the terminal.
+std::string OneLine(const std::string& text);
+
 // The text as a JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);
 

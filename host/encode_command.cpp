@@ -17,13 +17,6 @@ namespace {
 // The filter takes the rate as a signed 32-bit number.
 constexpr std::uint32_t kLargestRate = 0x7FFFFFFF;
 
-// ": " and the system's words for the thread's last error, or nothing when it names none. The
-// writer leaves the cause of a failed write there, as Windows' own file calls do.
-std::string LastErrorCause() {
-  const std::string words = SystemErrorText(GetLastError());
-  return words.empty() ? "" : ": " + words;
-}
-
 }  // namespace
 
 int RunEncode(const FilterLibrary& library, const std::string& inputPath,
@@ -32,7 +25,8 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   const DWORD options = settings.options;
   std::string error;
   WaveReader reader;
-  if (!reader.Open(inputPath, error)) return ReportError(error);
+  if (!CheckReadableFile(inputPath, error) || !reader.Open(inputPath, error))
+    return ReportError(error);
   if (reader.dataBytes() == 0) return ReportError(inputPath + ": no audio to encode");
   const WaveFormat& wave = reader.format();
   if (wave.sampleRate > kLargestRate) {
@@ -106,7 +100,7 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     return ReportError(outputPath + ": the filter did not finish the file" + closeCause);
   }
   if (!scratch.Commit(error)) return ReportError(error);
-  std::printf("encoded %s into %s with options %s\n", inputPath.c_str(), outputPath.c_str(),
-              HexWord(used).c_str());
+  std::printf("encoded %s into %s with options %s\n", OneLine(inputPath).c_str(),
+              OneLine(outputPath).c_str(), HexWord(used).c_str());
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "filter_library.h"
 
+#include "display_text.h"
+
 namespace {
 
 template <class Function>
@@ -19,7 +21,7 @@ FilterLibrary::~FilterLibrary() {
 bool FilterLibrary::Load(const std::string& path, std::string& error) {
   module_ = LoadLibraryA(path.c_str());
   if (module_ == nullptr) {
-    error = "cannot load the filter library " + path;
+    error = "cannot load the filter library " + path + LastErrorCause();
     return false;
   }
   std::string missing;

@@ -14,11 +14,15 @@ constexpr std::size_t kSignalCount = std::size(kSignals);
 static_assert(kSignalCount == 3, "InterruptionWatch keeps three earlier handlings");
 
 volatile std::sig_atomic_t noted = 0;
+volatile std::sig_atomic_t endAtOnce = 0;
 
 // Async-signal-safe: it only stores the number. The handler is then the default one again,
-// reset by the system, so that a second signal ends the program at once.
+// reset by the system, so that a second signal ends the program at once. Within an
+// ImmediateInterruption the signal is raised again, and its default action ends the program
+// as soon as the handler returns.
 extern "C" void NoteSignal(int signal) {
   if (noted == 0) noted = signal;
+  if (endAtOnce != 0) std::raise(signal);
 }
 
 }  // namespace
@@ -52,6 +56,13 @@ InterruptionWatch::~InterruptionWatch() {
   for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
 }
 #endif
+
+ImmediateInterruption::ImmediateInterruption() {
+  endAtOnce = 1;
+  EndIfInterrupted();
+}
+
+ImmediateInterruption::~ImmediateInterruption() { endAtOnce = 0; }
 
 bool Interrupted() { return noted != 0; }
 

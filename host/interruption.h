@@ -24,6 +24,17 @@ class InterruptionWatch {
   Handling saved_[3];  // for each signal watched
 };
 
+// While one lives, a watched signal ends the program at once, by that signal: around a step
+// that may block for as long as another process pleases (opening a pipe that no one reads yet)
+// and that holds nothing to give back. A signal noted before ends the program on entry.
+class ImmediateInterruption {
+ public:
+  ImmediateInterruption();
+  ~ImmediateInterruption();
+  ImmediateInterruption(const ImmediateInterruption&) = delete;
+  ImmediateInterruption& operator=(const ImmediateInterruption&) = delete;
+};
+
 // A signal has been noted.
 bool Interrupted();
 // The exit code of a program ended by the noted signal: 128 + its number.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "display_text.h"
 #include "interruption.h"
 
 #ifndef _WIN32
@@ -77,14 +78,28 @@ int PrintRegistration(const FilterLibrary& library) {
 }  // namespace
 
 int ReportError(const std::string& message) {
-  std::fprintf(stderr, "filterhost: %s\n", message.c_str());
+  std::fprintf(stderr, "filterhost: %s\n", OneLine(message).c_str());
   return 1;
 }
 
 namespace {
 
-// Runs the command line; the filter library is unloaded again when this returns.
-int RunCommandLine(int argc, char** argv) {
+// What a command prints as its product is checked like any output file: a full disk or a
+// closed pipe fails the run, in one line on stderr.
+int CheckStandardOutput(int exitCode) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return exitCode;
+  const int cause = errno;
+  ReportError(std::string("standard output: ") +
+              (cause != 0 ? std::strerror(cause) : "cannot write"));
+  return exitCode != 0 ? exitCode : 1;
+}
+
+// Runs the command line; the filter library is unloaded again when this returns. A decode or
+// encode writes its product to a file (or, decoding to "-", through its own checked writes):
+// its status line is no product, and a line that cannot be printed once the output is in place
+// leaves the run the success it was.
+int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
   std::string filterPath = DefaultFilterPath();
   std::vector<std::string> words;
   bool json = false;
@@ -99,6 +114,7 @@ int RunCommandLine(int argc, char** argv) {
     } else if (argument == "--") {
       optionsEnded = true;
     } else if (argument == "--help") {
+      productOnStandardOutput = true;
       return Help();
     } else if (argument == "--filter" && i + 1 < argc) {
       filterPath = argv[++i];
@@ -126,6 +142,7 @@ int RunCommandLine(int argc, char** argv) {
       (command == "encode" && operands == 2) || (command == "options" && operands == 0) ||
       (command == "registration" && operands == 0);
   if (!known) return Usage();
+  productOnStandardOutput = command != "decode" && command != "encode";
 
   FilterLibrary library;
   std::string error;
@@ -144,8 +161,12 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
   // A limit on file sizes is a failed write to report, like a full disk, not a reason to die.
   std::signal(SIGXFSZ, SIG_IGN);
+  // So is a closed pipe: the write fails with EPIPE, and the command decides what that means.
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
-  const int exitCode = RunCommandLine(argc, argv);
+  bool productOnStandardOutput = false;
+  int exitCode = RunCommandLine(argc, argv, productOnStandardOutput);
+  if (productOnStandardOutput) exitCode = CheckStandardOutput(exitCode);
   // A signal noted after the command put its output in place undoes nothing: the output is
   // whole, so the run ends as a success. Interrupted before, the command has already given its
   // scratch file back, and the program ends by the signal.

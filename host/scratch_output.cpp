@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,8 @@
 #include "common/scratch_name.h"
 
 namespace {
+
+constexpr char kPrefix[] = ".filterhost-";
 
 #ifdef _WIN32
 constexpr char kSeparators[] = "/\\:";
@@ -55,6 +58,28 @@ std::uint64_t ProcessId() {
 #endif
 }
 
+// Gives the scratch file what the earlier file at the output's name had: its mode, and its
+// owner and group as far as this process may set them (root may; others keep their own). A
+// new output keeps the mode it was made with, under the umask. Best effort: a file system
+// without owners or modes takes the output as it comes.
+void KeepEarlierAttributes(const std::string& scratch, const std::string& output) {
+#ifdef _WIN32
+  (void)scratch;
+  (void)output;
+#else
+  struct stat earlier;
+  if (stat(output.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
+  mode_t mode = earlier.st_mode & 07777;
+  if (chown(scratch.c_str(), earlier.st_uid, earlier.st_gid) != 0 &&
+      chown(scratch.c_str(), static_cast<uid_t>(-1), earlier.st_gid) != 0) {
+    // The group's rights were given to the earlier group, not to the one the file has now.
+    mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
+  }
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  chmod(scratch.c_str(), mode);
+#endif
+}
+
 }  // namespace
 
 ScratchOutput::~ScratchOutput() {
@@ -63,8 +88,18 @@ ScratchOutput::~ScratchOutput() {
 
 bool ScratchOutput::Create(std::string& error) {
   const std::string folder = FolderPrefix(path_);
+#ifdef PATH_MAX
+  // The scratch name may be longer than the output's own leaf, so an output path that just
+  // fits the system's limit may leave it no room: said before anything is made.
+  const std::size_t longest = PATH_MAX - 1 - ScratchLeafName(kPrefix, 0).size();
+  if (folder.size() > longest) {
+    error = path_ + ": its folder's path is too long for a scratch file beside it (over " +
+            std::to_string(longest) + " bytes)";
+    return false;
+  }
+#endif
   for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string name = folder + ScratchLeafName(".filterhost-", ProcessId());
+    const std::string name = folder + ScratchLeafName(kPrefix, ProcessId());
     if (CreateExclusively(name)) {
       scratchPath_ = name;
       return true;
@@ -79,6 +114,7 @@ bool ScratchOutput::Create(std::string& error) {
 // the write or the close, where the caller reports it, and forcing every decode through to the
 // disk would cost more than the crash it guards against (the writer forces its own files).
 bool ScratchOutput::Commit(std::string& error) {
+  KeepEarlierAttributes(scratchPath_, path_);
 #ifdef _WIN32
   // rename() does not replace an existing file on Windows.
   if (!MoveFileExA(scratchPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {

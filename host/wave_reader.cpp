@@ -76,7 +76,7 @@ bool WaveReader::Open(const std::string& path, std::string& error) {
     } else if (IsId(chunk, "DISP")) {
       ReadDisplayChunk(size);
     }
-    position = body + declared + (declared & 1);
+    position = NextChunk(body + declared, declared & 1);
   }
   if (!haveFormat || !haveData) {
     error = path + (haveFormat ? ": no sample data" : ": no format chunk");
@@ -119,6 +119,21 @@ bool WaveReader::ReadFormat(std::uint32_t size, std::string& error) {
     return false;
   }
   return true;
+}
+
+std::uint64_t WaveReader::NextChunk(std::uint64_t end, bool padded) {
+  // Common writers leave out the pad byte after a chunk of odd size; readers of the format
+  // take the next chunk where its identifier stands.
+  if (padded && !ChunkIdAt(end + 1) && ChunkIdAt(end)) return end;
+  return end + (padded ? 1 : 0);
+}
+
+// Whether four printable characters, a chunk identifier, stand at the position.
+bool WaveReader::ChunkIdAt(std::uint64_t position) {
+  std::uint8_t id[4];
+  if (position + 8 > fileSize_ || !SeekTo(file_, position) || !ReadExactly(file_, id, 4))
+    return false;
+  return std::all_of(id, id + 4, [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 void WaveReader::ReadInfoList(std::uint64_t start, std::uint32_t size) {

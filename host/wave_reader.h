@@ -30,6 +30,9 @@ class WaveReader {
 
  private:
   bool ReadFormat(std::uint32_t size, std::string& error);
+  // Where the chunk after one whose body ends at `end` begins.
+  std::uint64_t NextChunk(std::uint64_t end, bool padded);
+  bool ChunkIdAt(std::uint64_t position);
   void ReadInfoList(std::uint64_t start, std::uint32_t size);
   void ReadDisplayChunk(std::uint32_t size);
 

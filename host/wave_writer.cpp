@@ -1,16 +1,25 @@
 #include "wave_writer.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "file_io.h"
-#include "path_checks.h"
+#include "interruption.h"
 
 namespace {
 
 constexpr std::uint16_t kFormatPcm = 0x0001;
 constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFu;
+constexpr std::uint32_t kUnknownSize = 0xFFFFFFFFu;
 
 void AppendId(std::vector<std::uint8_t>& bytes, const char* id) {
   bytes.insert(bytes.end(), id, id + 4);
@@ -38,29 +47,67 @@ void AppendChunk(std::vector<std::uint8_t>& bytes, const std::string& id,
 
 }  // namespace
 
-WaveWriter::~WaveWriter() {
-  if (file_ != nullptr) std::fclose(file_);
+WaveWriter::~WaveWriter() { Close(); }
+
+bool WaveWriter::Close() {
+  if (file_ == nullptr) return true;
+  const bool closed =
+      standardOutput_ ? std::fflush(file_) == 0 && !std::ferror(file_) : std::fclose(file_) == 0;
+  file_ = nullptr;
+  return closed;
 }
 
 bool WaveWriter::Fail(const char* what, std::string& error) {
-  error =
-      output_->path() + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+  error = path_ + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
   return false;
+}
+
+bool WaveWriter::OpenStream(OutputRoute route, std::string& error) {
+  errno = 0;
+  if (route == OutputRoute::kStandardOutput) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    file_ = stdout;
+    standardOutput_ = true;
+    if (path_ == "-") path_ = "standard output";
+    return true;
+  }
+  {
+    // A pipe opens only once a reader comes; until then a signal simply ends the run.
+    const ImmediateInterruption waitingForAReader;
+#ifdef _WIN32
+    file_ = std::fopen(path_.c_str(), "wb");
+#else
+    // Never made here: only what stands at the name is written.
+    const int descriptor = open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    file_ = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+    if (descriptor >= 0 && file_ == nullptr) close(descriptor);
+#endif
+  }
+  return file_ != nullptr || Fail("cannot open", error);
 }
 
 bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
                         const std::vector<WaveTag>& tags, std::string& error) {
-  // A device or a pipe at the path is refused untouched: only a regular file can replace it.
-  if (!CheckOutputPath(path, error)) return false;
-  output_.emplace(path);
-  if (!output_->Create(error)) return false;
-  errno = 0;
-  file_ = std::fopen(output_->scratchPath().c_str(), "wb");
-  if (file_ == nullptr) return Fail("cannot create the file", error);
+  path_ = path;
+  OutputRoute route = OutputRoute::kReplaceFile;
+  if (!RouteOutput(path, route, error)) return false;
+  if (route != OutputRoute::kReplaceFile) {
+    if (!OpenStream(route, error)) return false;
+  } else {
+    output_.emplace(path);
+    if (!output_->Create(error)) return false;
+    errno = 0;
+    file_ = std::fopen(output_->scratchPath().c_str(), "wb");
+    if (file_ == nullptr) return Fail("cannot create the file", error);
+  }
+  // Filled in by Finish, where the file can be gone back to.
+  const std::uint32_t unknownSize = output_ ? 0 : kUnknownSize;
 
   std::vector<std::uint8_t> header;
   AppendId(header, "RIFF");
-  Append32(header, 0);  // filled in by Finish
+  Append32(header, unknownSize);
   AppendId(header, "WAVE");
 
   std::vector<std::uint8_t> fmt;
@@ -84,7 +131,7 @@ bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
 
   AppendId(header, "data");
   dataSizeOffset_ = header.size();
-  Append32(header, 0);  // filled in by Finish
+  Append32(header, unknownSize);
   if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
     return Fail("cannot write", error);
   }
@@ -107,6 +154,7 @@ bool WaveWriter::Finish(std::string& error) {
   if (dataBytes_ & 1) {
     if (std::fputc(0, file_) == EOF) return Fail("cannot write", error);
   }
+  if (!output_) return Close() || Fail("cannot write", error);
   const std::uint64_t fileBytes = dataSizeOffset_ + 4 + dataBytes_ + (dataBytes_ & 1);
   std::uint8_t size[4];
   PutLittle32(size, static_cast<std::uint32_t>(fileBytes - 8));
@@ -115,8 +163,6 @@ bool WaveWriter::Finish(std::string& error) {
   if (!SeekTo(file_, dataSizeOffset_) || std::fwrite(size, 1, 4, file_) != 4) {
     return Fail("cannot write", error);
   }
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!closed) return Fail("cannot write", error);
+  if (!Close()) return Fail("cannot write", error);
   return output_->Commit(error);
 }

@@ -1,17 +1,19 @@
 #include "asf_muxer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <utility>
 
 #include <wmsdk.h>
 
-#include "asf_file.h"
+#include "byte_io.h"
+#include "common/result.h"
 #include "result_codes.h"
 
 namespace wmvcore {
 namespace {
 
-constexpr std::size_t kCopyChunk = 1 << 16;
 constexpr int kOutputBufferBytes = 1 << 16;
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
@@ -20,34 +22,52 @@ using WrittenBytes = const std::uint8_t*;
 using WrittenBytes = std::uint8_t*;  // FFmpeg before 7 declares them writable
 #endif
 
+// Puts the muxer's bytes where they belong: within its header object into memory (all of them
+// while that object's size is not yet known), after it into the file behind this runtime's
+// header.
+HRESULT TakeOutput(PacketFile& packets, const BYTE* bytes, std::size_t count) {
+  const QWORD end = packets.position + count;
+  const QWORD headerEnd =
+      packets.headerBytes == 0 ? end : std::min<QWORD>(end, packets.headerBytes);
+  if (packets.position < headerEnd) {
+    const auto taken = static_cast<std::size_t>(headerEnd - packets.position);
+    if (packets.header.size() < headerEnd) packets.header.resize(headerEnd);
+    std::copy_n(bytes, taken,
+                packets.header.begin() + static_cast<std::ptrdiff_t>(packets.position));
+    bytes += taken;
+    count -= taken;
+    packets.position = headerEnd;
+  }
+  if (count == 0) return S_OK;
+  File& file = packets.scratch->file();
+  RETURN_IF_FAILED(file.Seek(packets.position - packets.headerBytes + packets.fileOffset));
+  RETURN_IF_FAILED(file.Write(bytes, count));
+  packets.position += count;
+  return S_OK;
+}
+
 int WritePackets(void* opaque, WrittenBytes bytes, int count) {
   auto& packets = *static_cast<PacketFile*>(opaque);
-  const HRESULT written = packets.scratch->file().Write(bytes, static_cast<std::size_t>(count));
+  const HRESULT written = TakeOutput(packets, bytes, static_cast<std::size_t>(count));
   if (SUCCEEDED(written)) return count;
   if (SUCCEEDED(packets.failure)) packets.failure = written;
   return AVERROR(EIO);
 }
 
-// libavformat seeks back to rewrite the header when it ends, as it does in any file.
+// libavformat seeks back to rewrite its header when it ends, as it does in any file; the
+// position is the muxer's own, taken by the next write.
 std::int64_t SeekPackets(void* opaque, std::int64_t offset, int whence) {
-  File& file = static_cast<PacketFile*>(opaque)->scratch->file();
+  auto& packets = *static_cast<PacketFile*>(opaque);
   QWORD size = 0;
-  if (whence == AVSEEK_SIZE)
-    return SUCCEEDED(file.Size(size)) ? static_cast<std::int64_t>(size) : -1;
-  if (whence != SEEK_SET || offset < 0) return AVERROR(EINVAL);
-  return SUCCEEDED(file.Seek(static_cast<QWORD>(offset))) ? offset : AVERROR(EIO);
-}
-
-// Copies `from`, from byte `offset` to its end, onto the end of `to`.
-HRESULT CopyRest(File& from, QWORD offset, File& to) {
-  RETURN_IF_FAILED(from.Seek(offset));
-  std::vector<BYTE> chunk(kCopyChunk);
-  for (;;) {
-    std::size_t got = 0;
-    RETURN_IF_FAILED(from.Read(chunk.data(), chunk.size(), got));
-    if (got == 0) return S_OK;
-    RETURN_IF_FAILED(to.Write(chunk.data(), got));
+  if (whence == AVSEEK_SIZE) {
+    if (packets.headerBytes == 0) return static_cast<std::int64_t>(packets.header.size());
+    return SUCCEEDED(packets.scratch->file().Size(size))
+               ? static_cast<std::int64_t>(size - packets.fileOffset + packets.headerBytes)
+               : -1;
   }
+  if (whence != SEEK_SET || offset < 0) return AVERROR(EINVAL);
+  packets.position = static_cast<QWORD>(offset);
+  return offset;
 }
 
 // Places the codec list after the stream properties, as Windows' own files have it.
@@ -62,6 +82,25 @@ void SetCodecList(asf::Header& header, const std::vector<asf::CodecEntry>& codec
   header.objects.insert(position, asf::CodecList{codecs});
 }
 
+// This runtime's header from the muxer's: the codec list, the attributes and the durations
+// set, and the file's size with `restBytes` behind the header.
+HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWORD restBytes,
+                     Bytes& rendered) {
+  auto header = asf::Header::Parse(muxerHeader);
+  if (!header) return NS_E_FILE_WRITE;
+  SetCodecList(*header, content.codecs);
+  RenderAttributes(content.attributes, *header);
+  // Found after the objects above are placed, which may move it.
+  auto* file = header->Find<asf::FileProperties>();
+  if (file == nullptr) return NS_E_FILE_WRITE;
+  file->playDuration = content.duration + file->prerollMs * 10000;
+  file->sendDuration = content.duration;
+  // The file size is a field of fixed width inside the header: render, then fill it in.
+  file->fileSize = header->Render().size() + restBytes;
+  rendered = header->Render();
+  return S_OK;
+}
+
 }  // namespace
 
 void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
@@ -70,9 +109,9 @@ void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
 }
 
 HRESULT AsfMuxer::Begin(const FilePath& target, const AVCodecContext& encoder,
-                        std::unique_ptr<AsfMuxer>& muxer) {
+                        HeaderContent content, std::unique_ptr<AsfMuxer>& muxer) {
   RETURN_IF_FAILED(CheckWritable(target));
-  std::unique_ptr<AsfMuxer> made(new (std::nothrow) AsfMuxer(target));
+  std::unique_ptr<AsfMuxer> made(new (std::nothrow) AsfMuxer(target, std::move(content)));
   if (!made) return E_OUTOFMEMORY;
   RETURN_IF_FAILED(ScratchFile::Create(target, made->packets_.scratch));
 
@@ -96,8 +135,30 @@ HRESULT AsfMuxer::Begin(const FilePath& target, const AVCodecContext& encoder,
   stream->time_base = encoder.time_base;
   made->encoderTimeBase_ = encoder.time_base;
   if (avformat_write_header(context, nullptr) < 0) return made->WriteFailure();
+  avio_flush(made->io_.get());
+  if (made->io_->error < 0) return made->WriteFailure();
+  RETURN_IF_FAILED(made->PlaceHeader());
   muxer = std::move(made);
   return S_OK;
+}
+
+HRESULT AsfMuxer::PlaceHeader() {
+  Bytes& written = packets_.header;
+  if (written.size() < asf::kObjectHeaderBytes) return NS_E_FILE_WRITE;
+  ByteReader reader(written);
+  reader.Guid();
+  const QWORD size = reader.Qword();
+  if (size < asf::kObjectHeaderBytes || size > written.size()) return NS_E_FILE_WRITE;
+  const Bytes rest(written.begin() + static_cast<std::ptrdiff_t>(size), written.end());
+  written.resize(static_cast<std::size_t>(size));
+  Bytes rendered;
+  RETURN_IF_FAILED(RenderHeader(written, content_, rest.size(), rendered));
+  packets_.headerBytes = size;
+  packets_.fileOffset = rendered.size();
+  File& file = packets_.scratch->file();
+  RETURN_IF_FAILED(file.Seek(0));
+  RETURN_IF_FAILED(file.Write(rendered.data(), rendered.size()));
+  return file.Write(rest.data(), rest.size());
 }
 
 AsfMuxer::~AsfMuxer() = default;
@@ -113,38 +174,25 @@ HRESULT AsfMuxer::Write(AVPacket& packet) {
   return S_OK;
 }
 
-HRESULT AsfMuxer::Finish(const HeaderContent& content) {
+HRESULT AsfMuxer::Finish(QWORD duration) {
   if (av_write_trailer(muxer_.get()) < 0) return WriteFailure();
   avio_flush(io_.get());
   if (io_->error < 0) return WriteFailure();
   muxer_.reset();
   io_.reset();
-  return Assemble(content);
-}
 
-HRESULT AsfMuxer::Assemble(const HeaderContent& content) {
-  File& scratch = packets_.scratch->file();
-  AsfFileHeader packets;
-  const HRESULT read = ReadAsfHeader(scratch, packets);
-  if (FAILED(read)) return read == ASF_E_INVALIDHEADER ? NS_E_FILE_WRITE : read;
-  asf::Header& header = packets.header;
-  SetCodecList(header, content.codecs);
-  RenderAttributes(content.attributes, header);
-  // Found after the objects above are placed, which may move it.
-  auto* file = header.Find<asf::FileProperties>();
-  if (file == nullptr) return NS_E_FILE_WRITE;
-  file->playDuration = content.duration + file->prerollMs * 10000;
-  file->sendDuration = content.duration;
-  // The file size is a field of fixed width inside the header: render, then fill it in.
-  const QWORD rest = packets.fileBytes - packets.headerBytes;
-  file->fileSize = header.Render().size() + rest;
-  const Bytes rendered = header.Render();
-
-  std::unique_ptr<ScratchFile> finished;
-  RETURN_IF_FAILED(ScratchFile::Create(target_, finished));
-  RETURN_IF_FAILED(finished->file().Write(rendered.data(), rendered.size()));
-  RETURN_IF_FAILED(CopyRest(scratch, packets.headerBytes, finished->file()));
-  return finished->ReplaceTarget();
+  File& file = packets_.scratch->file();
+  QWORD fileBytes = 0;
+  RETURN_IF_FAILED(file.Size(fileBytes));
+  content_.duration = duration;
+  Bytes rendered;
+  RETURN_IF_FAILED(
+      RenderHeader(packets_.header, content_, fileBytes - packets_.fileOffset, rendered));
+  // Only fields of fixed width have changed since the start: the header fills its place.
+  if (rendered.size() != packets_.fileOffset) return NS_E_FILE_WRITE;
+  RETURN_IF_FAILED(file.Seek(0));
+  RETURN_IF_FAILED(file.Write(rendered.data(), rendered.size()));
+  return packets_.scratch->ReplaceTarget();
 }
 
 }  // namespace wmvcore

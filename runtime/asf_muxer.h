@@ -1,10 +1,12 @@
-// Writes an ASF file in two steps. libavformat's ASF muxer writes the packets to a scratch
-// file beside the target; at the end the target is made from this runtime's own header (its
-// attributes, its codec list, the exact duration) followed by the muxer's data and index
-// objects, copied unchanged (the simple index counts packets, not offsets, so it survives the
-// new header). The finished file takes the target's name in one rename: until then, and after
-// any failure, no file of that name is made or changed. The scratch files go with the muxer.
-// A failure of the file system is reported with its cause (see file_system.h).
+// Writes an ASF file with libavformat's ASF muxer under this runtime's own header (its
+// attributes, its codec list, the exact duration). The muxer's header object is kept in
+// memory; everything it writes after it (the data object, the simple index, which counts
+// packets, not offsets) goes straight into a scratch file beside the target, behind this
+// runtime's header, which is rendered when writing begins at its final size and filled in at
+// the end: the file is written once, and needs its own size on the disk, not twice that. The
+// finished file takes the target's name in one rename: until then, and after any failure, no
+// file of that name is made or changed. The scratch file goes with the muxer. A failure of the
+// file system is reported with its cause (see file_system.h).
 #pragma once
 
 #include <memory>
@@ -30,29 +32,38 @@ struct HeaderContent {
   QWORD duration = 0;  // 100 ns units, preroll not included
 };
 
-// The scratch file that libavformat's output goes to, and the first failure in writing it.
+// Where libavformat's output goes, in the muxer's own offsets: its header object to memory,
+// the rest to the scratch file from `fileOffset` on; and the first failure in writing it.
 struct PacketFile {
   std::unique_ptr<ScratchFile> scratch;
   HRESULT failure = S_OK;
+  Bytes header;           // the muxer's header object as it last wrote it
+  QWORD headerBytes = 0;  // its size; 0 while the muxer writes its first header
+  QWORD fileOffset = 0;   // the size of this runtime's header, where the muxer's rest starts
+  QWORD position = 0;     // the muxer's write position
 };
 
 class AsfMuxer final : public PacketSink {
  public:
-  // Starts the scratch file for `target` with one stream from `encoder`.
-  static HRESULT Begin(const FilePath& target, const AVCodecContext& encoder,
+  // Starts the scratch file for `target` with one stream from `encoder`, under a header with
+  // `content` (its duration is given at the end).
+  static HRESULT Begin(const FilePath& target, const AVCodecContext& encoder, HeaderContent content,
                        std::unique_ptr<AsfMuxer>& muxer);
   ~AsfMuxer();
   AsfMuxer(const AsfMuxer&) = delete;
   AsfMuxer& operator=(const AsfMuxer&) = delete;
 
   HRESULT Write(AVPacket& packet) override;
-  // Ends the scratch file and makes the target from it.
-  HRESULT Finish(const HeaderContent& content);
+  // Ends the scratch file, fills in its header and gives it the target's name.
+  HRESULT Finish(QWORD duration);
 
  private:
-  explicit AsfMuxer(FilePath target) : target_(std::move(target)) {}
-  HRESULT Assemble(const HeaderContent& content);
-  // The first failure of the packets' file, or NS_E_FILE_WRITE when the muxer failed alone.
+  AsfMuxer(FilePath target, HeaderContent content)
+      : target_(std::move(target)), content_(std::move(content)) {}
+  // Puts this runtime's header, made from the muxer's first, ahead of what followed it.
+  HRESULT PlaceHeader();
+  // The first failure in placing the muxer's output, or NS_E_FILE_WRITE when the muxer failed
+  // alone.
   HRESULT WriteFailure() const;
 
   struct OutputFreer {
@@ -62,6 +73,7 @@ class AsfMuxer final : public PacketSink {
     void operator()(AVIOContext* io) const;
   };
   FilePath target_;
+  HeaderContent content_;
   PacketFile packets_;
   std::unique_ptr<AVIOContext, IoFreer> io_;
   std::unique_ptr<AVFormatContext, OutputFreer> muxer_;

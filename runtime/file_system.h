@@ -73,4 +73,8 @@ class ScratchFile {
 // no file (empty, or ending in a separator).
 HRESULT CheckWritable(const FilePath& target);
 
+// The result for a read that the system failed with errno `error`, as FFmpeg's file protocol
+// reports its failures (negated).
+HRESULT ReadFailure(int error);
+
 }  // namespace wmvcore

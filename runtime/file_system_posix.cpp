@@ -143,4 +143,6 @@ HRESULT CheckWritable(const FilePath& target) {
   return S_OK;
 }
 
+HRESULT ReadFailure(int error) { return SystemError(error); }
+
 }  // namespace wmvcore

@@ -1,6 +1,7 @@
 // The runtime's file calls on Windows, through kernel32's wide calls: paths are UTF-8
 // (file_path.cpp) and go back to the UTF-16 names they came from. Errors are Windows' own.
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <string>
 
@@ -169,6 +170,11 @@ HRESULT CheckWritable(const FilePath& target) {
   // the user's token: making a scratch file there, removed again at once, asks Windows itself.
   std::unique_ptr<ScratchFile> probe;
   return ScratchFile::Create(target, probe);
+}
+
+// The C library's errno values have no Win32 codes to map to but the two that matter here.
+HRESULT ReadFailure(int error) {
+  return HRESULT_FROM_WIN32(error == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY : ERROR_READ_FAULT);
 }
 
 }  // namespace wmvcore

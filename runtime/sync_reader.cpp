@@ -1,6 +1,7 @@
 #include "sync_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "common/result.h"
 #include "common/wide_text.h"
 #include "file_path.h"
+#include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
 #include "result_codes.h"
@@ -304,8 +306,13 @@ HRESULT SyncReader::NextDecoded(WORD stream, DecodedSample& sample, std::size_t&
       if (!pending_) return NS_E_NO_MORE_SAMPLES;
       continue;
     }
-    // A read error in a damaged file ends it like the end of the file: what decoded stands.
-    if (av_read_frame(demuxer_.get(), packet_.get()) < 0) {
+    // Damaged data ends the file like its end: what decoded stands. A failure of the system
+    // underneath (an I/O error, memory) is a failure, so that nothing takes a cut-short read
+    // for the whole file.
+    if (const int read = av_read_frame(demuxer_.get(), packet_.get()); read < 0) {
+      const int ioError = demuxer_->pb != nullptr ? demuxer_->pb->error : 0;
+      if (ioError < 0 && ioError != AVERROR_EOF) return ReadFailure(-ioError);
+      if (read == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
       endOfFile_ = true;
       continue;
     }

@@ -142,8 +142,15 @@ HRESULT Writer::BeginWriting() {
   auto encoder = AudioEncoder::Open(stream_->codec->encoder, stream_->wave);
   if (!encoder) return NS_E_INVALID_OUTPUT_FORMAT;
   RETURN_IF_FAILED(encoder->Begin(*input_));
+  // The header is settled once writing begins: all but the duration goes into it now.
+  HeaderContent content;
+  content.attributes = attributes();
+  content.codecs.push_back(asf::CodecEntry{2, stream_->codec->name, stream_->description,
+                                           Bytes{static_cast<BYTE>(stream_->wave.formatTag),
+                                                 static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
+  content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
   std::unique_ptr<AsfMuxer> muxer;
-  const HRESULT begun = AsfMuxer::Begin(target_, encoder->context(), muxer);
+  const HRESULT begun = AsfMuxer::Begin(target_, encoder->context(), std::move(content), muxer);
   if (FAILED(begun)) return WithLastError(begun);
   encoder_ = std::move(encoder);
   muxer_ = std::move(muxer);
@@ -179,14 +186,7 @@ HRESULT Writer::EndWriting() {
   if (state_ != State::kWriting) return NS_E_INVALID_REQUEST;
   const HRESULT flushed = encoder_->Finish(*muxer_);
   if (FAILED(flushed)) return Fail(flushed);
-  HeaderContent content;
-  content.attributes = attributes();
-  content.codecs.push_back(asf::CodecEntry{2, stream_->codec->name, stream_->description,
-                                           Bytes{static_cast<BYTE>(stream_->wave.formatTag),
-                                                 static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
-  content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
-  content.duration = encoder_->InputFrames() * kUnitsPerSecond / input_->rate;
-  const HRESULT finished = muxer_->Finish(content);
+  const HRESULT finished = muxer_->Finish(encoder_->InputFrames() * kUnitsPerSecond / input_->rate);
   if (FAILED(finished)) return Fail(finished);
   muxer_.reset();
   encoder_.reset();

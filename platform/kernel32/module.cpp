@@ -1,7 +1,17 @@
 // Module loading over the dynamic linker: a module handle is the handle that dlopen returns.
 #include <dlfcn.h>
 
+#include <string>
+
 #include <windows.h>
+
+#include "kernel32/loader_words.h"
+
+namespace {
+thread_local std::string loaderWords;
+}
+
+const char* LastLoaderWords() { return loaderWords.c_str(); }
 
 extern "C" {
 
@@ -11,7 +21,11 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
     return nullptr;
   }
   void* module = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
+  if (module == nullptr) {
+    const char* words = dlerror();
+    loaderWords = words != nullptr ? words : "";
+    SetLastError(ERROR_MOD_NOT_FOUND);
+  }
   return static_cast<HMODULE>(module);
 }
 

@@ -8,6 +8,8 @@
 #include <errno_mapping.h>
 #include <windows.h>
 
+#include "kernel32/loader_words.h"
+
 namespace {
 
 struct ErrorPair {
@@ -59,12 +61,14 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
   const ErrorPair* found = nullptr;
   for (const ErrorPair& pair : kErrors)
     if (found == nullptr && pair.win32 == messageId) found = &pair;
-  if (found == nullptr) {
+  const bool loader = messageId == ERROR_MOD_NOT_FOUND && *LastLoaderWords() != '\0';
+  if (found == nullptr && !loader) {
     SetLastError(ERROR_MR_MID_NOT_FOUND);
     return 0;
   }
   char words[256];
-  const char* text = strerror_r(found->errnoValue, words, sizeof(words));
+  const char* text =
+      loader ? LastLoaderWords() : strerror_r(found->errnoValue, words, sizeof(words));
   const std::size_t length = std::strlen(text) + 2;  // and CR LF
   if (length + 1 > size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);

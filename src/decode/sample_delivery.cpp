@@ -10,6 +10,9 @@
 #include "common/com_ptr.h"
 #include "decode/reader_session.h"
 #include "filter/filter_api.h"
+#ifdef _WIN32
+#include <nserror.h>
+#endif
 
 namespace {
 
@@ -17,7 +20,9 @@ constexpr DWORD kPackedSampleBytes = 3;
 constexpr DWORD kFloatBytes = 4;
 
 // Releases the used-up buffer and asks the reader for the next one. Returns false when the
-// reader has none (end of file, or a failure; the host sees both as the end).
+// reader has none (end of file, or a failure; the count the host gets ends short either way).
+// Why it ended is left as the thread's last error: ERROR_SUCCESS at the end of the stream, the
+// reader's HRESULT for a failure, so that a host that looks can tell a failed read from the end.
 bool FetchNextSample(InputContext& context) {
   if (context.sample != nullptr) {
     context.sample->Release();
@@ -34,9 +39,11 @@ bool FetchNextSample(InputContext& context) {
     QWORD duration = 0;
     DWORD flags = 0;
     DWORD output = 0;
-    if (FAILED(context.reader->GetNextSample(0, sample.put(), &time, &duration, &flags, &output,
-                                             nullptr)) ||
-        !sample) {
+    const HRESULT fetched =
+        context.reader->GetNextSample(0, sample.put(), &time, &duration, &flags, &output, nullptr);
+    if (FAILED(fetched) || !sample) {
+      SetLastError(FAILED(fetched) && fetched != NS_E_NO_MORE_SAMPLES ? static_cast<DWORD>(fetched)
+                                                                      : ERROR_SUCCESS);
       return false;
     }
     // Only output 0 is the audio the host opened; the samples of other outputs of a file with

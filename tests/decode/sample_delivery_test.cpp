@@ -154,7 +154,9 @@ TEST_F(SampleDeliveryTest, EmptyBuffersAreSkippedWithinOneCall) {
 TEST_F(SampleDeliveryTest, TheEndGivesAShortCountAndThenZeroOnEveryCall) {
   runtime.reader.samples = {{{1, 2, 3}}};
   InputFile input;
+  SetLastError(ERROR_INVALID_HANDLE);
   EXPECT_THAT(input.Read(5), ElementsAre(1, 2, 3));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS}) << "the end is no failure";
   for (std::size_t ask = 3; ask <= 5; ++ask) {
     EXPECT_THAT(input.Read(5), IsEmpty());
     EXPECT_EQ(SamplesAsked(), ask) << "each call asks the reader once more";
@@ -197,6 +199,7 @@ TEST_F(SampleDeliveryTest, AFailingGetNextSampleEndsTheCallWithTheBytesSoFar) {
   runtime.Fail("SyncReader.GetNextSample", E_FAIL, 2);
   InputFile input;
   EXPECT_THAT(input.Read(4), ElementsAre(1, 2));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(E_FAIL)) << "why the count is short";
   EXPECT_THAT(input.Read(4), ElementsAre(3, 4));
   // The sample that came with the failure is released at once, not delivered or leaked.
   EXPECT_EQ(runtime.liveObjects(), 1u);

@@ -6,6 +6,7 @@
 // failure: the scratch directory holds exactly what it held before the run.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -84,6 +85,8 @@ struct SharedMedia {
 // ---- Rows ---------------------------------------------------------------------------------
 
 enum class Result { kFails, kSucceeds };
+// What filterhost's standard output is: captured for the row's message, or one that fails.
+enum class StandardOutput { kCaptured, kFullDevice, kClosedPipe };
 
 struct Row {
   std::string name;
@@ -95,6 +98,8 @@ struct Row {
   std::function<void(const ScratchDirectory&)> verify = nullptr;  // further checks, either way
   bool unprivileged = false;  // run as a user whom file permissions bind, even under root
   bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
+  std::string readFault = "";  // "NAME@OFFSET": reads of NAME from OFFSET on fail, as on a bad disk
+  StandardOutput standardOutput = StandardOutput::kCaptured;
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
@@ -396,7 +401,7 @@ std::vector<Row> Rows() {
       {"DecodeToDevFull",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/full"); },
        Result::kFails,
-       "/dev/full: is not a regular file",
+       "/dev/full: cannot write: No space left on device",
        {},
        ExpectDevFullUntouched},
       {"EncodeIntoReadOnlyDirectory",
@@ -435,6 +440,13 @@ std::vector<Row> Rows() {
          ASSERT_EQ(output.size(), 300u);
          EXPECT_EQ(Info(output).exitCode, 0);
        }},
+      {"OutputPathOf4093CharactersWithAShortName",
+       [](const ScratchDirectory& d) {
+         const std::string folder = PathOfLength(d, 4087, "");
+         mkdir(folder.c_str(), 0755);
+         return Decode(Testdata(kSampleName), folder + "/x.wav");
+       },
+       Result::kFails, "too long for a scratch file beside it"},
       {"OutputNameOf300Characters",
        [](const ScratchDirectory& d) {
          return Encode(WaveInput(d, PcmWave(0.2)), d / (std::string(296, 'n') + ".wma"));
@@ -464,6 +476,17 @@ std::vector<Row> Rows() {
        "",
        {},
        [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "full/out.wav"), PcmWave(0.2)); },
+       false,
+       /*fullDisk=*/true},
+      {"EncodeNeedsTheRoomOfItsOutputOnce",
+       [](const ScratchDirectory& d) {
+         // About 200 KB of output in the folder's 256 KB: once fits, twice would not.
+         return Encode(WaveInput(d, PcmWave(12)), d / "full/out.wma");
+       },
+       Result::kSucceeds,
+       "",
+       {"full/out.wma"},
+       nullptr,
        false,
        /*fullDisk=*/true},
       {"EncodeOntoItsInputThroughAHardLink",
@@ -556,6 +579,92 @@ std::vector<Row> Rows() {
                  "no audio to encode"),
   };
 
+  // ---- Nothing lost, where no file is cut short ----
+  Row failingDisk{
+      "ReadFailureMidDecodeKeepsTheEarlierFile",
+      [](const ScratchDirectory& d) {
+        WriteBytes(d / "failing.wma", ReadBytes(Testdata(kSampleName)));
+        WriteBytes(d / "out.wav", PcmWave(0.2));
+        return Decode(d / "failing.wma", d / "out.wav");
+      },
+      Result::kFails,
+      "failing.wma: cannot read: Input/output error",
+      {},
+      [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "out.wav"), PcmWave(0.2)); }};
+  failingDisk.readFault = "failing.wma@32768";  // the second of FFmpeg's 32 KiB reads
+  rows.push_back(failingDisk);
+  rows.push_back(
+      {"DecodeToDevStdoutWritesThroughTheLink",
+       [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/stdout"); },
+       Result::kSucceeds,
+       "WAVEfmt ",
+       {},
+       [](const ScratchDirectory&) {
+         struct stat status;
+         ASSERT_EQ(lstat("/dev/stdout", &status), 0);
+         EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the system's link is left as it was";
+       }});
+  rows.push_back({"ReplacedOutputKeepsItsMode",
+                  [](const ScratchDirectory& d) {
+                    WriteBytes(d / "out.wma", {});
+                    chmod((d / "out.wma").c_str(), 0600);
+                    return Encode(WaveInput(d, PcmWave(0.2)), d / "out.wma");
+                  },
+                  Result::kSucceeds,
+                  "",
+                  {},
+                  [](const ScratchDirectory& d) {
+                    struct stat status;
+                    ASSERT_EQ(stat((d / "out.wma").c_str(), &status), 0);
+                    EXPECT_EQ(status.st_mode & 07777, 0600u);
+                    EXPECT_GT(status.st_size, 0);
+                  }});
+  Row fullOutput{"InfoIntoAFullStandardOutput",
+                 [](const ScratchDirectory&) {
+                   return std::vector<std::string>{"info", Testdata(kSampleName), "--json"};
+                 },
+                 Result::kFails, "standard output: No space left on device"};
+  fullOutput.standardOutput = StandardOutput::kFullDevice;
+  rows.push_back(fullOutput);
+  Row closedPipe{
+      "StatusLineIntoAClosedPipeLeavesADoneDecode",
+      [](const ScratchDirectory& d) { return Decode(Testdata(kSampleName), d / "out.wav"); },
+      Result::kSucceeds,
+      "",
+      {"out.wav"}};
+  closedPipe.standardOutput = StandardOutput::kClosedPipe;
+  rows.push_back(closedPipe);
+  rows.push_back({"PipeAsEncodeInput",
+                  [](const ScratchDirectory& d) {
+                    mkfifo((d / "in.wav").c_str(), 0600);
+                    return Encode(d / "in.wav", d / "out.wma");
+                  },
+                  Result::kFails, "in.wav: is not a regular file"});
+  rows.push_back({"UnreadableInputGivesTheSystemsReason",
+                  [](const ScratchDirectory& d) {
+                    WriteBytes(d / "private.wma", ReadBytes(Testdata(kSampleName)));
+                    chmod((d / "private.wma").c_str(), 0600);
+                    return Decode(d / "private.wma", "-");
+                  },
+                  Result::kFails,
+                  "private.wma: Permission denied",
+                  {},
+                  nullptr,
+                  /*unprivileged=*/true});
+  rows.push_back({"FilterLibraryThatDoesNotLoadGivesTheLoadersReason",
+                  [](const ScratchDirectory& d) {
+                    return std::vector<std::string>{"--filter", d / "missing.so", "registration"};
+                  },
+                  Result::kFails, "missing.so: cannot open shared object file"});
+  rows.push_back({"NameWithANewlineStaysOneLine",
+                  [](const ScratchDirectory& d) { return Decode(d / "two\nlines.wma", "-"); },
+                  Result::kFails, "two\\nlines.wma: No such file or directory"});
+  Bytes unpadded = RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)},
+                             {"DISP", {1, 0, 0, 0, 'A'}},
+                             {"data", Bytes(17640)}});
+  unpadded.erase(unpadded.begin() + 12 + 24 + 8 + 5);  // the pad byte after the odd chunk
+  rows.push_back(EncodeWave("WaveOddChunkWithoutItsPadByte", unpadded, Result::kSucceeds));
+
   // ---- A WMA file cut at ten points: within its header it is refused; within its data what
   // was decoded stands ----
   using Sizes = std::size_t;
@@ -588,6 +697,37 @@ std::vector<Row> Rows() {
 
 // ---- The check of every row ---------------------------------------------------------------
 
+// The read-fault library preloaded into the programs run while one lives; the sanitizers are
+// told that their run-time library does not come first.
+class ReadFault {
+ public:
+  explicit ReadFault(const std::string& fault) {
+    const char* options = std::getenv("ASAN_OPTIONS");
+    savedAsanOptions_ = options != nullptr ? options : "";
+    setenv("LD_PRELOAD", READ_FAULT_LIBRARY, 1);
+    setenv("WMAFILTER_READ_FAULT", fault.c_str(), 1);
+    setenv("ASAN_OPTIONS", (savedAsanOptions_ + ":verify_asan_link_order=0").c_str(), 1);
+  }
+  ~ReadFault() {
+    unsetenv("LD_PRELOAD");
+    unsetenv("WMAFILTER_READ_FAULT");
+    setenv("ASAN_OPTIONS", savedAsanOptions_.c_str(), 1);
+  }
+
+ private:
+  std::string savedAsanOptions_;
+};
+
+// A descriptor for the program's standard output, or -1 to capture it.
+int OpenStandardOutput(StandardOutput kind) {
+  if (kind == StandardOutput::kFullDevice) return open("/dev/full", O_WRONLY | O_CLOEXEC);
+  if (kind == StandardOutput::kCaptured) return -1;
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  close(ends[0]);  // no one reads
+  return ends[1];
+}
+
 class BadInputTable : public testing::TestWithParam<Row> {
  protected:
   static void SetUpTestSuite() {
@@ -611,9 +751,13 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   const std::set<std::string> before = directory.Contents();
 
   if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
-  const ProgramRun run = RunProgram(arguments, row.unprivileged);
+  const std::optional<ReadFault> fault =
+      row.readFault.empty() ? std::nullopt : std::optional<ReadFault>(std::in_place, row.readFault);
+  const int output = OpenStandardOutput(row.standardOutput);
+  const ProgramRun run = RunProgram(arguments, row.unprivileged, output);
+  if (output >= 0) close(output);
   if (full) full->Unfill();
-  const std::string message = full ? full->reason() : row.message;
+  const std::string message = full && row.result == Result::kFails ? full->reason() : row.message;
 
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;

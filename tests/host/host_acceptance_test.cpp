@@ -257,20 +257,17 @@ std::vector<std::string> HiddenFiles(const ScratchDirectory& directory) {
   return hidden;
 }
 
-// When a signal is sent: at once, once a scratch file holds part of the output, or once the
-// writer is finishing (its second scratch file is there; decode has no such step).
-enum class Moment { kAtOnce, kWhileWriting, kWhileFinishing };
+// When a signal is sent: at once, or once a scratch file holds part of the output.
+enum class Moment { kAtOnce, kWhileWriting };
 
 bool Reached(Moment moment, const ScratchDirectory& directory) {
-  std::size_t scratchFiles = 0;
   for (const std::string& name : HiddenFiles(directory)) {
-    ++scratchFiles;
     std::error_code error;
     if (moment == Moment::kWhileWriting &&
         std::filesystem::file_size(directory.path() / name, error) > (1u << 18))
       return true;
   }
-  return moment == Moment::kAtOnce || (moment == Moment::kWhileFinishing && scratchFiles >= 3);
+  return moment == Moment::kAtOnce;
 }
 
 struct Interruption {
@@ -309,14 +306,13 @@ std::vector<Interruption> Interruptions() {
   std::vector<Interruption> all;
   for (const char* command : {"encode", "decode"})
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-      for (const Moment moment : {Moment::kAtOnce, Moment::kWhileWriting, Moment::kWhileFinishing})
-        if (moment != Moment::kWhileFinishing || std::string(command) == "encode")
-          all.push_back({command, signal, moment});
+      for (const Moment moment : {Moment::kAtOnce, Moment::kWhileWriting})
+        all.push_back({command, signal, moment});
   return all;
 }
 
 std::string InterruptionName(const ::testing::TestParamInfo<Interruption>& info) {
-  constexpr const char* kMoments[] = {"AtOnce", "WhileWriting", "WhileFinishing"};
+  constexpr const char* kMoments[] = {"AtOnce", "WhileWriting"};
   return std::string(info.param.command) + "_" + strsignal(info.param.signal) + "_" +
          kMoments[static_cast<int>(info.param.moment)];
 }

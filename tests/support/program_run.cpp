@@ -45,11 +45,13 @@ int CaptureFile() {
 
 }  // namespace
 
-ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged) {
-  return StartedProgram(arguments, unprivileged).Wait();
+ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged,
+                      int standardOutput) {
+  return StartedProgram(arguments, unprivileged, standardOutput).Wait();
 }
 
-StartedProgram::StartedProgram(const std::vector<std::string>& arguments, bool unprivileged) {
+StartedProgram::StartedProgram(const std::vector<std::string>& arguments, bool unprivileged,
+                               int standardOutput) {
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -60,7 +62,7 @@ StartedProgram::StartedProgram(const std::vector<std::string>& arguments, bool u
   if (child == 0) {
     const int nothing = open("/dev/null", O_RDONLY);
     dup2(nothing, STDIN_FILENO);
-    dup2(out_, STDOUT_FILENO);
+    dup2(standardOutput >= 0 ? standardOutput : out_, STDOUT_FILENO);
     dup2(err_, STDERR_FILENO);
     if (unprivileged && !BecomeNobody()) _exit(126);
     execvp(argv[0], argv.data());

@@ -18,13 +18,16 @@ struct ProgramRun {
 // Runs `arguments` (the program first; a name without a slash is looked up in PATH) with
 // standard input closed, in the current directory.
 // With `unprivileged`, a process running as root runs the program as the user nobody, for whom
-// file permissions hold.
-ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
+// file permissions hold. A `standardOutput` descriptor is the program's standard output instead
+// of the one captured in `out`.
+ProgramRun RunProgram(const std::vector<std::string>& arguments, bool unprivileged = false,
+                      int standardOutput = -1);
 
 // A program started as RunProgram starts it and left running, to be signalled while it works.
 class StartedProgram {
  public:
-  explicit StartedProgram(const std::vector<std::string>& arguments, bool unprivileged = false);
+  explicit StartedProgram(const std::vector<std::string>& arguments, bool unprivileged = false,
+                          int standardOutput = -1);
   ~StartedProgram();  // waits for the program, if Wait has not
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
