@@ -20,14 +20,16 @@ sample_type() {
     "$(field 'bits/sample' "$1" | cut -d' ' -f1)" "$(field channels "$1")"
 }
 
-info=$(under_wine "$BIN/filterhost.exe" info "$file" 2>"$OUT/$name.info.err")
+run=under_wine
+[ "$rate" = "-" ] && run=under_wine_refused
+info=$($run "$BIN/filterhost.exe" info "$file" 2>"$OUT/$name.info.err")
 info_status=$?
 echo "$info"
 if [ "$rate" = "-" ]; then
   [ $info_status -eq 1 ] || fail "info exited with $info_status, not 1"
   grep -q "not a Windows Media file the filter can read" "$OUT/$name.info.err" ||
     fail "no clear message for a file the filter cannot read: $(tr -d '\r' <"$OUT/$name.info.err")"
-  under_wine "$BIN/filterhost.exe" decode "$file" "$OUT/$name.wav" 2>/dev/null &&
+  under_wine_refused "$BIN/filterhost.exe" decode "$file" "$OUT/$name.wav" 2>/dev/null &&
     fail "decode of a file the filter cannot read succeeded"
   [ -e "$OUT/$name.wav" ] && fail "decode left $OUT/$name.wav behind"
   exit $status
