@@ -10,7 +10,7 @@ namespace {
 
 // The UTF-16 name is freed right after Open, whatever Open answered.
 bool OpenFile(IWMSyncReader* reader, LPCSTR fileName) {
-  if (fileName == nullptr) return false;
+  if (fileName == nullptr) return false;  // no name opens nothing, rather than being read through
   HeapBuffer<WCHAR> wideName;
   if (!AnsiToWideText(fileName, wideName)) return false;
   return SUCCEEDED(reader->Open(wideName.get()));
@@ -31,6 +31,7 @@ void RequestOutputSettings(IWMSyncReader* reader) {
 // host correctly: 8 and 16 bits are copied, 24 bits become floats. Any other width, a 32-bit
 // one included, would be misread as packed 24-bit samples, so the open refuses it.
 bool AcceptAudioFormat(WM_MEDIA_TYPE* type, DWORD size, InputContext& context) {
+  // A type shorter than its record, or without a whole WAVEFORMATEX, is refused, not read past.
   const WAVEFORMATEX* format = FindWaveFormat(type, size);
   if (format == nullptr || !IsEqualGUID(type->majortype, WMMEDIATYPE_Audio)) return false;
   const WORD width = format->wBitsPerSample;
