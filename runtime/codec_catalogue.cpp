@@ -35,14 +35,8 @@ constexpr CodecEntry kCodecs[] = {
     {WSTR("Windows Media Audio V1"), AV_CODEC_ID_WMAV1, 0x0160},
 };
 
-GUID SubtypeForTag(WORD tag) {
-  GUID subtype = WMMEDIASUBTYPE_PCM;
-  subtype.Data1 = tag;
-  return subtype;
-}
-
-// Opens the encoder for the format to learn its block alignment and codec data; nothing when
-// it refuses the format.
+// Opens the encoder for the format, as the writer will, to learn its block alignment and codec
+// data; nothing when it refuses the format.
 std::optional<WaveFormat> EncoderWaveFormat(AVCodecID id, WORD tag, const FormatEntry& entry) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return std::nullopt;

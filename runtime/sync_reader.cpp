@@ -25,6 +25,7 @@ SyncReader::~SyncReader() = default;
 
 void* SyncReader::FindInterface(REFIID iid) {
   if (iid == IID_IWMSyncReader) return static_cast<IWMSyncReader*>(this);
+  if (void* profile = FindProfileInterface(iid)) return profile;
   return FindHeaderInterface(iid);
 }
 
@@ -72,6 +73,7 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
   const auto* properties = file.header.Find<asf::FileProperties>();
   maxPacketBytes_ = properties != nullptr ? properties->maxPacketSize : 0;
   ReplaceAttributes(AttributesFromHeader(file.header));
+  DescribeStreams(file.header);
   const auto* codecs = file.header.Find<asf::CodecList>();
   codecs_ = codecs != nullptr ? codecs->entries : std::vector<asf::CodecEntry>{};
   demuxer_ = std::move(demuxer);
@@ -88,6 +90,7 @@ HRESULT SyncReader::Close() {
   packet_.reset();
   demuxer_.reset();
   ReplaceAttributes({});
+  ForgetStreams();
   codecs_.clear();
   pending_.reset();
   return S_OK;
@@ -137,6 +140,7 @@ std::optional<MediaType> SyncReader::CurrentType(const Output& output) const {
 
 HRESULT SyncReader::GetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATYPE* type,
                                      BYTE* value, WORD* length) {
+  if (!demuxer_) return E_UNEXPECTED;  // as Windows answers before Open
   Output* found = FindOutput(output);
   if (found == nullptr || type == nullptr || length == nullptr) return E_INVALIDARG;
   DWORD setting = 0;
@@ -159,6 +163,7 @@ HRESULT SyncReader::GetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATY
 
 HRESULT SyncReader::SetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATYPE type,
                                      const BYTE* value, WORD length) {
+  if (!demuxer_) return E_UNEXPECTED;
   Output* found = FindOutput(output);
   if (found == nullptr || value == nullptr || length != 4) return E_INVALIDARG;
   DWORD setting = 0;
