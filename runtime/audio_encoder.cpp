@@ -4,28 +4,14 @@
 #include <cstring>
 #include <new>
 
+#include "codec_contexts.h"
+#include "out_of_memory.h"
 #include "result_codes.h"
 #include "segmented_encoder.h"
 #include "worker_pool.h"
 
 namespace wmvcore {
 namespace {
-
-// An opened encoder of `codec` for the stream's rate, channels and bit rate, taking planar
-// float; null when libavcodec refuses it.
-CodecContextHandle OpenContext(const AVCodec& codec, int rate, int channels, int64_t bitRate) {
-  CodecContextHandle context(avcodec_alloc_context3(&codec));
-  if (!context) return nullptr;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->sample_rate = rate;
-  av_channel_layout_default(&context->ch_layout, channels);
-  context->bit_rate = bitRate;
-  context->time_base = AVRational{1, rate};
-  // The muxer writes the codec data into the stream's format block.
-  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(context.get(), &codec, nullptr) < 0 || context->frame_size <= 0) return nullptr;
-  return context;
-}
 
 // Encoders whose packets depend only on their frame and the one before it (the overlap of the
 // transform), one packet a frame, with nothing held back at the end: a segment encoded by its
@@ -64,7 +50,7 @@ std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat&
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return nullptr;
   CodecContextHandle context =
-      OpenContext(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
+      OpenEncoder(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
                   static_cast<int64_t>(stream.avgBytesPerSec) * 8);
   if (!context) return nullptr;
   std::unique_ptr<AudioEncoder> encoder(new (std::nothrow) AudioEncoder(std::move(context)));
@@ -97,11 +83,13 @@ HRESULT AudioEncoder::Begin(const PcmFormat& input) {
   if (threads > 1 && EncodesInSegments(codec_->codec_id)) {
     std::vector<CodecContextHandle> encoders;
     for (unsigned i = 0; i < threads; ++i) {
-      encoders.push_back(OpenContext(*codec_->codec, codec_->sample_rate,
+      encoders.push_back(OpenEncoder(*codec_->codec, codec_->sample_rate,
                                      codec_->ch_layout.nb_channels, codec_->bit_rate));
-      if (!encoders.back()) return E_OUTOFMEMORY;
+      if (!encoders.back()) break;
     }
-    segments_ = SegmentedEncoder::Start(std::move(encoders));  // null: encode here after all
+    // Without an encoder for every worker, or any worker, the frames are encoded here.
+    if (encoders.size() == threads && encoders.back())
+      segments_ = SegmentedEncoder::Start(std::move(encoders));
   }
   return QueueSilence(codec_->frame_size);
 }
@@ -118,7 +106,7 @@ HRESULT AudioEncoder::QueueSilence(int frames) {
   return S_OK;
 }
 
-HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
+HRESULT AudioEncoder::WriteBytes(const BYTE* bytes, std::size_t count, PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   const std::size_t frameBytes = input_.FrameBytes();
   // Complete a sample frame left over from the call before.
@@ -219,7 +207,7 @@ HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packe
   }
 }
 
-HRESULT AudioEncoder::Finish(PacketSink& sink) {
+HRESULT AudioEncoder::FinishCoding(PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));

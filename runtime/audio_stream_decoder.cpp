@@ -18,10 +18,8 @@ constexpr QWORD kUnitsPerSecond = 10'000'000;
 std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& stream) {
   const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
   if (codec == nullptr) return nullptr;
-  CodecContextHandle context(avcodec_alloc_context3(codec));
-  if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0) return nullptr;
-  context->pkt_timebase = stream.time_base;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
+  CodecContextHandle context = OpenDecoder(*codec, *stream.codecpar, stream.time_base);
+  if (!context) return nullptr;
   std::unique_ptr<AudioStreamDecoder> decoder(new (std::nothrow)
                                                   AudioStreamDecoder(std::move(context)));
   if (!decoder || !decoder->frame_) return nullptr;
@@ -58,6 +56,19 @@ void AudioStreamDecoder::SetFormat(const PcmFormat& format) {
 }
 
 void AudioStreamDecoder::Send(AVPacket* packet) {
+  const HRESULT sent = OutOfMemoryAsFailure([&] {
+    SendPacket(packet);
+    return S_OK;
+  });
+  if (FAILED(sent)) failure_ = sent;
+}
+
+HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
+  if (FAILED(failure_)) return failure_;
+  return OutOfMemoryAsFailure([&] { return ReceiveSample(sample); });
+}
+
+void AudioStreamDecoder::SendPacket(AVPacket* packet) {
   if (endSent_) return;
   if (packet == nullptr) endSent_ = true;
   // Workers start with the first packet, not at the open: a file opened only to be probed
@@ -65,7 +76,7 @@ void AudioStreamDecoder::Send(AVPacket* packet) {
   if (!started_) {
     started_ = true;
     const unsigned threads = CodingThreads();
-    if (threads > 1) ahead_ = SegmentedDecoder::Start(*codec_, threads, format_);
+    if (threads > 1) ahead_ = SegmentedDecoder::Start(codec_, threads, format_);
   }
   if (ahead_) return ahead_->Send(packet);
   // A damaged packet is refused with an error and simply not decoded.
@@ -82,7 +93,7 @@ HRESULT AudioStreamDecoder::NextFrame(const BYTE*& converted) {
   return S_OK;
 }
 
-HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
+HRESULT AudioStreamDecoder::ReceiveSample(DecodedSample& sample) {
   for (;;) {
     const BYTE* converted = nullptr;
     const HRESULT next = NextFrame(converted);

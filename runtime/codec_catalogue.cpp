@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "codec_contexts.h"
 #include "common/wide_text.h"
 
 namespace wmvcore {
@@ -40,13 +41,9 @@ constexpr CodecEntry kCodecs[] = {
 std::optional<WaveFormat> EncoderWaveFormat(AVCodecID id, WORD tag, const FormatEntry& entry) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return std::nullopt;
-  CodecContextHandle context(avcodec_alloc_context3(codec));
+  const CodecContextHandle context =
+      OpenEncoder(*codec, static_cast<int>(entry.rate), entry.channels, entry.kbps * 1000);
   if (!context) return std::nullopt;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->sample_rate = static_cast<int>(entry.rate);
-  av_channel_layout_default(&context->ch_layout, entry.channels);
-  context->bit_rate = entry.kbps * 1000;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return std::nullopt;
   WaveFormat wave;
   wave.formatTag = tag;
   wave.channels = entry.channels;

@@ -10,6 +10,7 @@
 #include "file_path.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "out_of_memory.h"
 #include "result_codes.h"
 
 namespace wmvcore {
@@ -30,6 +31,10 @@ void* SyncReader::FindInterface(REFIID iid) {
 }
 
 HRESULT SyncReader::Open(const WCHAR* filename) {
+  return OutOfMemoryAsFailure([&] { return OpenPath(filename); });
+}
+
+HRESULT SyncReader::OpenPath(const WCHAR* filename) {
   if (filename == nullptr) return E_INVALIDARG;
   if (demuxer_) return NS_E_INVALID_REQUEST;
   const auto path = PathFromWide(filename);

@@ -74,6 +74,7 @@ class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo,
   Output* FindOutput(DWORD output);
   // The type of the output's current format: the chosen one, else the first it offers.
   std::optional<MediaType> CurrentType(const Output& output) const;
+  HRESULT OpenPath(const WCHAR* filename);
   // The next sample of any decoding output (or of the one for `stream`, when not 0).
   HRESULT NextDecoded(WORD stream, DecodedSample& sample, std::size_t& outputIndex);
 
