@@ -39,11 +39,6 @@ ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
   return handle;
 }
 
-bool ValidInput(const PcmFormat& input) {
-  return (input.bits == 8 || input.bits == 16 || input.bits == 24) && input.channels >= 1 &&
-         input.channels <= 8 && input.rate >= 1000 && input.rate <= 384000;
-}
-
 }  // namespace
 
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat& stream) {
@@ -65,12 +60,24 @@ AudioEncoder::~AudioEncoder() {
 }
 
 bool AudioEncoder::CanConvert(const PcmFormat& input, const WaveFormat& stream) {
-  return ValidInput(input) &&
+  return IsSupportedPcm(input) &&
          MakeConverter(input, static_cast<int>(stream.samplesPerSec), stream.channels) != nullptr;
 }
 
 HRESULT AudioEncoder::Begin(const PcmFormat& input) {
-  if (!ValidInput(input)) return NS_E_INVALID_INPUT_FORMAT;
+  return OutOfMemoryAsFailure([&] { return BeginCoding(input); });
+}
+
+HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
+  return OutOfMemoryAsFailure([&] { return WriteBytes(bytes, count, sink); });
+}
+
+HRESULT AudioEncoder::Finish(PacketSink& sink) {
+  return OutOfMemoryAsFailure([&] { return FinishCoding(sink); });
+}
+
+HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
+  if (!IsSupportedPcm(input)) return NS_E_INVALID_INPUT_FORMAT;
   converter_ = MakeConverter(input, codec_->sample_rate, codec_->ch_layout.nb_channels);
   if (!converter_) return NS_E_INVALID_INPUT_FORMAT;
   queue_ = av_audio_fifo_alloc(codec_->sample_fmt, codec_->ch_layout.nb_channels,

@@ -3,17 +3,15 @@
 #include <cstring>
 #include <new>
 
+#include "codec_contexts.h"
+#include "common/media_time.h"
+#include "out_of_memory.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 #include "segmented_decoder.h"
 #include "worker_pool.h"
 
 namespace wmvcore {
-namespace {
-
-constexpr QWORD kUnitsPerSecond = 10'000'000;
-
-}  // namespace
 
 std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& stream) {
   const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
@@ -42,12 +40,6 @@ PcmFormat AudioStreamDecoder::NativeFormat(bool discrete) const {
   // The stream's WAVEFORMATEX wBitsPerSample is what the demuxer keeps as the coded width.
   format.bits = codedBits_ > 16 ? 24 : 16;
   return format;
-}
-
-bool AudioStreamDecoder::CanDeliver(const PcmFormat& format) {
-  const bool bitsOk = format.bits == 8 || format.bits == 16 || format.bits == 24;
-  return bitsOk && format.channels >= 1 && format.channels <= 8 && format.rate >= 1000 &&
-         format.rate <= 384000;
 }
 
 void AudioStreamDecoder::SetFormat(const PcmFormat& format) {

@@ -39,8 +39,6 @@ class AudioStreamDecoder {
   // `discrete`, else folded to stereo above two), and 24 bits when the stream declares more
   // than 16, else 16.
   PcmFormat NativeFormat(bool discrete) const;
-  // Whether the converter can deliver `format`.
-  static bool CanDeliver(const PcmFormat& format);
   // The format of the samples from now on.
   void SetFormat(const PcmFormat& format);
 

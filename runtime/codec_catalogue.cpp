@@ -87,6 +87,15 @@ const CatalogueCodec* FindCodecByTag(WORD formatTag) {
   return nullptr;
 }
 
+const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const WaveFormat& wave) {
+  for (const auto& format : codec.constantRate) {
+    if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
+        format.wave.avgBytesPerSec == wave.avgBytesPerSec)
+      return &format;
+  }
+  return nullptr;
+}
+
 WideString DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {
   char text[64];
   const char* layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : nullptr;

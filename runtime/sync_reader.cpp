@@ -213,7 +213,7 @@ HRESULT SyncReader::SetOutputProps(DWORD output, IWMOutputMediaProps* props) {
   const auto wave = type->Wave();
   if (!found->decoder || !wave || !type->IsPcm()) return NS_E_INVALID_OUTPUT_FORMAT;
   const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample};
-  if (!AudioStreamDecoder::CanDeliver(format)) return NS_E_INVALID_OUTPUT_FORMAT;
+  if (!IsSupportedPcm(format)) return NS_E_INVALID_OUTPUT_FORMAT;
   found->chosen = format;
   found->decoder->SetFormat(format);
   return S_OK;

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
+#include "common/media_time.h"
 #include "encode/writer_session.h"
 
 namespace {
 
-constexpr QWORD kUnitsPerSecond = 10000000;  // 100-nanosecond units
-constexpr float kPackedLimit = 8388607.0f;   // 0x7FFFFF
+constexpr float kPackedLimit = 8388607.0f;  // 0x7FFFFF
 // Samples converted together: their scaling and limits run as one vector loop.
 constexpr std::size_t kBlockSamples = 16;
 
