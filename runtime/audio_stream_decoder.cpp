@@ -5,7 +5,6 @@
 
 #include "codec_contexts.h"
 #include "common/media_time.h"
-#include "out_of_memory.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 #include "segmented_decoder.h"
@@ -48,19 +47,6 @@ void AudioStreamDecoder::SetFormat(const PcmFormat& format) {
 }
 
 void AudioStreamDecoder::Send(AVPacket* packet) {
-  const HRESULT sent = OutOfMemoryAsFailure([&] {
-    SendPacket(packet);
-    return S_OK;
-  });
-  if (FAILED(sent)) failure_ = sent;
-}
-
-HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
-  if (FAILED(failure_)) return failure_;
-  return OutOfMemoryAsFailure([&] { return ReceiveSample(sample); });
-}
-
-void AudioStreamDecoder::SendPacket(AVPacket* packet) {
   if (endSent_) return;
   if (packet == nullptr) endSent_ = true;
   // Workers start with the first packet, not at the open: a file opened only to be probed
@@ -85,7 +71,7 @@ HRESULT AudioStreamDecoder::NextFrame(const BYTE*& converted) {
   return S_OK;
 }
 
-HRESULT AudioStreamDecoder::ReceiveSample(DecodedSample& sample) {
+HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
   for (;;) {
     const BYTE* converted = nullptr;
     const HRESULT next = NextFrame(converted);

@@ -47,14 +47,11 @@ class AudioStreamDecoder {
   // goes on with the next.
   void Send(AVPacket* packet);
   // The next converted sample: S_OK with one, S_FALSE when more packets are needed,
-  // NS_E_NO_MORE_SAMPLES once the end has been sent and everything delivered, E_OUTOFMEMORY
-  // (also from then on when memory ran out while a packet was sent: out_of_memory.h).
+  // NS_E_NO_MORE_SAMPLES once the end has been sent and everything delivered, E_OUTOFMEMORY.
   HRESULT Receive(DecodedSample& sample);
 
  private:
   explicit AudioStreamDecoder(CodecContextHandle codec);
-  void SendPacket(AVPacket* packet);
-  HRESULT ReceiveSample(DecodedSample& sample);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
   // its samples to format_; frame_ then holds only its shape.
@@ -79,8 +76,8 @@ class AudioStreamDecoder {
   bool endSent_ = false;
   bool converterFlushed_ = false;
   bool started_ = false;  // a packet has been sent
-  HRESULT failure_ = S_OK;
-  std::unique_ptr<SegmentedDecoder> ahead_;  // null: decoded here, on the reader's thread
+  // Null: decoded here, on the reader's thread. Last: its workers end before codec_ goes.
+  std::unique_ptr<SegmentedDecoder> ahead_;
 };
 
 }  // namespace wmvcore

@@ -334,7 +334,7 @@ HRESULT SyncReader::GetNextSample(WORD stream, INSSBuffer** sample, QWORD* time,
   }
   DecodedSample decoded;
   std::size_t index = 0;
-  RETURN_IF_FAILED(NextDecoded(stream, decoded, index));
+  RETURN_IF_FAILED(OutOfMemoryAsFailure([&] { return NextDecoded(stream, decoded, index); }));
   *sample = decoded.buffer.detach();
   if (time != nullptr) *time = decoded.time;
   if (duration != nullptr) *duration = decoded.duration;
