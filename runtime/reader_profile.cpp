@@ -57,7 +57,7 @@ HRESULT ReaderProfile::HandOutConfig(const Stream& stream, IWMStreamConfig** con
 HRESULT ReaderProfile::GetVersion(WMT_VERSION* version) {
   if (version == nullptr) return E_INVALIDARG;
   if (!open_) return E_UNEXPECTED;
-  *version = WMT_VER_9_0;
+  *version = WMT_VER_9_0;  // the version of the profiles this runtime writes
   return S_OK;
 }
 
