@@ -8,6 +8,13 @@ if(WMAFILTER_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer for the runtime's worker threads; it cannot be combined with AddressSanitizer.
+option(WMAFILTER_TSAN "Build with ThreadSanitizer" OFF)
+if(WMAFILTER_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # Shared libraries must resolve every symbol at link time; clang's sanitizer runtimes are
 # linked into executables only, so the fuzz build lets libraries leave them to the program.
 set(WMAFILTER_NO_UNDEFINED -Wl,--no-undefined)

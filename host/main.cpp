@@ -21,7 +21,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: filterhost [--filter PATH] COMMAND  (-- ends the options)\n"
+    "usage: filterhost [--filter PATH] [--verbose] COMMAND  (-- ends the options)\n"
     "  info FILE [--json]              what the filter reports about a file\n"
     "  decode FILE.wma OUT.wav [--pcm24]\n"
     "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
@@ -29,7 +29,8 @@ constexpr char kUsage[] =
     "                                  encode a WAVE file, with its tags (--width declares\n"
     "                                  another sample width, to see the filter refuse it)\n"
     "  options [--word WORD]           run the encoder options dialog and print the word\n"
-    "  registration                    print the filter's registration record\n";
+    "  registration                    print the filter's registration record\n"
+    "--verbose writes the filter's and the runtime's failed calls to stderr as they fail\n";
 
 // The filter library that the build puts beside this program.
 std::string DefaultFilterPath() {
@@ -63,6 +64,15 @@ int Usage() {
 int Help() {
   std::fputs(kUsage, stdout);
   return 0;
+}
+
+// Switches on the failure trace of the filter and the runtime it loads (failure_trace.h).
+void TraceFailures() {
+#ifdef _WIN32
+  SetEnvironmentVariableA("WMAFILTER_TRACE", "1");
+#else
+  setenv("WMAFILTER_TRACE", "1", 1);
+#endif
 }
 
 int PrintRegistration(const FilterLibrary& library) {
@@ -126,6 +136,8 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
       if (!ParseWord(argv[++i], bits) || bits == 0 || bits > 0xFFFF)
         return ReportError("not a sample width: " + std::string(argv[i]));
       width = static_cast<WORD>(bits);
+    } else if (argument == "--verbose") {
+      TraceFailures();
     } else if (argument == "--json") {
       json = true;
     } else if (argument == "--pcm24") {

@@ -4,28 +4,14 @@
 #include <cstring>
 #include <new>
 
+#include "codec_contexts.h"
+#include "out_of_memory.h"
 #include "result_codes.h"
 #include "segmented_encoder.h"
 #include "worker_pool.h"
 
 namespace wmvcore {
 namespace {
-
-// An opened encoder of `codec` for the stream's rate, channels and bit rate, taking planar
-// float; null when libavcodec refuses it.
-CodecContextHandle OpenContext(const AVCodec& codec, int rate, int channels, int64_t bitRate) {
-  CodecContextHandle context(avcodec_alloc_context3(&codec));
-  if (!context) return nullptr;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->sample_rate = rate;
-  av_channel_layout_default(&context->ch_layout, channels);
-  context->bit_rate = bitRate;
-  context->time_base = AVRational{1, rate};
-  // The muxer writes the codec data into the stream's format block.
-  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(context.get(), &codec, nullptr) < 0 || context->frame_size <= 0) return nullptr;
-  return context;
-}
 
 // Encoders whose packets depend only on their frame and the one before it (the overlap of the
 // transform), one packet a frame, with nothing held back at the end: a segment encoded by its
@@ -53,18 +39,13 @@ ResamplerHandle MakeConverter(const PcmFormat& input, int rate, int channels) {
   return handle;
 }
 
-bool ValidInput(const PcmFormat& input) {
-  return (input.bits == 8 || input.bits == 16 || input.bits == 24) && input.channels >= 1 &&
-         input.channels <= 8 && input.rate >= 1000 && input.rate <= 384000;
-}
-
 }  // namespace
 
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat& stream) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return nullptr;
   CodecContextHandle context =
-      OpenContext(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
+      OpenEncoder(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
                   static_cast<int64_t>(stream.avgBytesPerSec) * 8);
   if (!context) return nullptr;
   std::unique_ptr<AudioEncoder> encoder(new (std::nothrow) AudioEncoder(std::move(context)));
@@ -79,12 +60,24 @@ AudioEncoder::~AudioEncoder() {
 }
 
 bool AudioEncoder::CanConvert(const PcmFormat& input, const WaveFormat& stream) {
-  return ValidInput(input) &&
+  return IsSupportedPcm(input) &&
          MakeConverter(input, static_cast<int>(stream.samplesPerSec), stream.channels) != nullptr;
 }
 
 HRESULT AudioEncoder::Begin(const PcmFormat& input) {
-  if (!ValidInput(input)) return NS_E_INVALID_INPUT_FORMAT;
+  return OutOfMemoryAsFailure([&] { return BeginCoding(input); });
+}
+
+HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
+  return OutOfMemoryAsFailure([&] { return WriteBytes(bytes, count, sink); });
+}
+
+HRESULT AudioEncoder::Finish(PacketSink& sink) {
+  return OutOfMemoryAsFailure([&] { return FinishCoding(sink); });
+}
+
+HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
+  if (!IsSupportedPcm(input)) return NS_E_INVALID_INPUT_FORMAT;
   converter_ = MakeConverter(input, codec_->sample_rate, codec_->ch_layout.nb_channels);
   if (!converter_) return NS_E_INVALID_INPUT_FORMAT;
   queue_ = av_audio_fifo_alloc(codec_->sample_fmt, codec_->ch_layout.nb_channels,
@@ -97,11 +90,13 @@ HRESULT AudioEncoder::Begin(const PcmFormat& input) {
   if (threads > 1 && EncodesInSegments(codec_->codec_id)) {
     std::vector<CodecContextHandle> encoders;
     for (unsigned i = 0; i < threads; ++i) {
-      encoders.push_back(OpenContext(*codec_->codec, codec_->sample_rate,
+      encoders.push_back(OpenEncoder(*codec_->codec, codec_->sample_rate,
                                      codec_->ch_layout.nb_channels, codec_->bit_rate));
-      if (!encoders.back()) return E_OUTOFMEMORY;
+      if (!encoders.back()) break;
     }
-    segments_ = SegmentedEncoder::Start(std::move(encoders));  // null: encode here after all
+    // Without an encoder for every worker, or any worker, the frames are encoded here.
+    if (encoders.size() == threads && encoders.back())
+      segments_ = SegmentedEncoder::Start(std::move(encoders));
   }
   return QueueSilence(codec_->frame_size);
 }
@@ -118,7 +113,7 @@ HRESULT AudioEncoder::QueueSilence(int frames) {
   return S_OK;
 }
 
-HRESULT AudioEncoder::Write(const BYTE* bytes, std::size_t count, PacketSink& sink) {
+HRESULT AudioEncoder::WriteBytes(const BYTE* bytes, std::size_t count, PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   const std::size_t frameBytes = input_.FrameBytes();
   // Complete a sample frame left over from the call before.
@@ -219,7 +214,7 @@ HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packe
   }
 }
 
-HRESULT AudioEncoder::Finish(PacketSink& sink) {
+HRESULT AudioEncoder::FinishCoding(PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));

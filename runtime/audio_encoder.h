@@ -60,12 +60,16 @@ class AudioEncoder {
   HRESULT Write(const BYTE* bytes, std::size_t count, PacketSink& sink);
   // Converts and encodes what is left and drains the encoder.
   HRESULT Finish(PacketSink& sink);
+  // Each of the three gives E_OUTOFMEMORY when memory runs out (out_of_memory.h).
 
   // Sample frames taken so far, at the input's rate.
   QWORD InputFrames() const { return inputFrames_; }
 
  private:
   explicit AudioEncoder(CodecContextHandle codec);
+  HRESULT BeginCoding(const PcmFormat& input);
+  HRESULT WriteBytes(const BYTE* bytes, std::size_t count, PacketSink& sink);
+  HRESULT FinishCoding(PacketSink& sink);
   // Converts `frames` sample frames of input (null: what the converter holds) into the queue.
   HRESULT Convert(const BYTE* bytes, std::size_t frames);
   // Encodes every whole frame in the queue; with `padLast`, also a partial one, filled.

@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "codec_contexts.h"
+#include "common/media_time.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 #include "segmented_decoder.h"
@@ -11,8 +13,6 @@
 
 namespace wmvcore {
 namespace {
-
-constexpr QWORD kUnitsPerSecond = 10'000'000;
 
 // The sample frame nearest to `units` at `rate`, without overflow for any length. Nearest, not
 // below: a length recorded as whole frames truncated to 100 ns units rounds back to them.
@@ -26,10 +26,8 @@ QWORD FramesIn(QWORD units, DWORD rate) {
 std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& stream, QWORD length) {
   const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
   if (codec == nullptr) return nullptr;
-  CodecContextHandle context(avcodec_alloc_context3(codec));
-  if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0) return nullptr;
-  context->pkt_timebase = stream.time_base;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
+  CodecContextHandle context = OpenDecoder(*codec, *stream.codecpar, stream.time_base);
+  if (!context) return nullptr;
   std::unique_ptr<AudioStreamDecoder> decoder(new (std::nothrow)
                                                   AudioStreamDecoder(std::move(context)));
   if (!decoder || !decoder->frame_) return nullptr;
@@ -55,12 +53,6 @@ PcmFormat AudioStreamDecoder::NativeFormat(bool discrete) const {
   return format;
 }
 
-bool AudioStreamDecoder::CanDeliver(const PcmFormat& format) {
-  const bool bitsOk = format.bits == 8 || format.bits == 16 || format.bits == 24;
-  return bitsOk && format.channels >= 1 && format.channels <= 8 && format.rate >= 1000 &&
-         format.rate <= 384000;
-}
-
 void AudioStreamDecoder::SetFormat(const PcmFormat& format) {
   format_ = format;
   if (ahead_) ahead_->SetFormat(format);
@@ -74,7 +66,7 @@ void AudioStreamDecoder::Send(AVPacket* packet) {
   if (!started_) {
     started_ = true;
     const unsigned threads = CodingThreads();
-    if (threads > 1) ahead_ = SegmentedDecoder::Start(*codec_, threads, format_);
+    if (threads > 1) ahead_ = SegmentedDecoder::Start(codec_, threads, format_);
   }
   if (ahead_) return ahead_->Send(packet);
   // A damaged packet is refused with an error and simply not decoded.

@@ -43,8 +43,6 @@ class AudioStreamDecoder {
   // `discrete`, else folded to stereo above two), and 24 bits when the stream declares more
   // than 16, else 16.
   PcmFormat NativeFormat(bool discrete) const;
-  // Whether the converter can deliver `format`.
-  static bool CanDeliver(const PcmFormat& format);
   // The format of the samples from now on.
   void SetFormat(const PcmFormat& format);
 
@@ -75,7 +73,7 @@ class AudioStreamDecoder {
   // Stamps `buffer`, holding `samples` sample frames, with its time and makes it the sample.
   void Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample);
 
-  CodecContextHandle codec_;
+  SharedCodecContext codec_;  // shared with the workers decoding ahead
   // The stream's own numbers, taken at the open: workers may decode with codec_ meanwhile.
   int streamRate_ = 0;
   int streamChannels_ = 0;

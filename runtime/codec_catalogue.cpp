@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "codec_contexts.h"
 #include "common/wide_text.h"
 
 namespace wmvcore {
@@ -35,24 +36,14 @@ constexpr CodecEntry kCodecs[] = {
     {WSTR("Windows Media Audio V1"), AV_CODEC_ID_WMAV1, 0x0160},
 };
 
-GUID SubtypeForTag(WORD tag) {
-  GUID subtype = WMMEDIASUBTYPE_PCM;
-  subtype.Data1 = tag;
-  return subtype;
-}
-
-// Opens the encoder for the format to learn its block alignment and codec data; nothing when
-// it refuses the format.
+// Opens the encoder for the format, as the writer will, to learn its block alignment and codec
+// data; nothing when it refuses the format.
 std::optional<WaveFormat> EncoderWaveFormat(AVCodecID id, WORD tag, const FormatEntry& entry) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return std::nullopt;
-  CodecContextHandle context(avcodec_alloc_context3(codec));
+  const CodecContextHandle context =
+      OpenEncoder(*codec, static_cast<int>(entry.rate), entry.channels, entry.kbps * 1000);
   if (!context) return std::nullopt;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->sample_rate = static_cast<int>(entry.rate);
-  av_channel_layout_default(&context->ch_layout, entry.channels);
-  context->bit_rate = entry.kbps * 1000;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return std::nullopt;
   WaveFormat wave;
   wave.formatTag = tag;
   wave.channels = entry.channels;
@@ -93,6 +84,15 @@ const std::vector<CatalogueCodec>& CodecCatalogue() {
 const CatalogueCodec* FindCodecByTag(WORD formatTag) {
   for (const auto& codec : CodecCatalogue())
     if (codec.subtype.Data1 == formatTag) return &codec;
+  return nullptr;
+}
+
+const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const WaveFormat& wave) {
+  for (const auto& format : codec.constantRate) {
+    if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
+        format.wave.avgBytesPerSec == wave.avgBytesPerSec)
+      return &format;
+  }
   return nullptr;
 }
 

@@ -36,6 +36,8 @@ const std::vector<CatalogueCodec>& CodecCatalogue();
 
 // The codec with this WAVEFORMATEX tag, or null.
 const CatalogueCodec* FindCodecByTag(WORD formatTag);
+// The codec's constant-rate format with the rate, channels and bit rate of `wave`, or null.
+const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const WaveFormat& wave);
 
 // The runtime's description of a constant-rate format: the rate in kbps padded to three places
 // so that sorted text is rate order, the sample rate in whole kHz, and the channels.

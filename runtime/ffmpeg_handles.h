@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -36,6 +37,11 @@ using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using CodecParametersHandle = std::unique_ptr<AVCodecParameters, CodecParametersFreer>;
+
+// Codec contexts shared by reference count between a coder and the jobs that code with them,
+// so that no job relies on its owner outliving it.
+using SharedCodecContext = std::shared_ptr<AVCodecContext>;
+using SharedCodecContexts = std::shared_ptr<const std::vector<CodecContextHandle>>;
 
 // A channel layout that names its channels: FFmpeg leaves a WAVEFORMATEX's mask of 0
 // unspecified, which the converter cannot map, so such a layout becomes the default one for

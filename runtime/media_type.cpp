@@ -101,6 +101,12 @@ MediaType MediaType::Pcm(DWORD rate, WORD channels, WORD bits) {
   return type;
 }
 
+GUID SubtypeForTag(WORD tag) {
+  GUID subtype = WMMEDIASUBTYPE_PCM;
+  subtype.Data1 = tag;
+  return subtype;
+}
+
 MediaType MediaType::Audio(const GUID& subtype, const WaveFormat& format) {
   MediaType type;
   type.majortype = WMMEDIATYPE_Audio;

@@ -51,6 +51,9 @@ class MediaType {
   Bytes format;
 };
 
+// The media subtype of an audio format tag: the tag in the base identifier.
+GUID SubtypeForTag(WORD tag);
+
 // A WAVEFORMATEX in bytes, with cbSize and its extra bytes.
 Bytes RenderWaveFormat(const WaveFormat& format);
 std::optional<WaveFormat> ParseWaveFormat(std::span<const BYTE> bytes);

@@ -20,6 +20,14 @@ struct PcmFormat {
   bool operator==(const PcmFormat&) const = default;
 };
 
+// What the reader delivers and the writer takes: 8, 16 or 24 bits, one to eight channels, a
+// rate from 1 to 384 kHz.
+inline bool IsSupportedPcm(const PcmFormat& format) {
+  const bool bitsOk = format.bits == 8 || format.bits == 16 || format.bits == 24;
+  return bitsOk && format.channels >= 1 && format.channels <= 8 && format.rate >= 1000 &&
+         format.rate <= 384000;
+}
+
 // The converter's sample format for PCM of `bits`: 24-bit samples travel as the top three
 // bytes of 32 bits, since libswresample has no packed 24-bit format.
 inline AVSampleFormat ConverterSampleFormat(WORD bits) {

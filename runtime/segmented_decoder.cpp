@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 
+#include "codec_contexts.h"
 #include "common/result.h"
 #include "pcm_converter.h"
 #include "result_codes.h"
@@ -33,7 +34,9 @@ constexpr std::size_t kMaxSegmentPackets = 128;
 // comes from a table whose read position runs on through the whole stream, so the output of
 // such a stream depends on every frame before it. The decoder decides it from the rate (for
 // v2 snapped to 44100, 22050, 16000, 11025 or 8000), the channels and the bit rate; this is
-// its rule, in its arithmetic. The reader's tests cover formats on both sides of it.
+// its rule, in its arithmetic, as libavcodec 59 (FFmpeg 5.1) has it. The reader's tests cover
+// formats on both sides of it.
+constexpr unsigned kNoiseRuleLibavcodecMajor = 59;
 bool AddsNoise(const AVCodecContext& codec) {
   int rate = codec.sample_rate;
   if (codec.codec_id == AV_CODEC_ID_WMAV2) {
@@ -61,22 +64,12 @@ bool AddsNoise(const AVCodecContext& codec) {
 }
 
 bool DecodesInSegments(const AVCodecContext& codec) {
+  // Another libavcodec may decide otherwise: its streams are decoded in one piece, which gives
+  // one decoder's output whatever its rule.
+  if (AV_VERSION_MAJOR(avcodec_version()) != kNoiseRuleLibavcodecMajor) return false;
   return (codec.codec_id == AV_CODEC_ID_WMAV1 || codec.codec_id == AV_CODEC_ID_WMAV2) &&
          codec.block_align > 0 && codec.bit_rate > 0 && codec.sample_rate > 0 &&
          codec.ch_layout.nb_channels > 0 && !AddsNoise(codec);
-}
-
-// A decoder of `codec` for the stream `parameters` describe. Segments that start inside the
-// stream leave out the trim of the stream's first samples (`inside`): only the first segment,
-// like one decoder, has it.
-CodecContextHandle OpenDecoder(const AVCodec& codec, const AVCodecParameters& parameters,
-                               AVRational timebase, bool inside) {
-  CodecContextHandle context(avcodec_alloc_context3(&codec));
-  if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0) return nullptr;
-  context->pkt_timebase = timebase;
-  if (inside) context->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
-  if (avcodec_open2(context.get(), &codec, nullptr) < 0) return nullptr;
-  return context;
 }
 
 // Bytes that grow without being cleared first and keep their room when emptied, aligned as
@@ -118,15 +111,15 @@ class ByteStore {
 // segment's target format where a worker may, else as decoded.
 class SegmentedDecoder::Segment final : public WorkerJob {
  public:
-  explicit Segment(std::vector<CodecContextHandle>& decoders) : decoders_(decoders) {}
+  explicit Segment(SharedCodecContexts decoders) : decoders_(std::move(decoders)) {}
   ~Segment() { ClearFrames(); }
 
   // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
   // when null, and for `target`; the buffers keep their room.
-  void Reset(AVCodecContext* decoder, std::optional<PcmFormat> target) {
+  void Reset(SharedCodecContext decoder, std::optional<PcmFormat> target) {
     ClearFrames();
     packets.clear();
-    decoder_ = decoder;
+    decoder_ = std::move(decoder);
     target_ = target;
     preRoll = 0;
     ownBytes = 0;
@@ -137,14 +130,11 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   bool onStreamDecoder() const { return decoder_ != nullptr; }
   const std::optional<PcmFormat>& target() const { return target_; }
 
-  void Run(unsigned worker) override {
-    if (decoder_ != nullptr) {
-      result = Decode(*decoder_);
-      return;
-    }
-    AVCodecContext& decoder = *decoders_[worker];
+  HRESULT Run(unsigned worker) override {
+    if (decoder_ != nullptr) return Decode(*decoder_);
+    AVCodecContext& decoder = *(*decoders_)[worker];
     avcodec_flush_buffers(&decoder);
-    result = Decode(decoder);
+    return Decode(decoder);
   }
 
   // Decodes the packets with `decoder` again, leaving every frame unconverted.
@@ -176,7 +166,6 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   std::size_t preRoll = 0;            // packets whose audio is dropped
   std::size_t ownBytes = 0;
   bool last = false;  // drains the decoder after its packets
-  HRESULT result = S_OK;
 
  private:
   // Where one decoded frame lies in the store, and its shape.
@@ -268,47 +257,48 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     return S_OK;
   }
 
-  std::vector<CodecContextHandle>& decoders_;
-  AVCodecContext* decoder_ = nullptr;
+  SharedCodecContexts decoders_;
+  SharedCodecContext decoder_;
   std::optional<PcmFormat> target_;
   PcmConverter converter_;
   ByteStore store_;
   std::vector<Chunk> chunks_;
 };
 
-std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(AVCodecContext& decoder, unsigned threads,
+std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(SharedCodecContext decoder,
+                                                          unsigned threads,
                                                           const PcmFormat& format) {
   // A frame's planes are pointed at from the frame itself, which has room for this many.
-  if (decoder.ch_layout.nb_channels > AV_NUM_DATA_POINTERS) return nullptr;
+  if (decoder->ch_layout.nb_channels > AV_NUM_DATA_POINTERS) return nullptr;
   CodecParametersHandle parameters(avcodec_parameters_alloc());
-  if (!parameters || avcodec_parameters_from_context(parameters.get(), &decoder) < 0)
+  if (!parameters || avcodec_parameters_from_context(parameters.get(), decoder.get()) < 0)
     return nullptr;
   std::vector<CodecContextHandle> decoders;
-  if (threads > 1 && DecodesInSegments(decoder)) {
+  if (threads > 1 && DecodesInSegments(*decoder)) {
     for (unsigned i = 0; i < threads; ++i) {
-      decoders.push_back(OpenDecoder(*decoder.codec, *parameters, decoder.pkt_timebase, true));
+      decoders.push_back(OpenDecoder(*decoder->codec, *parameters, decoder->pkt_timebase, true));
       if (!decoders.back()) break;
     }
-    if (decoders.size() < threads) decoders.clear();  // in one piece after all
+    if (decoders.size() < threads || !decoders.back()) decoders.clear();  // in one piece after all
   }
   const unsigned workers = decoders.empty() ? 1 : threads;
+  auto shared = std::make_shared<const std::vector<CodecContextHandle>>(std::move(decoders));
   std::unique_ptr<SegmentedDecoder> segmented(new (std::nothrow) SegmentedDecoder(
-      decoder, std::move(decoders), std::move(parameters), workers, format));
+      std::move(decoder), std::move(shared), std::move(parameters), workers, format));
   if (!segmented || segmented->pool_.threads() == 0) return nullptr;
   return segmented;
 }
 
-SegmentedDecoder::SegmentedDecoder(AVCodecContext& decoder,
-                                   std::vector<CodecContextHandle> decoders,
+SegmentedDecoder::SegmentedDecoder(SharedCodecContext decoder, SharedCodecContexts decoders,
                                    CodecParametersHandle parameters, unsigned threads,
                                    const PcmFormat& format)
-    : decoder_(decoder),
-      codec_(*decoder.codec),
-      timebase_(decoder.pkt_timebase),
+    : decoder_(std::move(decoder)),
+      codec_(decoder_->codec),
+      timebase_(decoder_->pkt_timebase),
       parameters_(std::move(parameters)),
       decoders_(std::move(decoders)),
       format_(format),
-      segmentBytes_(decoder.bit_rate / 8 * kSegmentSeconds),
+      segmentBytes_(decoder_->bit_rate / 8 * kSegmentSeconds),
       pool_(threads) {}
 
 SegmentedDecoder::~SegmentedDecoder() = default;
@@ -316,7 +306,7 @@ SegmentedDecoder::~SegmentedDecoder() = default;
 bool SegmentedDecoder::Full(const Segment& segment) const {
   const std::size_t own = segment.packets.size() - segment.preRoll;
   if (own >= kMaxSegmentPackets) return true;
-  if (!decoders_.empty() && own < kMinParallelPackets) return false;
+  if (!decoders_->empty() && own < kMinParallelPackets) return false;
   return segmentBytes_ > 0 && static_cast<int64_t>(segment.ownBytes) >= segmentBytes_;
 }
 
@@ -331,10 +321,10 @@ std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const S
   }
   // The first segment, and every one of a stream decoded in one piece, goes to the stream's
   // own decoder, which then runs on from where it is.
-  const bool own = decoders_.empty() || before == nullptr;
+  const bool own = decoders_->empty() || before == nullptr;
   // A stream decoded in one piece is converted by the reader: this is no place to start again.
-  segment->Reset(own ? &decoder_ : nullptr,
-                 decoders_.empty() ? std::nullopt : std::optional<PcmFormat>(format_));
+  segment->Reset(own ? decoder_ : nullptr,
+                 decoders_->empty() ? std::nullopt : std::optional<PcmFormat>(format_));
   if (own) return segment;
   const auto& packets = before->packets;
   const std::size_t early = std::min(kPreRollPackets, packets.size());
@@ -383,7 +373,7 @@ HRESULT SegmentedDecoder::DecodeAgain() {
   // The start the worker had: a new decoder is as clean as a flushed one, and the first
   // segment's decoder keeps the trim of the stream's first samples.
   CodecContextHandle decoder =
-      OpenDecoder(codec_, *parameters_, timebase_, !delivering_->onStreamDecoder());
+      OpenDecoder(*codec_, *parameters_, timebase_, !delivering_->onStreamDecoder());
   if (!decoder) return E_OUTOFMEMORY;
   const std::size_t frames = delivering_->frames();
   RETURN_IF_FAILED(delivering_->DecodeUnconverted(*decoder));

@@ -30,11 +30,11 @@ namespace wmvcore {
 
 class SegmentedDecoder {
  public:
-  // Decodes for `decoder`, the stream's own decoder, opened and not used yet, which must
-  // outlive this object: it decodes the first segment, or every segment when the stream is
-  // decoded in one piece. Up to `threads` workers; null when none can start. `format` is what
-  // the reader converts to, as SetFormat says.
-  static std::unique_ptr<SegmentedDecoder> Start(AVCodecContext& decoder, unsigned threads,
+  // Decodes for `decoder`, the stream's own decoder, opened and not used yet, which this
+  // object and its segments then share: it decodes the first segment, or every segment when
+  // the stream is decoded in one piece. Up to `threads` workers; null when none can start.
+  // `format` is what the reader converts to, as SetFormat says.
+  static std::unique_ptr<SegmentedDecoder> Start(SharedCodecContext decoder, unsigned threads,
                                                  const PcmFormat& format);
   ~SegmentedDecoder();
   SegmentedDecoder(const SegmentedDecoder&) = delete;
@@ -57,7 +57,7 @@ class SegmentedDecoder {
 
  private:
   class Segment;
-  SegmentedDecoder(AVCodecContext& decoder, std::vector<CodecContextHandle> decoders,
+  SegmentedDecoder(SharedCodecContext decoder, SharedCodecContexts decoders,
                    CodecParametersHandle parameters, unsigned threads, const PcmFormat& format);
   // A new segment, from the spares when there is one: the first (`before` null) on the
   // stream's own decoder; a later one on a worker's decoder, started early with the last
@@ -67,12 +67,12 @@ class SegmentedDecoder {
   // Decodes the delivering segment again here, its frames left unconverted.
   HRESULT DecodeAgain();
 
-  AVCodecContext& decoder_;
+  SharedCodecContext decoder_;
   // The decoder's codec and time base, taken while no worker uses it.
-  const AVCodec& codec_;
+  const AVCodec* codec_;
   AVRational timebase_;
-  CodecParametersHandle parameters_;          // the stream's, for decoding a segment again
-  std::vector<CodecContextHandle> decoders_;  // one a worker; empty: decoded in one piece
+  CodecParametersHandle parameters_;  // the stream's, for decoding a segment again
+  SharedCodecContexts decoders_;      // one a worker; empty: decoded in one piece
   PcmFormat format_;
   int64_t segmentBytes_ = 0;  // 0: segments are cut by packet count alone
   std::unique_ptr<Segment> filling_;

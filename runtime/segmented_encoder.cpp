@@ -34,10 +34,10 @@ class PacketList final : public PacketSink {
 // after the other; the priming frame first.
 class SegmentedEncoder::Segment final : public WorkerJob {
  public:
-  Segment(std::vector<CodecContextHandle>& encoders, std::size_t capacity)
-      : encoders_(encoders),
-        frameSize_(encoders.front()->frame_size),
-        channels_(encoders.front()->ch_layout.nb_channels),
+  Segment(SharedCodecContexts encoders, int frameSize, int channels, std::size_t capacity)
+      : encoders_(std::move(encoders)),
+        frameSize_(frameSize),
+        channels_(channels),
         capacity_(capacity) {}
 
   bool Allocate() {
@@ -71,19 +71,18 @@ class SegmentedEncoder::Segment final : public WorkerJob {
     return S_OK;
   }
 
-  void Run(unsigned worker) override {
-    AVCodecContext& encoder = *encoders_[worker];
+  HRESULT Run(unsigned worker) override {
+    AVCodecContext& encoder = *(*encoders_)[worker];
     FrameHandle view(av_frame_alloc());
     PacketHandle scratch(av_packet_alloc());
-    if (!view || !scratch || av_channel_layout_copy(&view->ch_layout, &encoder.ch_layout) < 0) {
-      result = E_OUTOFMEMORY;
-      return;
-    }
+    if (!view || !scratch || av_channel_layout_copy(&view->ch_layout, &encoder.ch_layout) < 0)
+      return E_OUTOFMEMORY;
     view->format = encoder.sample_fmt;
     view->sample_rate = encoder.sample_rate;
     view->nb_samples = frameSize_;
     view->extended_data = view->data;
     PacketList list;
+    HRESULT result = S_OK;
     for (std::size_t k = 0; k < frames_ && SUCCEEDED(result); ++k) {
       // The frame only points into the segment: libavcodec takes a copy of it.
       for (int c = 0; c < channels_; ++c)
@@ -96,10 +95,10 @@ class SegmentedEncoder::Segment final : public WorkerJob {
     // One packet a frame is what makes the join exact; anything else is not these encoders.
     if (SUCCEEDED(result) && list.packets.size() + 1 != frames_) result = E_UNEXPECTED;
     packets = std::move(list.packets);
+    return result;
   }
 
   std::vector<PacketHandle> packets;  // one a frame after the priming one, once run
-  HRESULT result = S_OK;
 
  private:
   std::size_t FrameFloats() const { return static_cast<std::size_t>(frameSize_) * channels_; }
@@ -111,7 +110,7 @@ class SegmentedEncoder::Segment final : public WorkerJob {
     result = S_OK;
   }
 
-  std::vector<CodecContextHandle>& encoders_;
+  SharedCodecContexts encoders_;
   int frameSize_;
   int channels_;
   std::size_t capacity_;  // frames, the priming one included
@@ -125,14 +124,20 @@ std::unique_ptr<SegmentedEncoder> SegmentedEncoder::Start(
   if (encoders.empty() || encoders.front()->sample_fmt != AV_SAMPLE_FMT_FLTP ||
       encoders.front()->ch_layout.nb_channels > AV_NUM_DATA_POINTERS)
     return nullptr;
-  std::unique_ptr<SegmentedEncoder> segmented(new (std::nothrow)
-                                                  SegmentedEncoder(std::move(encoders)));
+  const int frameSize = encoders.front()->frame_size;
+  const int channels = encoders.front()->ch_layout.nb_channels;
+  auto shared = std::make_shared<const std::vector<CodecContextHandle>>(std::move(encoders));
+  std::unique_ptr<SegmentedEncoder> segmented(
+      new (std::nothrow) SegmentedEncoder(std::move(shared), frameSize, channels));
   if (!segmented || segmented->pool_.threads() == 0) return nullptr;
   return segmented;
 }
 
-SegmentedEncoder::SegmentedEncoder(std::vector<CodecContextHandle> encoders)
-    : encoders_(std::move(encoders)), pool_(static_cast<unsigned>(encoders_.size())) {}
+SegmentedEncoder::SegmentedEncoder(SharedCodecContexts encoders, int frameSize, int channels)
+    : encoders_(std::move(encoders)),
+      frameSize_(frameSize),
+      channels_(channels),
+      pool_(static_cast<unsigned>(encoders_->size())) {}
 
 SegmentedEncoder::~SegmentedEncoder() = default;
 
@@ -142,9 +147,9 @@ std::unique_ptr<SegmentedEncoder::Segment> SegmentedEncoder::NewSegment() {
     spares_.pop_back();
     return spare;
   }
-  const int frameSize = encoders_.front()->frame_size;
-  const auto capacity = static_cast<std::size_t>(std::max(1, kSegmentSamples / frameSize)) + 1;
-  std::unique_ptr<Segment> segment(new (std::nothrow) Segment(encoders_, capacity));
+  const auto capacity = static_cast<std::size_t>(std::max(1, kSegmentSamples / frameSize_)) + 1;
+  std::unique_ptr<Segment> segment(new (std::nothrow)
+                                       Segment(encoders_, frameSize_, channels_, capacity));
   if (!segment || !segment->Allocate()) return nullptr;
   return segment;
 }
@@ -153,7 +158,7 @@ HRESULT SegmentedEncoder::Add(AVAudioFifo& queue, int64_t pts, PacketSink& sink)
   if (!filling_) {
     filling_ = NewSegment();
     if (!filling_) return E_OUTOFMEMORY;
-    filling_->StartWithSilence(pts - encoders_.front()->frame_size);
+    filling_->StartWithSilence(pts - frameSize_);
   }
   RETURN_IF_FAILED(filling_->Append(queue));
   return filling_->full() ? Submit(sink) : S_OK;

@@ -38,7 +38,7 @@ class SegmentedEncoder {
 
  private:
   class Segment;
-  explicit SegmentedEncoder(std::vector<CodecContextHandle> encoders);
+  SegmentedEncoder(SharedCodecContexts encoders, int frameSize, int channels);
   // A segment to fill, from the spares when there is one.
   std::unique_ptr<Segment> NewSegment();
   // Hands the filling segment to the workers and starts the next, primed with its last
@@ -46,7 +46,10 @@ class SegmentedEncoder {
   HRESULT Submit(PacketSink& sink);
   HRESULT WriteOldest(PacketSink& sink);
 
-  std::vector<CodecContextHandle> encoders_;
+  SharedCodecContexts encoders_;
+  // Taken at the start, before any worker codes with the encoders.
+  int frameSize_;
+  int channels_;
   std::unique_ptr<Segment> filling_;
   // Written segments, their buffers kept for the next; no more than are ever in use at once.
   std::vector<std::unique_ptr<Segment>> spares_;

@@ -12,6 +12,7 @@
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "out_of_memory.h"
 #include "result_codes.h"
 
 namespace wmvcore {
@@ -27,10 +28,15 @@ SyncReader::~SyncReader() = default;
 
 void* SyncReader::FindInterface(REFIID iid) {
   if (iid == IID_IWMSyncReader) return static_cast<IWMSyncReader*>(this);
+  if (void* profile = FindProfileInterface(iid)) return profile;
   return FindHeaderInterface(iid);
 }
 
 HRESULT SyncReader::Open(const WCHAR* filename) {
+  return OutOfMemoryAsFailure([&] { return OpenPath(filename); });
+}
+
+HRESULT SyncReader::OpenPath(const WCHAR* filename) {
   if (filename == nullptr) return E_INVALIDARG;
   if (demuxer_) return NS_E_INVALID_REQUEST;
   const auto path = PathFromWide(filename);
@@ -80,6 +86,7 @@ HRESULT SyncReader::Open(const WCHAR* filename) {
 
   maxPacketBytes_ = properties != nullptr ? properties->maxPacketSize : 0;
   ReplaceAttributes(AttributesFromHeader(file.header));
+  DescribeStreams(file.header);
   const auto* codecs = file.header.Find<asf::CodecList>();
   codecs_ = codecs != nullptr ? codecs->entries : std::vector<asf::CodecEntry>{};
   demuxer_ = std::move(demuxer);
@@ -96,6 +103,7 @@ HRESULT SyncReader::Close() {
   packet_.reset();
   demuxer_.reset();
   ReplaceAttributes({});
+  ForgetStreams();
   codecs_.clear();
   pending_.reset();
   return S_OK;
@@ -145,6 +153,7 @@ std::optional<MediaType> SyncReader::CurrentType(const Output& output) const {
 
 HRESULT SyncReader::GetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATYPE* type,
                                      BYTE* value, WORD* length) {
+  if (!demuxer_) return E_UNEXPECTED;  // as Windows answers before Open
   Output* found = FindOutput(output);
   if (found == nullptr || type == nullptr || length == nullptr) return E_INVALIDARG;
   DWORD setting = 0;
@@ -167,6 +176,7 @@ HRESULT SyncReader::GetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATY
 
 HRESULT SyncReader::SetOutputSetting(DWORD output, LPCWSTR name, WMT_ATTR_DATATYPE type,
                                      const BYTE* value, WORD length) {
+  if (!demuxer_) return E_UNEXPECTED;
   Output* found = FindOutput(output);
   if (found == nullptr || value == nullptr || length != 4) return E_INVALIDARG;
   DWORD setting = 0;
@@ -211,7 +221,7 @@ HRESULT SyncReader::SetOutputProps(DWORD output, IWMOutputMediaProps* props) {
   const auto wave = type->Wave();
   if (!found->decoder || !wave || !type->IsPcm()) return NS_E_INVALID_OUTPUT_FORMAT;
   const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample};
-  if (!AudioStreamDecoder::CanDeliver(format)) return NS_E_INVALID_OUTPUT_FORMAT;
+  if (!IsSupportedPcm(format)) return NS_E_INVALID_OUTPUT_FORMAT;
   found->chosen = format;
   found->decoder->SetFormat(format);
   return S_OK;
@@ -337,7 +347,7 @@ HRESULT SyncReader::GetNextSample(WORD stream, INSSBuffer** sample, QWORD* time,
   }
   DecodedSample decoded;
   std::size_t index = 0;
-  RETURN_IF_FAILED(NextDecoded(stream, decoded, index));
+  RETURN_IF_FAILED(OutOfMemoryAsFailure([&] { return NextDecoded(stream, decoded, index); }));
   *sample = decoded.buffer.detach();
   if (time != nullptr) *time = decoded.time;
   if (duration != nullptr) *duration = decoded.duration;

@@ -1,7 +1,7 @@
-// The synchronous reader (IWMSyncReader, with the header interfaces on the same object). Open
-// parses the file's ASF header for its attributes and codec list and opens it with
-// libavformat's ASF demuxer; the file's audio and video streams are the outputs, in the order
-// of their stream numbers.
+// The synchronous reader (IWMSyncReader, with the header and profile interfaces on the same
+// object). Open parses the file's ASF header for its attributes, codec list and streams and
+// opens it with libavformat's ASF demuxer; the file's audio and video streams are the outputs,
+// in the order of their stream numbers.
 // Audio outputs are decoded and handed out as interleaved PCM; other outputs only describe
 // themselves. Decoding is streamed, packet by packet, ahead on worker threads when the runtime
 // codes on more than one (audio_stream_decoder.h).
@@ -19,10 +19,11 @@
 #include "ffmpeg_handles.h"
 #include "header_info.h"
 #include "media_type.h"
+#include "reader_profile.h"
 
 namespace wmvcore {
 
-class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo> {
+class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo, ReaderProfile> {
  public:
   SyncReader();
   ~SyncReader();
@@ -73,6 +74,7 @@ class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo>
   Output* FindOutput(DWORD output);
   // The type of the output's current format: the chosen one, else the first it offers.
   std::optional<MediaType> CurrentType(const Output& output) const;
+  HRESULT OpenPath(const WCHAR* filename);
   // The next sample of any decoding output (or of the one for `stream`, when not 0).
   HRESULT NextDecoded(WORD stream, DecodedSample& sample, std::size_t& outputIndex);
 

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "out_of_memory.h"
+
 namespace wmvcore {
 
 namespace {
@@ -47,8 +49,8 @@ unsigned CodingThreads() {
   return std::clamp(UsableCores(), 1u, kMaxCodingThreads);
 }
 
-// This file alone is built with exceptions: std::thread reports a thread it cannot start only
-// by throwing, and the pool then works with the threads it has.
+// std::thread reports a thread it cannot start only by throwing, and the pool then works with
+// the threads it has.
 WorkerPool::WorkerPool(unsigned threads) {
   workers_.reserve(threads);
   for (unsigned worker = 0; worker < threads; ++worker) {
@@ -101,7 +103,8 @@ void WorkerPool::Work(unsigned worker) {
     Slot* slot = toRun_.front();
     toRun_.pop_front();
     lock.unlock();
-    slot->job->Run(worker);
+    WorkerJob& job = *slot->job;
+    job.result = OutOfMemoryAsFailure([&] { return job.Run(worker); });
     lock.lock();
     slot->done = true;
     finished_.notify_all();

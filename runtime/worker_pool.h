@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <windows.h>
+
 namespace wmvcore {
 
 // How many threads a writer or a reader codes on: WMAFILTER_THREADS when it holds a whole
@@ -24,8 +26,11 @@ inline constexpr unsigned kMaxCodingThreads = 16;
 class WorkerJob {
  public:
   virtual ~WorkerJob() = default;
-  // Runs on worker `worker` (0 up to the pool's thread count), which runs one job at a time.
-  virtual void Run(unsigned worker) = 0;
+  // Runs on worker `worker` (0 up to the pool's thread count), which runs one job at a time;
+  // its result, E_OUTOFMEMORY when memory ran out, is the job's `result` once it is done.
+  virtual HRESULT Run(unsigned worker) = 0;
+
+  HRESULT result = S_OK;
 };
 
 class WorkerPool {

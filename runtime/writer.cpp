@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/com_ptr.h"
+#include "common/media_time.h"
 #include "common/result.h"
 #include "file_path.h"
 #include "file_system.h"
@@ -14,18 +15,7 @@
 namespace wmvcore {
 namespace {
 
-constexpr QWORD kUnitsPerSecond = 10'000'000;
 constexpr WORD kInputWidths[] = {16, 24, 8};  // the input formats offered, the usual first
-
-// The catalogue's description of a stream format, or one made from its numbers.
-WideString DescriptionOf(const CatalogueCodec& codec, const WaveFormat& wave) {
-  for (const auto& format : codec.constantRate) {
-    if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
-        format.wave.avgBytesPerSec == wave.avgBytesPerSec)
-      return format.description;
-  }
-  return DescribeFormat(wave.avgBytesPerSec * 8, wave.samplesPerSec, wave.channels);
-}
 
 // The plug-in reports a failed write to its host by a result alone, so the cause is also left as
 // the thread's last error, where Windows' own file calls leave theirs and the host can read it.
@@ -70,11 +60,11 @@ HRESULT Writer::SetProfile(IWMProfile* profile) {
   const auto type = MediaType::Read(props.get());
   const auto wave = type ? type->Wave() : std::nullopt;
   if (!wave) return NS_E_INVALID_OUTPUT_FORMAT;
+  // The catalogue lists every format that encodes, each opened once when it was built.
   const CatalogueCodec* codec = FindCodecByTag(wave->formatTag);
-  // The encoder is the judge of the numbers: a format it refuses is refused here.
-  if (codec == nullptr || !AudioEncoder::Open(codec->encoder, *wave))
-    return NS_E_INVALID_OUTPUT_FORMAT;
-  stream_ = Stream{codec, *wave, DescriptionOf(*codec, *wave)};
+  const CatalogueFormat* format = codec != nullptr ? FindCatalogueFormat(*codec, *wave) : nullptr;
+  if (format == nullptr) return NS_E_INVALID_OUTPUT_FORMAT;
+  stream_ = Stream{codec, *wave, format->description};
   input_ = PcmFormat{wave->samplesPerSec, wave->channels, 16};
   return S_OK;
 }

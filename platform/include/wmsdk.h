@@ -71,6 +71,8 @@ enum WMT_VERSION {
 
 enum WMT_STREAM_SELECTION { WMT_OFF = 0, WMT_CLEANPOINT_ONLY = 1, WMT_ON = 2 };
 
+enum WMT_STORAGE_FORMAT { WMT_Storage_Format_MP3 = 0, WMT_Storage_Format_V1 = 1 };
+
 enum WMT_CODEC_INFO_TYPE : DWORD {
   WMT_CODECINFO_AUDIO = 0,
   WMT_CODECINFO_VIDEO = 1,
@@ -86,6 +88,7 @@ enum { WM_SF_CLEANPOINT = 0x1, WM_SF_DISCONTINUITY = 0x2, WM_SF_DATALOSS = 0x4 }
 #define NS_E_UNRECOGNIZED_STREAM_TYPE MAKE_HRESULT_CODE(0xC00D0026u)
 #define NS_E_INVALID_REQUEST MAKE_HRESULT_CODE(0xC00D002Bu)
 #define NS_E_INVALID_DATA MAKE_HRESULT_CODE(0xC00D002Fu)
+#define NS_E_NO_STREAM MAKE_HRESULT_CODE(0xC00D0033u)
 #define NS_E_FILE_WRITE MAKE_HRESULT_CODE(0xC00D0018u)
 #define NS_E_INVALID_INPUT_FORMAT MAKE_HRESULT_CODE(0xC00D0BB8u)
 #define NS_E_INVALID_OUTPUT_FORMAT MAKE_HRESULT_CODE(0xC00D0BBBu)
@@ -132,6 +135,10 @@ inline constexpr IID IID_IWMInputMediaProps = WM_SDK_GUID(0x96406bd5);
 inline constexpr IID IID_IWMOutputMediaProps = WM_SDK_GUID(0x96406bd7);
 inline constexpr IID IID_IWMStreamConfig = WM_SDK_GUID(0x96406bdc);
 inline constexpr IID IID_IWMProfile = WM_SDK_GUID(0x96406bdb);
+inline constexpr IID IID_IWMProfile2 = {
+    0x07e72d33, 0xd94e, 0x4be7, {0x88, 0x43, 0x60, 0xae, 0x5f, 0xf7, 0xe5, 0xf5}};
+inline constexpr IID IID_IWMProfile3 = {
+    0x00ef96cc, 0xa461, 0x4546, {0x8b, 0xcd, 0xc9, 0xa2, 0x8f, 0x0e, 0x06, 0xf5}};
 inline constexpr IID IID_IWMWriter = WM_SDK_GUID(0x96406bd4);
 inline constexpr IID IID_IWMHeaderInfo = WM_SDK_GUID(0x96406bda);
 inline constexpr IID IID_IWMHeaderInfo2 = {
@@ -155,6 +162,8 @@ inline constexpr IID IID_IWMCodecInfo3 = {
 // ---- Interfaces ------------------------------------------------------------------------------
 
 struct IWMMutualExclusion;
+struct IWMBandwidthSharing;
+struct IWMStreamPrioritization;
 
 struct INSSBuffer : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetLength(DWORD* pdwLength) = 0;
@@ -218,6 +227,27 @@ struct IWMProfile : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE RemoveMutualExclusion(IWMMutualExclusion* pME) = 0;
   virtual HRESULT STDMETHODCALLTYPE AddMutualExclusion(IWMMutualExclusion* pME) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion** ppME) = 0;
+};
+
+struct IWMProfile2 : IWMProfile {
+  virtual HRESULT STDMETHODCALLTYPE GetProfileID(GUID* guid) = 0;
+};
+
+struct IWMProfile3 : IWMProfile2 {
+  virtual HRESULT STDMETHODCALLTYPE GetStorageFormat(WMT_STORAGE_FORMAT* storage) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetStorageFormat(WMT_STORAGE_FORMAT storage) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBandwidthSharingCount(DWORD* count) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetBandwidthSharing(DWORD index,
+                                                        IWMBandwidthSharing** bandwidth) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveBandwidthSharing(IWMBandwidthSharing* bandwidth) = 0;
+  virtual HRESULT STDMETHODCALLTYPE AddBandwidthSharing(IWMBandwidthSharing* bandwidth) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateNewBandwidthSharing(IWMBandwidthSharing** bandwidth) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetStreamPrioritization(IWMStreamPrioritization** stream) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetStreamPrioritization(IWMStreamPrioritization* stream) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveStreamPrioritization() = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  CreateNewStreamPrioritization(IWMStreamPrioritization** stream) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetExpectedPacketCount(QWORD duration, QWORD* packets) = 0;
 };
 
 struct IWMProfileManager : IUnknown {

@@ -66,7 +66,7 @@ void ConvertBounded(const WCHAR* text, char* target, DWORD capacity) {
 
 ULONGLONG WINAPI FilterGetFileSize(FilterHandle handle) {
   const InputContext* context = AsInputContext(handle);
-  if (context == nullptr) return 0;
+  if (context == nullptr) return 0;  // no reader to ask: 0, as for a duration that cannot be read
   const QWORD tenths = ReadDurationTenths(context->reader);
   const QWORD rate = static_cast<QWORD>(static_cast<LONGLONG>(context->sampleRate));
   const QWORD bytesPerSample = context->bitsPerSample / 8;
@@ -88,14 +88,18 @@ LONG WINAPI FilterOptionsString(FilterHandle handle, LPSTR text) {
                                   &infoBytes, nullptr))) {
     return 0;
   }
-  HeapBuffer<WCHAR> name = AllocateWideText(nameUnits);
-  HeapBuffer<WCHAR> description = AllocateWideText(descriptionUnits);
+  const WORD nameCapacity = nameUnits;
+  const WORD descriptionCapacity = descriptionUnits;
+  HeapBuffer<WCHAR> name = AllocateWideText(nameCapacity);
+  HeapBuffer<WCHAR> description = AllocateWideText(descriptionCapacity);
   HeapBuffer<BYTE> info(infoBytes);
   if (!name || !description || !info) return 0;
   if (FAILED(header->GetCodecInfo(0, &nameUnits, name.get(), &descriptionUnits, description.get(),
                                   &codecType, &infoBytes, info.get()))) {
     return 0;
   }
+  EndWideText(name, nameCapacity, nameUnits);
+  EndWideText(description, descriptionCapacity, descriptionUnits);
 
   // "<name>\n<description up to its first comma>", within 128 bytes with the terminator.
   ConvertBounded(name.get(), text, kCodecNameBytes);

@@ -1,6 +1,7 @@
 #include "decode/reader_session.h"
 
 #include "common/com_ptr.h"
+#include "common/failure_trace.h"
 #include "common/wide_text.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
@@ -10,10 +11,10 @@ namespace {
 
 // The UTF-16 name is freed right after Open, whatever Open answered.
 bool OpenFile(IWMSyncReader* reader, LPCSTR fileName) {
-  if (fileName == nullptr) return false;
+  if (fileName == nullptr) return false;  // no name opens nothing, rather than being read through
   HeapBuffer<WCHAR> wideName;
   if (!AnsiToWideText(fileName, wideName)) return false;
-  return SUCCEEDED(reader->Open(wideName.get()));
+  return !FAILED_TRACED(reader->Open(wideName.get()));
 }
 
 // Asks for every channel as it is and for stereo speakers. The runtime may refuse either
@@ -31,6 +32,7 @@ void RequestOutputSettings(IWMSyncReader* reader) {
 // host correctly: 8 and 16 bits are copied, 24 bits become floats. Any other width, a 32-bit
 // one included, would be misread as packed 24-bit samples, so the open refuses it.
 bool AcceptAudioFormat(WM_MEDIA_TYPE* type, DWORD size, InputContext& context) {
+  // A type shorter than its record, or without a whole WAVEFORMATEX, is refused, not read past.
   const WAVEFORMATEX* format = FindWaveFormat(type, size);
   if (format == nullptr || !IsEqualGUID(type->majortype, WMMEDIATYPE_Audio)) return false;
   const WORD width = format->wBitsPerSample;
@@ -50,16 +52,16 @@ BOOL OpenReader(InputContext& context) {
   if (!apartment.entered()) return FALSE;
 
   ComPtr<IWMSyncReader> reader;
-  if (FAILED(WMCreateSyncReader(nullptr, kPlaybackRights, reader.put()))) return FALSE;
+  if (FAILED_TRACED(WMCreateSyncReader(nullptr, kPlaybackRights, reader.put()))) return FALSE;
   if (!OpenFile(reader.get(), context.fileName)) return FALSE;
   RequestOutputSettings(reader.get());
 
   ComPtr<IWMOutputMediaProps> props;
-  if (FAILED(reader->GetOutputFormat(0, 0, props.put()))) return FALSE;
+  if (FAILED_TRACED(reader->GetOutputFormat(0, 0, props.put()))) return FALSE;
   DWORD size = 0;
   HeapBuffer<WM_MEDIA_TYPE> mediaType = FetchMediaType(props.get(), size);
   if (!mediaType || !AcceptAudioFormat(mediaType.get(), size, context)) return FALSE;
-  if (FAILED(reader->SetOutputProps(0, props.get()))) return FALSE;
+  if (FAILED_TRACED(reader->SetOutputProps(0, props.get()))) return FALSE;
 
   context.reader = reader.detach();
   apartment.Keep();

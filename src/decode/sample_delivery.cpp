@@ -34,6 +34,7 @@ bool FetchNextSample(InputContext& context) {
 
   for (;;) {
     // Owned from the call on: a sample handed out together with a failure is given back too.
+    // A success that hands out no sample ends the reading as a failure does, never read through.
     ComPtr<INSSBuffer> sample;
     QWORD time = 0;
     QWORD duration = 0;

@@ -24,6 +24,7 @@ bool IsHostSampleType(LONG sampleRate, WORD bitsPerSample, WORD channels) {
 FilterHandle WINAPI OpenFilterOutput(LPCSTR fileName, LONG sampleRate, WORD bitsPerSample,
                                      WORD channels, LONG /*unused*/, LONG* chunkSize,
                                      DWORD options) {
+  // No name is refused before any work, as a sample type the filter cannot take is.
   if (fileName == nullptr || !IsHostSampleType(sampleRate, bitsPerSample, channels)) {
     return nullptr;
   }

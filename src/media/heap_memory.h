@@ -60,3 +60,9 @@ inline HeapBuffer<WCHAR> AllocateWideText(std::size_t units) {
   if (text) text[units] = 0;
   return text;
 }
+
+// Ends a text made by AllocateWideText(capacity) at the length that the runtime's second call
+// reported, when that is shorter: units past it were never written.
+inline void EndWideText(HeapBuffer<WCHAR>& text, std::size_t capacity, std::size_t reported) {
+  text[reported < capacity ? reported : capacity] = 0;
+}

@@ -26,12 +26,14 @@ bool CodecFormatDetails::Read(IWMCodecInfo3* codecInfo, DWORD codecIndex, DWORD 
       units == 0) {
     return false;
   }
-  description = AllocateWideText(units);
+  const DWORD capacity = units;
+  description = AllocateWideText(capacity);
   if (!description) return false;
   if (FAILED(codecInfo->GetCodecFormatDesc(WMMEDIATYPE_Audio, codecIndex, formatIndex, config.put(),
                                            description.get(), &units))) {
     return false;
   }
+  EndWideText(description, capacity, units);
   if (!config || FAILED(config.query_to(IID_IWMMediaProps, props))) return false;
   DWORD size = 0;
   mediaType = FetchMediaType(props.get(), size);
@@ -46,9 +48,11 @@ HeapBuffer<WCHAR> ReadCodecName(IWMCodecInfo3* codecInfo, DWORD codecIndex) {
       units == 0) {
     return {};
   }
-  HeapBuffer<WCHAR> name = AllocateWideText(units);
+  const DWORD capacity = units;
+  HeapBuffer<WCHAR> name = AllocateWideText(capacity);
   if (!name || FAILED(codecInfo->GetCodecName(WMMEDIATYPE_Audio, codecIndex, name.get(), &units))) {
     return {};
   }
+  EndWideText(name, capacity, units);
   return name;
 }

@@ -12,8 +12,8 @@ LRESULT SendToList(HWND window, int listId, UINT message, WPARAM wParam = 0, LPA
 }
 
 // The text in the ANSI code page, terminator included; empty when it cannot be converted or
-// its buffer cannot be had. The runtime's texts arrive terminated at the length it reported,
-// so converting up to the terminator converts exactly that text.
+// its buffer cannot be had. The runtime's texts arrive ended at the length its second call
+// reported, so converting up to the terminator converts exactly that text.
 HeapBuffer<char> ToListText(const WCHAR* text) {
   const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (bytes == 0) return {};

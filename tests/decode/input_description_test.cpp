@@ -118,8 +118,10 @@ struct TextBuffer {
 };
 
 // The codec text of a file whose first codec entry has this name and description.
-std::string CodecText(RuntimeDouble& runtime, std::u16string name, std::u16string description) {
-  runtime.reader.codecs = {{std::move(name), std::move(description)}};
+std::string CodecText(RuntimeDouble& runtime, std::u16string name, std::u16string description,
+                      WORD claimedExtraUnits = 0) {
+  runtime.reader.codecs = {
+      {std::move(name), std::move(description), WMT_CODECINFO_AUDIO, {}, claimedExtraUnits}};
   InputFile input;
   TextBuffer text;
   EXPECT_EQ(FilterOptionsString(input.handle(), text.bytes), 0);
@@ -134,6 +136,8 @@ TEST_F(InputDescriptionTest, TheCodecTextIsTheNameAndTheDescriptionUpToItsFirstC
   EXPECT_EQ(CodecText(runtime, u"Alpha", u""), "Alpha\n");
   EXPECT_EQ(CodecText(runtime, u"Alpha", u", 44 kHz"), "Alpha\n");
   EXPECT_EQ(CodecText(runtime, u"", u"VBR"), "\nVBR");
+  // A runtime that asked for more room than it filled: the texts end where its second call says.
+  EXPECT_EQ(CodecText(runtime, u"Alpha", u"64 kbps", 3), "Alpha\n64 kbps");
   // In the ANSI code page; what it cannot show becomes its default character.
   EXPECT_EQ(CodecText(runtime, u"Voix \u00e9t\u00e9", u"\u0416 8 kbps"),
             "Voix \xe9t\xe9\n? 8 kbps");

@@ -13,10 +13,6 @@ bool Fits(const void* buffer, const Number* room, std::size_t needed) {
   return buffer == nullptr || *room >= needed;
 }
 
-void CopyText(const std::u16string& text, WCHAR* target) {
-  if (target != nullptr) std::memcpy(target, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
-}
-
 void CopyBytes(const std::vector<BYTE>& bytes, BYTE* target) {
   if (target != nullptr && !bytes.empty()) std::memcpy(target, bytes.data(), bytes.size());
 }
@@ -66,7 +62,7 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
   }
   if (type != nullptr) *type = found->value.type;
   if (language != nullptr) *language = found->language;
-  CopyText(found->name, name);
+  OverclaimedText(found->name, 0, name);
   CopyBytes(found->value.bytes, value);
   *nameLength = static_cast<WORD>(nameNeeded);
   *length = static_cast<DWORD>(valueNeeded);
@@ -87,19 +83,22 @@ HRESULT HeaderContents::GetCodecInfo(DWORD index, WORD* nameLength, WCHAR* name,
   }
   if (index >= codecs.size()) return E_INVALIDARG;
   const CodecEntry& codec = codecs[index];
-  const std::size_t nameNeeded = codec.name.size() + 1;
-  const std::size_t descriptionNeeded = codec.description.size() + 1;
+  const std::size_t nameNeeded = codec.name.size() + 1 + codec.claimedExtraUnits;
+  const std::size_t descriptionNeeded = codec.description.size() + 1 + codec.claimedExtraUnits;
   const std::size_t infoNeeded = codec.info.size();
   const bool fits = Fits(name, nameLength, nameNeeded) &&
                     Fits(description, descriptionLength, descriptionNeeded) &&
                     Fits(info, infoLength, infoNeeded);
-  *nameLength = static_cast<WORD>(nameNeeded);
-  *descriptionLength = static_cast<WORD>(descriptionNeeded);
   *infoLength = static_cast<WORD>(infoNeeded);
-  if (!fits) return ASF_E_BUFFERTOOSMALL;
+  if (!fits) {
+    *nameLength = static_cast<WORD>(nameNeeded);
+    *descriptionLength = static_cast<WORD>(descriptionNeeded);
+    return ASF_E_BUFFERTOOSMALL;
+  }
   if (type != nullptr) *type = codec.type;
-  CopyText(codec.name, name);
-  CopyText(codec.description, description);
+  *nameLength = static_cast<WORD>(OverclaimedText(codec.name, codec.claimedExtraUnits, name));
+  *descriptionLength =
+      static_cast<WORD>(OverclaimedText(codec.description, codec.claimedExtraUnits, description));
   CopyBytes(codec.info, info);
   return S_OK;
 }

@@ -24,14 +24,13 @@ bool IsKnownVersion(WMT_VERSION version) {
 }
 
 // GetCodecName's and GetCodecFormatDesc's protocol, in UTF-16 units with the terminator.
-HRESULT CopyText(const std::u16string& text, WCHAR* target, DWORD* size) {
-  const DWORD needed = static_cast<DWORD>(text.size() + 1);
+HRESULT CopyText(const std::u16string& text, DWORD extra, WCHAR* target, DWORD* size) {
+  const DWORD needed = static_cast<DWORD>(text.size() + 1 + extra);
   if (target != nullptr && *size < needed) {
     *size = needed;
     return ASF_E_BUFFERTOOSMALL;
   }
-  if (target != nullptr) std::memcpy(target, text.c_str(), needed * sizeof(WCHAR));
-  *size = needed;
+  *size = static_cast<DWORD>(OverclaimedText(text, extra, target));
   return S_OK;
 }
 
@@ -106,7 +105,7 @@ HRESULT ProfileManager::GetCodecName(REFGUID majorType, DWORD codec, WCHAR* name
   if (FAILED(planned)) return planned;
   if (size == nullptr) return E_POINTER;
   if (FormatsOf(majorType, codec) == nullptr) return E_INVALIDARG;
-  return CopyText(codecs_[codec].name, name, size);
+  return CopyText(codecs_[codec].name, codecs_[codec].claimedExtraUnits, name, size);
 }
 
 HRESULT ProfileManager::GetCodecFormatDesc(REFGUID majorType, DWORD codec, DWORD format,
@@ -122,7 +121,8 @@ HRESULT ProfileManager::GetCodecFormatDesc(REFGUID majorType, DWORD codec, DWORD
   const CodecFormat* found = FormatOf(majorType, codec, format);
   if (found == nullptr) return E_INVALIDARG;
   // The text first, so that a buffer too small hands out no configuration.
-  const HRESULT copied = CopyText(found->description, description, size);
+  const HRESULT copied =
+      CopyText(found->description, codecs_[codec].claimedExtraUnits, description, size);
   if (FAILED(copied) || config == nullptr) return copied;
   *config = MakeComObject<StreamConfig>(runtime(), found->format);
   return *config == nullptr ? E_OUTOFMEMORY : S_OK;

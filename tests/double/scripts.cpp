@@ -121,6 +121,17 @@ std::vector<BYTE> Utf16Bytes(std::u16string_view text, bool terminated) {
   return bytes;
 }
 
+std::size_t OverclaimedText(std::u16string_view text, std::size_t extra, WCHAR* target) {
+  if (target == nullptr) return text.size() + 1 + extra;
+  std::copy(text.begin(), text.end(), target);
+  if (extra == 0) {
+    target[text.size()] = 0;
+    return text.size() + 1;
+  }
+  std::fill(target + text.size(), target + text.size() + 1 + extra, WCHAR{u'Z'});
+  return text.size();
+}
+
 Attribute StringAttribute(std::u16string_view name, std::u16string_view text) {
   return {std::u16string(name), {WMT_TYPE_STRING, Utf16Bytes(text)}};
 }

@@ -96,6 +96,8 @@ struct CodecEntry {
   std::u16string description{};
   WMT_CODEC_INFO_TYPE type = WMT_CODECINFO_AUDIO;
   std::vector<BYTE> info{};
+  // A runtime that asks for more room than it then fills: see OverclaimedText.
+  WORD claimedExtraUnits = 0;
 };
 
 // The file a reader opens: the formats offered for output 0 under whatever output settings, in
@@ -141,6 +143,14 @@ struct Codec {
   std::u16string name{};
   std::vector<CodecFormat> cbr{};
   std::vector<CodecFormat> vbr{};
+  // For its name and format descriptions: see OverclaimedText.
+  DWORD claimedExtraUnits = 0;
 };
+
+// A text of a runtime that overclaims: with `extra` units, its size query (no target) reports
+// that many more than the text and terminator need, and the filling call writes the text
+// unterminated, 'Z' units in the rest of the room, and reports the text's own length. Returns
+// the length reported; with 0 extra the text is written terminated, its length counting it.
+std::size_t OverclaimedText(std::u16string_view text, std::size_t extra, WCHAR* target);
 
 }  // namespace runtime_double

@@ -226,6 +226,12 @@ TEST(HostErrors, AreOneLineWithANonZeroExit) {
   }
   EXPECT_FALSE(std::filesystem::exists(wma));
   EXPECT_FALSE(std::filesystem::exists(wave));
+
+  // --verbose shows the call that failed and its result: here the reader's open of a file that
+  // is no ASF file (ASF_E_INVALIDHEADER).
+  const ProgramRun traced = RunProgram({kHost, "--verbose", "decode", text, wave});
+  EXPECT_THAT(traced.err, HasSubstr("wmafilter: failed 0xC00D07E2 at reader_session.cpp:"));
+  EXPECT_THAT(traced.err, HasSubstr("reader->Open(wideName.get())"));
 }
 
 // ---- Interrupted and concurrent runs: an earlier output stays as it was, or is replaced

@@ -168,6 +168,10 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
       {"v1-22k-24-noise.wma", "sine=f=1000:d=10.4:r=22050 -ac 1", "wmav1 -b:a 24k"},
       {"v2-silence.wma", "anullsrc=r=44100:cl=stereo -t 12.2", "wmav2 -b:a 128k"},
       {"v2-short.wma", "anoisesrc=d=0.4:r=44100:a=0.3 -ac 2", "wmav2 -b:a 128k"},
+      // Clicks over silence: transients. ffmpeg's encoder keeps its blocks long; the short
+      // blocks come from the Windows-made files below, whose codec data allows them.
+      {"v2-clicks.wma", "'aevalsrc=0.9*lt(mod(t\\,0.2)\\,0.002):s=44100:d=9.7' -ac 2",
+       "wmav2 -b:a 128k"},
   };
   ScratchDirectory scratch;
   std::vector<std::filesystem::path> files;
@@ -338,6 +342,31 @@ TEST_F(RuntimeTest, VideoOutputDescribesItselfAsVideo) {
   EXPECT_TRUE(major == WMMEDIATYPE_Video);
   EXPECT_EQ(OutputFormat(reader.get(), 1, format, major), S_OK);
   EXPECT_TRUE(major == WMMEDIATYPE_Audio);
+  // The reader's profile lists the same streams, each handed out anew; the audio one with its
+  // coded format.
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(reader.query_to(IID_IWMProfile3, profile), S_OK);
+  DWORD streams = 0;
+  ASSERT_EQ(profile->GetStreamCount(&streams), S_OK);
+  ASSERT_EQ(streams, 2u);
+  for (const WORD number : {1, 2}) {
+    ComPtr<IWMStreamConfig> config;
+    ComPtr<IWMStreamConfig> again;
+    ASSERT_EQ(profile->GetStreamByNumber(number, config.put()), S_OK);
+    ASSERT_EQ(profile->GetStream(number - 1u, again.put()), S_OK);
+    EXPECT_NE(config.get(), again.get());
+    EXPECT_EQ(config->GetStreamType(&major), S_OK);
+    EXPECT_TRUE(major == (number == 1 ? WMMEDIATYPE_Video : WMMEDIATYPE_Audio));
+  }
+  ComPtr<IWMStreamConfig> config;
+  EXPECT_EQ(profile->GetStreamByNumber(3, config.put()), NS_E_NO_STREAM);
+  EXPECT_EQ(profile->GetStream(2, config.put()), E_INVALIDARG);
+  ASSERT_EQ(profile->GetStreamByNumber(2, config.put()), S_OK);
+  ComPtr<IWMMediaProps> props;
+  ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
+  MediaTypeBlock coded;
+  ASSERT_EQ(ReadMediaType(props.get(), coded), S_OK);
+  EXPECT_TRUE(coded.type->subtype == WMMEDIASUBTYPE_WMAudioV8);
   // Only the audio output delivers samples.
   ComPtr<INSSBuffer> sample;
   DWORD output = 0;
@@ -449,6 +478,16 @@ TEST_F(RuntimeTest, ReaderRefusesCallsOutOfOrder) {
   EXPECT_EQ(reader->GetNextSample(0, sample.put(), nullptr, nullptr, nullptr, nullptr, nullptr),
             NS_E_INVALID_REQUEST);
   EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
+  WMT_ATTR_DATATYPE type{};
+  WORD settingLength = 4;
+  EXPECT_EQ(reader->GetOutputSetting(0, u"EnableDiscreteOutput", &type, nullptr, &settingLength),
+            E_UNEXPECTED);
+  {
+    ComPtr<IWMProfile> profile;
+    ASSERT_EQ(reader.query_to(IID_IWMProfile, profile), S_OK);
+    DWORD streams = 0;
+    EXPECT_EQ(profile->GetStreamCount(&streams), E_UNEXPECTED);
+  }
   EXPECT_EQ(reader->Open(nullptr), E_INVALIDARG);
   ASSERT_EQ(reader->Open(WidePath(TestFile("taglib-silence-1.wma")).c_str()), S_OK);
   EXPECT_EQ(reader->Open(WidePath(TestFile("taglib-silence-1.wma")).c_str()), NS_E_INVALID_REQUEST);

@@ -301,10 +301,10 @@ TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
 
 // Encoding on worker threads, in segments each primed with the frame before, gives the file one
 // encoder gives, byte for byte: both codecs at their three frame sizes, mono and stereo, noise,
-// tones and silence, input resampled or remixed on the way, lengths from a seed that end inside
-// a frame, and files shorter than a segment (65536 samples) or a frame.
+// tones, clicks (transients) and silence, input resampled or remixed on the way, lengths from a
+// seed that end inside a frame, and files shorter than a segment (65536 samples) or a frame.
 TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
-  enum class Sound { kNoise, kTone, kSilence };
+  enum class Sound { kNoise, kTone, kSilence, kClicks };
   struct Case {
     DWORD codec, format, rate;
     WORD channels, bits;
@@ -318,6 +318,7 @@ TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
       {1, 7, 44100, 2, 16, 6, Sound::kNoise},   {1, 26, 8000, 1, 16, 9, Sound::kTone},
       {0, 7, 48000, 2, 16, 5, Sound::kNoise},   {0, 7, 44100, 1, 8, 4, Sound::kTone},
       {0, 7, 44100, 2, 16, 0.7, Sound::kNoise}, {0, 7, 44100, 2, 16, 0.02, Sound::kNoise},
+      {0, 7, 44100, 2, 16, 6, Sound::kClicks},  {1, 7, 44100, 2, 16, 5, Sound::kClicks},
   };
   ScratchDirectory scratch;
   std::mt19937 seed(18);
@@ -327,7 +328,13 @@ TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
                              std::to_string(c.rate) + "-" + std::to_string(c.bits);
     const double seconds = c.seconds + extra(seed) / static_cast<double>(c.rate);
     Input input = Signal(c.rate, c.channels, c.bits, seconds, c.sound == Sound::kNoise);
-    if (c.sound == Sound::kSilence) std::fill(input.pcm.begin(), input.pcm.end(), BYTE{0});
+    if (c.sound == Sound::kSilence || c.sound == Sound::kClicks)
+      std::fill(input.pcm.begin(), input.pcm.end(), BYTE{0});
+    // A loud sample of the first channel every fifth of a second.
+    const std::size_t frameBytes = std::size_t{c.channels} * c.bits / 8;
+    for (std::size_t at = 0; c.sound == Sound::kClicks && at < input.pcm.size();
+         at += frameBytes * (c.rate / 5))
+      input.pcm[at + c.bits / 8 - 1] = 0x70;
     const auto single = scratch / (name + "-1.wma");
     const auto several = scratch / (name + "-3.wma");
     {
@@ -557,10 +564,17 @@ TEST_F(RuntimeTest, WriterRefusesProfilesItCannotEncode) {
   MediaTypeBlock block;
   ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
   WM_MEDIA_TYPE* type = block.type;
-  reinterpret_cast<WAVEFORMATEX*>(type->pbFormat)->wFormatTag = 0x162;  // not in the catalogue
-  ASSERT_EQ(props->SetMediaType(type), S_OK);
-  ASSERT_EQ(profile->ReconfigStream(config.get()), S_OK);
-  EXPECT_EQ(writer->SetProfile(profile.get()), NS_E_INVALID_OUTPUT_FORMAT);
+  auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+  // A codec, and then a bit rate, that the catalogue does not list.
+  for (const auto change : {+[](WAVEFORMATEX& w) { w.wFormatTag = 0x162; },
+                            +[](WAVEFORMATEX& w) { w.nAvgBytesPerSec += 1000; }}) {
+    const WAVEFORMATEX original = *wave;
+    change(*wave);
+    ASSERT_EQ(props->SetMediaType(type), S_OK);
+    ASSERT_EQ(profile->ReconfigStream(config.get()), S_OK);
+    EXPECT_EQ(writer->SetProfile(profile.get()), NS_E_INVALID_OUTPUT_FORMAT);
+    *wave = original;
+  }
 }
 
 }  // namespace
