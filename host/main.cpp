@@ -30,7 +30,7 @@ constexpr char kUsage[] =
     "                                  another sample width, to see the filter refuse it)\n"
     "  options [--word WORD]           run the encoder options dialog and print the word\n"
     "  registration                    print the filter's registration record\n"
-    "--verbose writes the filter's and the runtime's failed calls to stderr as they fail\n";
+    "--verbose writes the runtime's failed calls to stderr as they fail\n";
 
 // The filter library that the build puts beside this program.
 std::string DefaultFilterPath() {

@@ -1,7 +1,6 @@
 #include "decode/reader_session.h"
 
 #include "common/com_ptr.h"
-#include "common/failure_trace.h"
 #include "common/wide_text.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
@@ -14,7 +13,7 @@ bool OpenFile(IWMSyncReader* reader, LPCSTR fileName) {
   if (fileName == nullptr) return false;  // no name opens nothing, rather than being read through
   HeapBuffer<WCHAR> wideName;
   if (!AnsiToWideText(fileName, wideName)) return false;
-  return !FAILED_TRACED(reader->Open(wideName.get()));
+  return !FAILED(reader->Open(wideName.get()));
 }
 
 // Asks for every channel as it is and for stereo speakers. The runtime may refuse either
@@ -52,16 +51,16 @@ BOOL OpenReader(InputContext& context) {
   if (!apartment.entered()) return FALSE;
 
   ComPtr<IWMSyncReader> reader;
-  if (FAILED_TRACED(WMCreateSyncReader(nullptr, kPlaybackRights, reader.put()))) return FALSE;
+  if (FAILED(WMCreateSyncReader(nullptr, kPlaybackRights, reader.put()))) return FALSE;
   if (!OpenFile(reader.get(), context.fileName)) return FALSE;
   RequestOutputSettings(reader.get());
 
   ComPtr<IWMOutputMediaProps> props;
-  if (FAILED_TRACED(reader->GetOutputFormat(0, 0, props.put()))) return FALSE;
+  if (FAILED(reader->GetOutputFormat(0, 0, props.put()))) return FALSE;
   DWORD size = 0;
   HeapBuffer<WM_MEDIA_TYPE> mediaType = FetchMediaType(props.get(), size);
   if (!mediaType || !AcceptAudioFormat(mediaType.get(), size, context)) return FALSE;
-  if (FAILED_TRACED(reader->SetOutputProps(0, props.get()))) return FALSE;
+  if (FAILED(reader->SetOutputProps(0, props.get()))) return FALSE;
 
   context.reader = reader.detach();
   apartment.Keep();

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
-#include "common/failure_trace.h"
 #include "common/media_time.h"
 #include "encode/writer_session.h"
 
@@ -77,7 +76,7 @@ LONG WINAPI WriteFilterOutput(FilterHandle handle, BYTE* buffer, LONG bytes) {
   IWMWriter* writer = context->writer;
 
   if (!context->writingStarted) {
-    if (FAILED_TRACED(writer->BeginWriting())) return 0;
+    if (FAILED(writer->BeginWriting())) return 0;
     context->writingStarted = 1;
   }
 
@@ -85,17 +84,17 @@ LONG WINAPI WriteFilterOutput(FilterHandle handle, BYTE* buffer, LONG bytes) {
   if (context->bitsPerSample == 24) length = PackFloatsInPlace(buffer, length);
 
   ComPtr<INSSBuffer> sample;
-  if (FAILED_TRACED(writer->AllocateSample(length, sample.put()))) return 0;
+  if (FAILED(writer->AllocateSample(length, sample.put()))) return 0;
   BYTE* data = nullptr;
   DWORD reportedLength = 0;
   // The writer reports the size asked for; a smaller buffer is refused, never overrun.
-  if (FAILED_TRACED(sample->GetBufferAndLength(&data, &reportedLength)) ||
-      reportedLength < length || (data == nullptr && length != 0)) {
+  if (FAILED(sample->GetBufferAndLength(&data, &reportedLength)) || reportedLength < length ||
+      (data == nullptr && length != 0)) {
     return 0;
   }
   if (length != 0) std::memcpy(data, buffer, length);
-  if (FAILED_TRACED(sample->SetLength(length)) ||
-      FAILED_TRACED(writer->WriteSample(0, context->sampleTime, 0, sample.get()))) {
+  if (FAILED(sample->SetLength(length)) ||
+      FAILED(writer->WriteSample(0, context->sampleTime, 0, sample.get()))) {
     return 0;
   }
 

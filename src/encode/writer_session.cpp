@@ -1,7 +1,6 @@
 #include "encode/writer_session.h"
 
 #include "common/com_ptr.h"
-#include "common/failure_trace.h"
 #include "media/com_apartment.h"
 #include "media/media_type.h"
 #include "media/text_conversion.h"
@@ -28,8 +27,7 @@ void DescribeHostInput(const OutputContext& context, WAVEFORMATEX& format) {
 // name cut short or left without its terminator.
 bool NameOutputFile(IWMWriter* writer, LPCSTR fileName) {
   HeapBuffer<WCHAR> wideName;
-  return AnsiToWideText(fileName, wideName) &&
-         !FAILED_TRACED(writer->SetOutputFilename(wideName.get()));
+  return AnsiToWideText(fileName, wideName) && !FAILED(writer->SetOutputFilename(wideName.get()));
 }
 
 }  // namespace
@@ -40,31 +38,29 @@ BOOL OpenWriter(OutputContext& context) {
   ScopedComApartment apartment;
   if (!apartment.entered()) return FALSE;
   ComPtr<IWMWriter> writer;
-  if (FAILED_TRACED(WMCreateWriter(nullptr, writer.put()))) return FALSE;
+  if (FAILED(WMCreateWriter(nullptr, writer.put()))) return FALSE;
   ComPtr<IWMProfileManager> profileManager;
-  if (FAILED_TRACED(WMCreateProfileManager(profileManager.put()))) return FALSE;
+  if (FAILED(WMCreateProfileManager(profileManager.put()))) return FALSE;
   ComPtr<IWMProfile> profile;
-  if (FAILED_TRACED(profileManager->CreateEmptyProfile(WMT_VER_9_0, profile.put()))) return FALSE;
+  if (FAILED(profileManager->CreateEmptyProfile(WMT_VER_9_0, profile.put()))) return FALSE;
   ComPtr<IWMCodecInfo3> codecInfo;
-  if (FAILED_TRACED(profileManager.query_to(IID_IWMCodecInfo3, codecInfo))) return FALSE;
+  if (FAILED(profileManager.query_to(IID_IWMCodecInfo3, codecInfo))) return FALSE;
 
   context.options = ResolveEncoderOptions(context.options);
   const EncoderChoice choice = ReadEncoderOptions(context.options);
-  if (FAILED_TRACED(
-          SelectBitRateMode(codecInfo.get(), choice.codecIndex, choice.variableBitRate))) {
+  if (FAILED(SelectBitRateMode(codecInfo.get(), choice.codecIndex, choice.variableBitRate))) {
     return FALSE;
   }
   ComPtr<IWMStreamConfig> config;
-  if (FAILED_TRACED(codecInfo->GetCodecFormat(WMMEDIATYPE_Audio, choice.codecIndex,
-                                              choice.formatIndex, config.put())) ||
-      FAILED_TRACED(config->SetStreamNumber(kStreamNumber)) ||
-      FAILED_TRACED(profile->AddStream(config.get())) ||
-      FAILED_TRACED(writer->SetProfile(profile.get()))) {
+  if (FAILED(codecInfo->GetCodecFormat(WMMEDIATYPE_Audio, choice.codecIndex, choice.formatIndex,
+                                       config.put())) ||
+      FAILED(config->SetStreamNumber(kStreamNumber)) || FAILED(profile->AddStream(config.get())) ||
+      FAILED(writer->SetProfile(profile.get()))) {
     return FALSE;
   }
 
   ComPtr<IWMInputMediaProps> inputProps;
-  if (FAILED_TRACED(writer->GetInputProps(0, inputProps.put()))) return FALSE;
+  if (FAILED(writer->GetInputProps(0, inputProps.put()))) return FALSE;
   DWORD size = 0;
   HeapBuffer<WM_MEDIA_TYPE> mediaType = FetchMediaType(inputProps.get(), size);
   // The host's layout is written with its cbSize, so the input's block must hold a whole
@@ -72,8 +68,8 @@ BOOL OpenWriter(OutputContext& context) {
   WAVEFORMATEX* format = FindWaveFormat(mediaType.get(), size, sizeof(WAVEFORMATEX));
   if (format == nullptr) return FALSE;
   DescribeHostInput(context, *format);
-  if (FAILED_TRACED(inputProps->SetMediaType(mediaType.get())) ||
-      FAILED_TRACED(writer->SetInputProps(0, inputProps.get())) ||
+  if (FAILED(inputProps->SetMediaType(mediaType.get())) ||
+      FAILED(writer->SetInputProps(0, inputProps.get())) ||
       !NameOutputFile(writer.get(), context.fileName)) {
     return FALSE;
   }

@@ -227,11 +227,11 @@ TEST(HostErrors, AreOneLineWithANonZeroExit) {
   EXPECT_FALSE(std::filesystem::exists(wma));
   EXPECT_FALSE(std::filesystem::exists(wave));
 
-  // --verbose shows the call that failed and its result: here the reader's open of a file that
-  // is no ASF file (ASF_E_INVALIDHEADER).
+  // --verbose shows the runtime's call that failed and its result: here the reading of the
+  // header of a file that is no ASF file (ASF_E_INVALIDHEADER).
   const ProgramRun traced = RunProgram({kHost, "--verbose", "decode", text, wave});
-  EXPECT_THAT(traced.err, HasSubstr("wmafilter: failed 0xC00D07E2 at reader_session.cpp:"));
-  EXPECT_THAT(traced.err, HasSubstr("reader->Open(wideName.get())"));
+  EXPECT_THAT(traced.err, HasSubstr("wmvcore: failed 0xC00D07E2 at sync_reader.cpp:"));
+  EXPECT_THAT(traced.err, HasSubstr("ReadAsfFileHeader(*path, file)"));
 }
 
 // ---- Interrupted and concurrent runs: an earlier output stays as it was, or is replaced

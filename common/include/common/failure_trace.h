@@ -1,9 +1,10 @@
-// An opt-in trace of failures: with WMAFILTER_TRACE set in the environment (to anything but
-// "0"), each failure that passes through FAILED_TRACED or RETURN_IF_FAILED writes one line,
-// "wmafilter: failed 0xC00D07E2 at sync_reader.cpp:45: ReadAsfFileHeader(*path, file)", to
+// An opt-in trace of the runtime's failures: with WMAFILTER_TRACE set in the environment (to
+// anything but "0"), each failure that passes through RETURN_IF_FAILED writes one line,
+// "wmvcore: failed 0xC00D07E2 at sync_reader.cpp:45: ReadAsfFileHeader(*path, file)", to
 // stderr and, on Windows, to the debugger through OutputDebugString (Wine shows it with
 // WINEDEBUG=+debugstr). Off, it costs nothing where calls succeed: the switch is read only
-// once a call has failed, and no state is kept.
+// once a call has failed, and no state is kept. The filter itself reads no environment and
+// logs nothing: what fails under it is a runtime call, traced here.
 #pragma once
 
 #include <cstdio>
@@ -38,7 +39,7 @@ constexpr const char* BaseName(const char* path) {
 inline void Write(HRESULT result, const char* file, int line, const char* call) {
   if (result == kNoMoreSamples || !Enabled()) return;
   char text[512];
-  std::snprintf(text, sizeof(text), "wmafilter: failed 0x%08X at %s:%d: %s\n",
+  std::snprintf(text, sizeof(text), "wmvcore: failed 0x%08X at %s:%d: %s\n",
                 static_cast<unsigned>(result), BaseName(file), line, call);
   std::fputs(text, stderr);
 #ifdef _WIN32
@@ -46,14 +47,4 @@ inline void Write(HRESULT result, const char* file, int line, const char* call) 
 #endif
 }
 
-// The result, written to the trace when it is a failure.
-inline HRESULT Traced(HRESULT result, const char* file, int line, const char* call) {
-  if (FAILED(result)) Write(result, file, line, call);
-  return result;
-}
-
 }  // namespace failure_trace
-
-// Whether `expression`, an HRESULT, failed; a failure is traced with its place and its text.
-#define FAILED_TRACED(expression) \
-  FAILED(::failure_trace::Traced((expression), __FILE__, __LINE__, #expression))
