@@ -1,6 +1,6 @@
 # FFmpeg for the Windows runtime: the version of the native build's FFmpeg, cross-built from
-# Debian's source package into the build tree at configure time (see build-windows-ffmpeg.sh),
-# and offered as the target windows_ffmpeg. A build tree that has it does not build it again.
+# Debian's source package at configure time (see build-windows-ffmpeg.sh), and offered as the
+# target windows_ffmpeg. A machine that has it does not build it again.
 execute_process(COMMAND dpkg-query -W -f=\${source:Version} libavcodec-dev
                 OUTPUT_VARIABLE native_ffmpeg_version RESULT_VARIABLE query_result)
 if(NOT query_result EQUAL 0 OR native_ffmpeg_version STREQUAL "")
@@ -13,7 +13,21 @@ if(WMAFILTER_FFMPEG_VERSION STREQUAL "")
                       "(tools/install-deps) or set WMAFILTER_FFMPEG_VERSION")
 endif()
 
-set(ffmpeg_work_dir ${CMAKE_BINARY_DIR}/ffmpeg)
+# Kept for the machine, not the build tree: every clone and build tree of the same architecture
+# shares one build of each version, so a fresh clone does not build FFmpeg again. The name holds
+# the compiler's target and a digest of the build script, so a changed recipe builds anew.
+if(DEFINED ENV{XDG_CACHE_HOME})
+  set(default_ffmpeg_cache $ENV{XDG_CACHE_HOME}/wmafilter/ffmpeg)
+elseif(DEFINED ENV{HOME})
+  set(default_ffmpeg_cache $ENV{HOME}/.cache/wmafilter/ffmpeg)
+else()
+  set(default_ffmpeg_cache ${CMAKE_BINARY_DIR}/ffmpeg)
+endif()
+set(WMAFILTER_FFMPEG_CACHE ${default_ffmpeg_cache} CACHE PATH
+    "Where the FFmpeg builds for Windows are kept, shared by every build tree of the machine")
+file(SHA256 ${CMAKE_CURRENT_LIST_DIR}/build-windows-ffmpeg.sh recipe_digest)
+string(SUBSTRING ${recipe_digest} 0 12 recipe_digest)
+set(ffmpeg_work_dir ${WMAFILTER_FFMPEG_CACHE}/${WMAFILTER_MINGW_PREFIX}-${recipe_digest})
 string(REGEX REPLACE "^[0-9]+:" "" ffmpeg_directory "${WMAFILTER_FFMPEG_VERSION}")
 set(WINDOWS_FFMPEG_PREFIX ${ffmpeg_work_dir}/${ffmpeg_directory}/install)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

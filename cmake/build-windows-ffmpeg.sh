@@ -4,7 +4,7 @@
 # the same code. Only what the runtime uses is built: the Windows Media Audio decoders and
 # encoders, the ASF demuxer and muxer, the file protocol and libswresample; no programs, no
 # network, no libraries found on the machine. The result is kept under DIR/VERSION, and a
-# second run with the same version does nothing.
+# second run with the same version does nothing, also from another build tree.
 #   build-windows-ffmpeg.sh VERSION DIR CC CROSS_PREFIX ARCH
 # VERSION is the source version (apt-get source ffmpeg=VERSION), CC the C compiler,
 # CROSS_PREFIX the prefix of the binutils (i686-w64-mingw32-) and ARCH FFmpeg's name of the
@@ -14,6 +14,11 @@ version=$1 dir=$2 cc=$3 cross_prefix=$4 arch=$5
 
 root=$dir/${version#*:}  # the epoch is no part of a directory name
 prefix=$root/install
+[ -f "$prefix/.complete" ] && exit 0
+# Build trees of several clones may share DIR: one builds, the others wait and find it done.
+mkdir -p "$dir"
+exec 9>"$dir/.lock"
+flock 9
 [ -f "$prefix/.complete" ] && exit 0
 
 rm -rf "$root"
