@@ -1,6 +1,5 @@
 #include "audio_stream_decoder.h"
 
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -73,8 +72,7 @@ void AudioStreamDecoder::Send(AVPacket* packet) {
   avcodec_send_packet(codec_.get(), packet);
 }
 
-HRESULT AudioStreamDecoder::NextFrame(const BYTE*& converted) {
-  converted = nullptr;
+HRESULT AudioStreamDecoder::NextFrame(ComPtr<SampleBuffer>& converted) {
   if (ahead_) return ahead_->Receive(format_, *frame_, converted);
   const int received = avcodec_receive_frame(codec_.get(), frame_.get());
   if (received == AVERROR(EAGAIN)) return S_FALSE;
@@ -132,7 +130,7 @@ bool AudioStreamDecoder::EndsInside(const DecodedSample& sample) {
 
 HRESULT AudioStreamDecoder::Produce(DecodedSample& sample) {
   for (;;) {
-    const BYTE* converted = nullptr;
+    ComPtr<SampleBuffer> converted;
     const HRESULT next = NextFrame(converted);
     if (next == NS_E_NO_MORE_SAMPLES) {
       if (converterFlushed_ || !converter_.configured()) return NS_E_NO_MORE_SAMPLES;
@@ -142,7 +140,7 @@ HRESULT AudioStreamDecoder::Produce(DecodedSample& sample) {
     }
     if (next != S_OK) return next;
     const HRESULT made =
-        converted != nullptr ? Deliver(*frame_, converted, sample) : Convert(frame_.get(), sample);
+        converted ? Deliver(*frame_, std::move(converted), sample) : Convert(frame_.get(), sample);
     av_frame_unref(frame_.get());
     if (made != S_FALSE) return made;
   }
@@ -150,36 +148,25 @@ HRESULT AudioStreamDecoder::Produce(DecodedSample& sample) {
 
 HRESULT AudioStreamDecoder::Convert(const AVFrame* frame, DecodedSample& sample) {
   if (frame != nullptr && !converter_.Configure(*frame, format_)) return S_FALSE;  // skip it
-  const int capacity = converter_.Capacity(frame != nullptr ? frame->nb_samples : 0);
-  if (capacity <= 0) return S_FALSE;
-  const std::size_t room = PcmConverter::ConvertedFrameBytes(format_) * capacity;
-  ComPtr<SampleBuffer> buffer =
-      ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(room), 0));
-  if (!buffer) return E_OUTOFMEMORY;
-  const int converted = converter_.Convert(frame, buffer->data(), capacity);
-  if (converted <= 0) return S_FALSE;
-  Stamp(std::move(buffer), converted, sample);
-  return S_OK;
+  ComPtr<SampleBuffer> buffer;
+  const HRESULT made = converter_.Convert(frame, buffer);
+  if (made == S_OK) Stamp(std::move(buffer), sample);
+  return made;
 }
 
-HRESULT AudioStreamDecoder::Deliver(const AVFrame& frame, const BYTE* converted,
+HRESULT AudioStreamDecoder::Deliver(const AVFrame& frame, ComPtr<SampleBuffer> converted,
                                     DecodedSample& sample) {
   // The converter is set up as if it had converted the frame itself: a worker converts only
   // where nothing is carried from frame to frame, so it is then as one decoder leaves it.
   if (!converter_.Configure(frame, format_)) return S_FALSE;
-  const std::size_t bytes = format_.FrameBytes() * frame.nb_samples;
-  ComPtr<SampleBuffer> buffer =
-      ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(bytes), 0));
-  if (!buffer) return E_OUTOFMEMORY;
-  std::memcpy(buffer->data(), converted, bytes);
-  Stamp(std::move(buffer), frame.nb_samples, sample);
+  Stamp(std::move(converted), sample);
   return S_OK;
 }
 
-void AudioStreamDecoder::Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample) {
-  buffer->SetLength(static_cast<DWORD>(format_.FrameBytes() * samples));
+void AudioStreamDecoder::Stamp(ComPtr<SampleBuffer> buffer, DecodedSample& sample) {
+  const QWORD samples = buffer->length() / format_.FrameBytes();
   const QWORD start = samplesDelivered_ * kUnitsPerSecond / format_.rate;
-  samplesDelivered_ += static_cast<QWORD>(samples);
+  samplesDelivered_ += samples;
   sample.time = start;
   sample.duration = samplesDelivered_ * kUnitsPerSecond / format_.rate - start;
   sample.buffer = ComPtr<INSSBuffer>::Adopt(buffer.detach());

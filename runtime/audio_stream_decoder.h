@@ -2,8 +2,8 @@
 // with libswresample straight into a new sample buffer of interleaved PCM (8, 16 or 24 bits,
 // any rate and channel count). The reader owns one per audio output and feeds it packets.
 // With more than one coding thread the packets are decoded ahead on worker threads
-// (segmented_decoder.h), which also convert what they can convert without changing the
-// outcome; the rest is converted here, in order.
+// (segmented_decoder.h), which also convert, into the buffers handed out, what they can
+// convert without changing the outcome; the rest is converted here, in order.
 // Codecs decode whole frames, so the final frame overhangs the audio that was encoded. When the
 // file's header says where the stream ends and that point falls inside the final frame, the
 // last sample is cut there: a file hands back the length it was saved with.
@@ -63,15 +63,15 @@ class AudioStreamDecoder {
   bool EndsInside(const DecodedSample& sample);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
-  // its samples to format_; frame_ then holds only its shape.
-  HRESULT NextFrame(const BYTE*& converted);
+  // the frame's samples to format_.
+  HRESULT NextFrame(ComPtr<SampleBuffer>& converted);
   // Converts `frame` (null: what the converter still holds) into a sample; S_FALSE when that
   // gives no audio.
   HRESULT Convert(const AVFrame* frame, DecodedSample& sample);
-  // A sample of the samples a worker converted from a frame shaped like `frame`.
-  HRESULT Deliver(const AVFrame& frame, const BYTE* converted, DecodedSample& sample);
-  // Stamps `buffer`, holding `samples` sample frames, with its time and makes it the sample.
-  void Stamp(ComPtr<SampleBuffer> buffer, int samples, DecodedSample& sample);
+  // The samples a worker converted from `frame` as the sample.
+  HRESULT Deliver(const AVFrame& frame, ComPtr<SampleBuffer> converted, DecodedSample& sample);
+  // Stamps `buffer` with its time and makes it the sample.
+  void Stamp(ComPtr<SampleBuffer> buffer, DecodedSample& sample);
 
   SharedCodecContext codec_;  // shared with the workers decoding ahead
   // The stream's own numbers, taken at the open: workers may decode with codec_ meanwhile.

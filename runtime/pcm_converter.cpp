@@ -1,7 +1,14 @@
 #include "pcm_converter.h"
 
+#include "sample_buffer.h"
+
 namespace wmvcore {
 namespace {
+
+// Bytes a sample frame of `output` takes while converted, before 24-bit samples are packed.
+std::size_t ConvertedFrameBytes(const PcmFormat& output) {
+  return static_cast<std::size_t>(output.bits == 24 ? 4 : output.bits / 8) * output.channels;
+}
 
 // Packs 32-bit samples in place to their top three bytes: an arithmetic shift right by 8,
 // stored little-endian. Writing sample i at 3i never overtakes the read of sample i at 4i.
@@ -50,20 +57,27 @@ bool PcmConverter::Configure(const AVFrame& frame, const PcmFormat& output) {
   return true;
 }
 
-int PcmConverter::Capacity(int samples) const {
-  return converter_ ? swr_get_out_samples(converter_.get(), samples) : 0;
-}
-
-int PcmConverter::Convert(const AVFrame* frame, BYTE* out, int capacity) {
-  if (!converter_) return 0;
+HRESULT PcmConverter::Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample) {
+  if (!converter_) return S_FALSE;
+  const int capacity =
+      swr_get_out_samples(converter_.get(), frame != nullptr ? frame->nb_samples : 0);
+  if (capacity <= 0) return S_FALSE;
+  const std::size_t room = ConvertedFrameBytes(output_) * static_cast<std::size_t>(capacity);
+  sample = ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(room), 0));
+  if (!sample) return E_OUTOFMEMORY;
+  BYTE* out = sample->data();
   const int converted =
       frame != nullptr
           ? swr_convert(converter_.get(), &out, capacity,
                         const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples)
           : swr_convert(converter_.get(), &out, capacity, nullptr, 0);
-  if (converted > 0 && output_.bits == 24)
-    PackTo24Bits(out, static_cast<std::size_t>(converted) * output_.channels);
-  return converted;
+  if (converted <= 0) {
+    sample.reset();
+    return S_FALSE;
+  }
+  if (output_.bits == 24) PackTo24Bits(out, static_cast<std::size_t>(converted) * output_.channels);
+  sample->SetLength(static_cast<DWORD>(output_.FrameBytes() * static_cast<std::size_t>(converted)));
+  return S_OK;
 }
 
 }  // namespace wmvcore

@@ -3,7 +3,6 @@
 #include <wmsdk.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <optional>
 
@@ -11,6 +10,7 @@
 #include "common/result.h"
 #include "pcm_converter.h"
 #include "result_codes.h"
+#include "sample_buffer.h"
 
 namespace wmvcore {
 namespace {
@@ -72,50 +72,38 @@ bool DecodesInSegments(const AVCodecContext& codec) {
          codec.ch_layout.nb_channels > 0 && !AddsNoise(codec);
 }
 
-// Bytes that grow without being cleared first and keep their room when emptied, aligned as
-// libavcodec aligns its own buffers.
-class ByteStore {
- public:
-  std::size_t size() const { return size_; }
-  const BYTE* at(std::size_t offset) const { return bytes_.get() + offset; }
-  // Room for `count` more bytes from the next offset that is a multiple of 64, or null. The
-  // offset is `start`; Commit then takes in the bytes used.
-  BYTE* Reserve(std::size_t count, std::size_t& start) {
-    start = (size_ + kAlign - 1) / kAlign * kAlign;
-    if (start + count > capacity_) {
-      const std::size_t capacity = std::max(start + count, 2 * capacity_);
-      std::unique_ptr<BYTE, Freer> grown(static_cast<BYTE*>(av_malloc(capacity)));
-      if (!grown) return nullptr;
-      if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
-      bytes_ = std::move(grown);
-      capacity_ = capacity;
-    }
-    return bytes_.get() + start;
-  }
-  void Commit(std::size_t start, std::size_t count) { size_ = start + count; }
-  void Clear() { size_ = 0; }
-
- private:
-  static constexpr std::size_t kAlign = 64;
-  struct Freer {
-    void operator()(BYTE* bytes) const { av_free(bytes); }
-  };
-  std::unique_ptr<BYTE, Freer> bytes_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+// Lets go of `frame`'s samples, once converted, keeping the shape that the reader's converter
+// is set up from.
+void KeepShapeOnly(AVFrame& frame) {
+  const int format = frame.format;
+  const int rate = frame.sample_rate;
+  const int samples = frame.nb_samples;
+  const AVChannelLayout layout = frame.ch_layout;
+  frame.ch_layout = AVChannelLayout{};  // moved out, not freed by the unref
+  av_frame_unref(&frame);
+  frame.format = format;
+  frame.sample_rate = rate;
+  frame.nb_samples = samples;
+  frame.ch_layout = layout;
+}
 
 }  // namespace
 
-// Packets in; out, the audio decoded from them in a buffer of the segment, converted to the
-// segment's target format where a worker may, else as decoded.
+// Packets in; out, the frames decoded from them, each with its samples converted to the
+// segment's target format where a worker may.
 class SegmentedDecoder::Segment final : public WorkerJob {
  public:
+  // A decoded frame, holding its own reference; once a worker has converted it, its samples
+  // and the frame's shape alone.
+  struct Decoded {
+    FrameHandle frame;
+    ComPtr<SampleBuffer> converted;
+  };
+
   explicit Segment(SharedCodecContexts decoders) : decoders_(std::move(decoders)) {}
-  ~Segment() { ClearFrames(); }
 
   // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
-  // when null, and for `target`; the buffers keep their room.
+  // when null, and for `target`.
   void Reset(SharedCodecContext decoder, std::optional<PcmFormat> target) {
     ClearFrames();
     packets.clear();
@@ -126,9 +114,9 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     last = false;
     result = S_OK;
   }
+
   // Whether the segment is decoded by the stream's own decoder from its very start.
   bool onStreamDecoder() const { return decoder_ != nullptr; }
-  const std::optional<PcmFormat>& target() const { return target_; }
 
   HRESULT Run(unsigned worker) override {
     if (decoder_ != nullptr) return Decode(*decoder_);
@@ -144,116 +132,67 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     return Decode(decoder);
   }
 
-  std::size_t frames() const { return chunks_.size(); }
-  bool converted(std::size_t k) const { return chunks_[k].converted; }
-  // Points `frame` at frame `k`, or, when it is converted, gives its shape and `converted`.
-  bool View(std::size_t k, AVFrame& frame, const BYTE*& converted) const {
-    const Chunk& chunk = chunks_[k];
-    if (av_channel_layout_copy(&frame.ch_layout, &chunk.layout) < 0) return false;
-    frame.format = chunk.format;
-    frame.sample_rate = chunk.rate;
-    frame.nb_samples = chunk.samples;
-    converted = chunk.converted ? store_.at(chunk.offset) : nullptr;
-    if (!chunk.converted) {
-      for (int p = 0; p < chunk.planes; ++p)
-        frame.data[p] = const_cast<BYTE*>(store_.at(chunk.offset + p * chunk.planeBytes));
-      frame.extended_data = frame.data;
-    }
-    return true;
-  }
-
   std::vector<PacketHandle> packets;  // the early start first; kept until the segment is reused
   std::size_t preRoll = 0;            // packets whose audio is dropped
   std::size_t ownBytes = 0;
   bool last = false;  // drains the decoder after its packets
+  const std::optional<PcmFormat>& target() const { return target_; }
+  std::size_t frames() const { return frames_; }
+  Decoded& decoded(std::size_t k) { return decoded_[k]; }
 
  private:
-  // Where one decoded frame lies in the store, and its shape.
-  struct Chunk {
-    std::size_t offset = 0;
-    std::size_t planeBytes = 0;  // of each plane, rounded up to keep planes aligned
-    int planes = 0;
-    bool converted = false;  // to the target format, interleaved
-    int samples = 0;
-    int format = AV_SAMPLE_FMT_NONE;
-    int rate = 0;
-    AVChannelLayout layout{};
-  };
-
   void ClearFrames() {
-    for (Chunk& chunk : chunks_) av_channel_layout_uninit(&chunk.layout);
-    chunks_.clear();
-    store_.Clear();
+    for (std::size_t k = 0; k < frames_; ++k) {
+      av_frame_unref(decoded_[k].frame.get());
+      decoded_[k].converted.reset();
+    }
+    frames_ = 0;
   }
 
   HRESULT Decode(AVCodecContext& decoder) {
-    FrameHandle frame(av_frame_alloc());
-    if (!frame) return E_OUTOFMEMORY;
     for (std::size_t i = 0; i < packets.size(); ++i) {
       // A damaged packet is refused with an error and simply not decoded.
       avcodec_send_packet(&decoder, packets[i].get());
-      RETURN_IF_FAILED(Collect(decoder, *frame, i >= preRoll));
+      RETURN_IF_FAILED(Collect(decoder, i >= preRoll));
     }
     if (!last) return S_OK;
     avcodec_send_packet(&decoder, nullptr);
-    return Collect(decoder, *frame, true);
+    return Collect(decoder, true);
   }
 
   // Takes every frame the decoder has now, as the single decoder's reader does: it stops at
   // the first that does not come (more input wanted, the end, or a frame that did not decode).
-  HRESULT Collect(AVCodecContext& decoder, AVFrame& frame, bool keep) {
-    while (avcodec_receive_frame(&decoder, &frame) >= 0) {
-      const HRESULT kept = keep ? Keep(frame) : S_OK;
-      av_frame_unref(&frame);
-      RETURN_IF_FAILED(kept);
+  HRESULT Collect(AVCodecContext& decoder, bool keep) {
+    for (;;) {
+      if (!next_) next_.reset(av_frame_alloc());
+      if (!next_) return E_OUTOFMEMORY;
+      if (avcodec_receive_frame(&decoder, next_.get()) < 0) return S_OK;
+      if (keep)
+        RETURN_IF_FAILED(Keep());
+      else
+        av_frame_unref(next_.get());
     }
-    return S_OK;
   }
 
-  HRESULT Keep(const AVFrame& frame) {
-    Chunk chunk;
-    chunk.samples = frame.nb_samples;
-    chunk.format = frame.format;
-    chunk.rate = frame.sample_rate;
-    if (av_channel_layout_copy(&chunk.layout, &frame.ch_layout) < 0) return E_OUTOFMEMORY;
-    const HRESULT stored =
-        target_ && PcmConverter::Stateless(frame, *target_) && converter_.Configure(frame, *target_)
-            ? StoreConverted(frame, chunk)
-            : StoreDecoded(frame, chunk);
-    if (FAILED(stored)) {
-      av_channel_layout_uninit(&chunk.layout);
-      return stored;
+  // Keeps next_ as the next decoded frame, converting it where the worker may.
+  HRESULT Keep() {
+    if (frames_ == decoded_.size()) {
+      FrameHandle frame(av_frame_alloc());
+      if (!frame) return E_OUTOFMEMORY;
+      decoded_.push_back(Decoded{std::move(frame), nullptr});
     }
-    chunks_.push_back(chunk);
-    return S_OK;
-  }
-
-  HRESULT StoreConverted(const AVFrame& frame, Chunk& chunk) {
-    const int capacity = converter_.Capacity(frame.nb_samples);
-    BYTE* out = store_.Reserve(PcmConverter::ConvertedFrameBytes(*target_) * std::max(capacity, 0),
-                               chunk.offset);
-    if (out == nullptr) return E_OUTOFMEMORY;
+    Decoded& kept = decoded_[frames_++];
+    AVFrame& frame = *kept.frame;
+    av_frame_move_ref(&frame, next_.get());
+    if (!target_ || !PcmConverter::Stateless(frame, *target_) ||
+        !converter_.Configure(frame, *target_))
+      return S_OK;
     // Nothing is carried between frames here, so every sample comes out at once.
-    if (converter_.Convert(&frame, out, capacity) != frame.nb_samples) return E_UNEXPECTED;
-    chunk.converted = true;
-    store_.Commit(chunk.offset, target_->FrameBytes() * frame.nb_samples);
-    return S_OK;
-  }
-
-  HRESULT StoreDecoded(const AVFrame& frame, Chunk& chunk) {
-    const auto format = static_cast<AVSampleFormat>(frame.format);
-    const int channels = frame.ch_layout.nb_channels;
-    const bool planar = av_sample_fmt_is_planar(format) != 0;
-    chunk.planes = planar ? channels : 1;
-    if (chunk.planes > AV_NUM_DATA_POINTERS) return E_UNEXPECTED;  // refused at the start
-    const std::size_t bytes = static_cast<std::size_t>(frame.nb_samples) *
-                              av_get_bytes_per_sample(format) * (planar ? 1 : channels);
-    chunk.planeBytes = (bytes + 63) / 64 * 64;
-    BYTE* out = store_.Reserve(chunk.planeBytes * chunk.planes, chunk.offset);
-    if (out == nullptr) return E_OUTOFMEMORY;
-    for (int p = 0; p < chunk.planes; ++p)
-      std::memcpy(out + p * chunk.planeBytes, frame.extended_data[p], bytes);
-    store_.Commit(chunk.offset, chunk.planeBytes * chunk.planes);
+    const HRESULT made = converter_.Convert(&frame, kept.converted);
+    if (FAILED(made)) return made;
+    if (made != S_OK || kept.converted->length() != target_->FrameBytes() * frame.nb_samples)
+      return E_UNEXPECTED;
+    KeepShapeOnly(frame);
     return S_OK;
   }
 
@@ -261,15 +200,16 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   SharedCodecContext decoder_;
   std::optional<PcmFormat> target_;
   PcmConverter converter_;
-  ByteStore store_;
-  std::vector<Chunk> chunks_;
+  FrameHandle next_;  // the frame the decoder gives next
+  // The frames kept, the first frames_ of them: their AVFrames are used again from segment to
+  // segment.
+  std::vector<Decoded> decoded_;
+  std::size_t frames_ = 0;
 };
 
 std::unique_ptr<SegmentedDecoder> SegmentedDecoder::Start(SharedCodecContext decoder,
                                                           unsigned threads,
                                                           const PcmFormat& format) {
-  // A frame's planes are pointed at from the frame itself, which has room for this many.
-  if (decoder->ch_layout.nb_channels > AV_NUM_DATA_POINTERS) return nullptr;
   CodecParametersHandle parameters(avcodec_parameters_alloc());
   if (!parameters || avcodec_parameters_from_context(parameters.get(), decoder.get()) < 0)
     return nullptr;
@@ -380,13 +320,16 @@ HRESULT SegmentedDecoder::DecodeAgain() {
   return delivering_->frames() == frames ? S_OK : E_UNEXPECTED;
 }
 
-HRESULT SegmentedDecoder::Receive(const PcmFormat& format, AVFrame& frame, const BYTE*& converted) {
-  converted = nullptr;
+HRESULT SegmentedDecoder::Receive(const PcmFormat& format, AVFrame& frame,
+                                  ComPtr<SampleBuffer>& converted) {
+  converted.reset();
   for (;;) {
     if (delivering_ && nextFrame_ < delivering_->frames()) {
-      if (delivering_->converted(nextFrame_) && delivering_->target() != format)
+      if (delivering_->decoded(nextFrame_).converted && delivering_->target() != format)
         RETURN_IF_FAILED(DecodeAgain());
-      if (!delivering_->View(nextFrame_++, frame, converted)) return E_OUTOFMEMORY;
+      Segment::Decoded& next = delivering_->decoded(nextFrame_++);
+      av_frame_move_ref(&frame, next.frame.get());
+      converted = std::move(next.converted);
       return S_OK;
     }
     if (delivering_) spares_.push_back(std::move(delivering_));

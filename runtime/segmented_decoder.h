@@ -11,8 +11,9 @@
 // of segments side by side also convert the audio to the reader's format where that carries
 // nothing from frame to frame; the rest is converted by the reader.
 // Memory stays bounded: a segment a worker and one more are in flight, whatever the length.
-// The decoded audio is copied out of the decoder into the segment's own buffer, used again
-// from segment to segment, so that no decoder holds frames for the reader.
+// A segment keeps its decoded frames by reference until they are delivered. A frame its worker
+// converts goes straight into the sample buffer the reader hands out, and only the frame's
+// shape is kept: the decoded samples would take twice the room of the converted ones.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +23,14 @@
 
 #include <windows.h>
 
+#include "common/com_ptr.h"
 #include "ffmpeg_handles.h"
 #include "pcm_format.h"
 #include "worker_pool.h"
 
 namespace wmvcore {
+
+class SampleBuffer;
 
 class SegmentedDecoder {
  public:
@@ -46,14 +50,13 @@ class SegmentedDecoder {
   void SetFormat(const PcmFormat& format);
   // Takes a packet's reference, leaving it empty; null marks the end of the stream.
   void Send(AVPacket* packet);
-  // Points `frame`, empty, at the next decoded frame, which stays until the next call (the
-  // frame holds no reference, so unreferencing it only empties it again). When a worker has
-  // already converted it to `format`, `converted` points at its samples and `frame` holds its
-  // shape alone; else `converted` is null. A frame converted to another format, since
-  // changed, is decoded again here. S_OK; S_FALSE when more packets are wanted first;
+  // Moves the next decoded frame into `frame`, empty. When a worker has already converted it
+  // to `format`, `converted` holds its samples and `frame` its shape alone; else `converted`
+  // is null and the frame is the caller's to convert. A frame converted to another format,
+  // since changed, is decoded again here. S_OK; S_FALSE when more packets are wanted first;
   // NS_E_NO_MORE_SAMPLES once the end has been sent and every frame handed back;
   // E_OUTOFMEMORY.
-  HRESULT Receive(const PcmFormat& format, AVFrame& frame, const BYTE*& converted);
+  HRESULT Receive(const PcmFormat& format, AVFrame& frame, ComPtr<SampleBuffer>& converted);
 
  private:
   class Segment;
@@ -80,7 +83,7 @@ class SegmentedDecoder {
   bool outOfMemory_ = false;  // a segment could not be made: the stream cannot go on
   std::unique_ptr<Segment> delivering_;
   std::size_t nextFrame_ = 0;
-  // Delivered segments, their buffers kept for the next; no more than are ever in use at once.
+  // Delivered segments, kept for the next; no more than are ever in use at once.
   std::vector<std::unique_ptr<Segment>> spares_;
   WorkerPool pool_;  // last: its workers end before the decoders go
 };

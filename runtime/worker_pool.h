@@ -1,8 +1,9 @@
 // Worker threads for the writer's encoding and the reader's decoding. A pool runs jobs in the
 // order they are submitted and hands them back in that order once each is done, so the caller
 // joins their results as one coder would have made them. Jobs only do codec work on data they
-// own; everything else (muxing, sample buffers, the caller's objects) stays on the caller's
-// thread. The pool's owner is its only caller, from one thread.
+// own, and may make the sample buffers they convert into, which the caller takes over with the
+// job; everything else (muxing, the caller's objects) stays on the caller's thread. The pool's
+// owner is its only caller, from one thread.
 #pragma once
 
 #include <condition_variable>
