@@ -13,7 +13,7 @@ bool OpenFile(IWMSyncReader* reader, LPCSTR fileName) {
   if (fileName == nullptr) return false;  // no name opens nothing, rather than being read through
   HeapBuffer<WCHAR> wideName;
   if (!AnsiToWideText(fileName, wideName)) return false;
-  return !FAILED(reader->Open(wideName.get()));
+  return SUCCEEDED(reader->Open(wideName.get()));
 }
 
 // Asks for every channel as it is and for stereo speakers. The runtime may refuse either

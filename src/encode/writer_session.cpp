@@ -27,7 +27,7 @@ void DescribeHostInput(const OutputContext& context, WAVEFORMATEX& format) {
 // name cut short or left without its terminator.
 bool NameOutputFile(IWMWriter* writer, LPCSTR fileName) {
   HeapBuffer<WCHAR> wideName;
-  return AnsiToWideText(fileName, wideName) && !FAILED(writer->SetOutputFilename(wideName.get()));
+  return AnsiToWideText(fileName, wideName) && SUCCEEDED(writer->SetOutputFilename(wideName.get()));
 }
 
 }  // namespace
