@@ -1,0 +1,65 @@
+// Lays coded frames into packets of one fixed size. Frames run on from packet to packet with no
+// gap; each packet starts with a header (a sequence number, whether a seekable frame starts in
+// it, and how many of its bits end the frame begun before it). Each frame ends with a bit that
+// says whether another follows, which is 0 only for the stream's last.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "bit_writer.h"
+#include "frame_coder.h"
+#include "stream_format.h"
+
+namespace wmvcore::lossless {
+
+class PacketOut {
+ public:
+  // One whole packet; false stops the encoding.
+  virtual bool Put(const std::vector<uint8_t>& packet) = 0;
+
+ protected:
+  ~PacketOut() = default;
+};
+
+class Packetizer {
+ public:
+  explicit Packetizer(const StreamFormat& format);
+
+  // Takes a frame (held until the next says what its last bit is) and writes the packets that
+  // fill.
+  bool Add(const CodedFrame& frame, PacketOut& out);
+  // Ends the stream: the last frame and the last packet, filled.
+  bool Finish(PacketOut& out);
+
+  uint64_t packets() const { return packets_; }
+
+ private:
+  void Release(bool more);
+  bool WriteFull(PacketOut& out);
+  // With `fillOnly`, a packet of filling that the decoder takes as the rest of a frame.
+  bool WritePacket(std::size_t dataBits, bool fillOnly, PacketOut& out);
+
+  int packetBits_;
+  int carriedField_;
+  int headerBits_;
+  BitWriter held_;  // the frame waiting for its last bit
+  bool holding_ = false;
+  bool heldSeekable_ = false;
+  // Positions count bits from the stream's start; stream_ holds them from base_ on.
+  BitWriter stream_;
+  std::size_t base_ = 0;
+  std::size_t consumed_ = 0;  // bits already in packets
+  struct Mark {
+    std::size_t start;
+    std::size_t end;
+    bool seekable;
+  };
+  std::deque<Mark> frames_;  // frames with bits not yet in a packet
+  std::vector<uint8_t> packet_;
+  uint64_t packets_ = 0;
+};
+
+}  // namespace wmvcore::lossless
