@@ -1,6 +1,7 @@
 #include "tile_coder.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace wmvcore::lossless {
 
@@ -16,7 +17,26 @@ TileCoder<History>::TileCoder(const StreamFormat& format)
     : format_(format),
       channels_(static_cast<std::size_t>(format.channels)),
       work_(static_cast<std::size_t>(format.channels)),
+      shifted_(static_cast<std::size_t>(format.channels)),
+      shiftedPlanes_(static_cast<std::size_t>(format.channels)),
       coded_(static_cast<std::size_t>(format.channels)) {}
+
+template <typename History>
+const int32_t* const* TileCoder<History>::DropZeroBits(const int32_t* const* samples, int length) {
+  uint32_t any = 0;
+  for (int c = 0; c < format_.channels; ++c)
+    for (int i = 0; i < length; ++i) any |= static_cast<uint32_t>(samples[c][i]);
+  zeroBits_ = any == 0 ? 0 : std::min(std::countr_zero(any), format_.bitsPerSample - 1);
+  if (zeroBits_ == 0) return samples;
+  for (int c = 0; c < format_.channels; ++c) {
+    auto& shifted = shifted_[static_cast<std::size_t>(c)];
+    shifted.resize(static_cast<std::size_t>(length));
+    for (int i = 0; i < length; ++i)
+      shifted[static_cast<std::size_t>(i)] = samples[c][i] >> zeroBits_;
+    shiftedPlanes_[static_cast<std::size_t>(c)] = shifted.data();
+  }
+  return shiftedPlanes_.data();
+}
 
 template <typename History>
 void TileCoder<History>::StartAfresh(const Tools& tools) {
@@ -140,7 +160,8 @@ void TileCoder<History>::PutHeader(const Tools* seekable, bool raw, BitWriter& o
     for (int c = 0; c < format_.channels; ++c) out.Put(coded_[static_cast<std::size_t>(c)], 1);
     out.Put(0, 1);  // no linear prediction
   }
-  out.Put(0, 1);  // no zero low bits
+  out.Put(zeroBits_ > 0 ? 1 : 0, 1);
+  if (zeroBits_ > 0) out.Put(static_cast<uint32_t>(zeroBits_), 5);
 }
 
 template <typename History>
@@ -162,6 +183,7 @@ template <typename History>
 void TileCoder<History>::Code(const int32_t* const* samples, int length, const Tools* seekable,
                               BitWriter& out) {
   if (seekable) StartAfresh(*seekable);
+  samples = DropZeroBits(samples, length);
   saved_ = channels_;  // copied into storage kept from tile to tile
   Decorrelate(samples, length);
   for (int c = 0; c < format_.channels; ++c) {
@@ -184,16 +206,16 @@ void TileCoder<History>::Code(const int32_t* const* samples, int length, const T
     PutResiduals(channel, work_[static_cast<std::size_t>(c)].data(), length, seekable != nullptr,
                  body_);
   }
+  const int rawWidth = format_.bitsPerSample - zeroBits_;
   const std::size_t rawBits = static_cast<std::size_t>(length) *
                               static_cast<std::size_t>(format_.channels) *
-                              static_cast<std::size_t>(format_.bitsPerSample);
+                              static_cast<std::size_t>(rawWidth);
   if (body_.bits() > rawBits + static_cast<std::size_t>(format_.channels) + 1) {
     // Raw: the decoder runs no filter and moves no average over it.
     channels_ = saved_;
     PutHeader(seekable, true, out);
     for (int c = 0; c < format_.channels; ++c)
-      for (int i = 0; i < length; ++i)
-        out.Put(static_cast<uint32_t>(samples[c][i]), format_.bitsPerSample);
+      for (int i = 0; i < length; ++i) out.Put(static_cast<uint32_t>(samples[c][i]), rawWidth);
     return;
   }
   PutHeader(seekable, false, out);

@@ -37,6 +37,9 @@ class TileCoder {
   };
 
   void StartAfresh(const Tools& tools);
+  // The samples without the low bits that are zero in all of them (sent as a count: the
+  // decoder shifts them back in), in shifted_ when there are any.
+  const int32_t* const* DropZeroBits(const int32_t* const* samples, int length);
   // Fixed filter and mid/side into work_.
   void Decorrelate(const int32_t* const* samples, int length);
   void RememberFixed(const int32_t* const* samples, int length);
@@ -52,6 +55,9 @@ class TileCoder {
   std::vector<Channel> channels_;
   std::vector<Channel> saved_;  // the state before the tile, for a tile stored raw
   std::vector<std::vector<int32_t>> work_;
+  std::vector<std::vector<int32_t>> shifted_;
+  std::vector<const int32_t*> shiftedPlanes_;
+  int zeroBits_ = 0;
   std::vector<bool> coded_;
   BitWriter body_;
 };

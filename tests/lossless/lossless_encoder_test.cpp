@@ -13,7 +13,7 @@
 namespace wmvcore::lossless {
 namespace {
 
-enum class Signal { kMusic, kNoise, kSilence, kExtremes };
+enum class Signal { kMusic, kNoise, kSilence, kExtremes, kZeroLowBits };
 
 const char* Name(Signal signal) {
   switch (signal) {
@@ -25,6 +25,8 @@ const char* Name(Signal signal) {
       return "silence";
     case Signal::kExtremes:
       return "extremes";
+    case Signal::kZeroLowBits:
+      return "zerolowbits";
   }
   return "?";
 }
@@ -45,6 +47,7 @@ std::vector<int32_t> Make(Signal signal, const StreamFormat& format, std::size_t
     for (std::size_t c = 0; c < channels; ++c) {
       int32_t value = 0;
       switch (signal) {
+        case Signal::kZeroLowBits:  // music with its low bits zero, then not (the last frame)
         case Signal::kMusic: {
           double sum = 0;
           const double notes[] = {220.0, 277.18, 329.63};
@@ -70,6 +73,7 @@ std::vector<int32_t> Make(Signal signal, const StreamFormat& format, std::size_t
           break;
         }
       }
+      if (signal == Signal::kZeroLowBits && i + 2048 < frames) value &= ~0xFF;
       samples[i * channels + c] = std::clamp(value, -top - 1, top);
     }
   }
@@ -111,7 +115,8 @@ std::vector<Row> Table() {
       }
   for (int bits : {16, 24})
     for (int channels : {1, 2})
-      for (Signal signal : {Signal::kNoise, Signal::kSilence, Signal::kExtremes})
+      for (Signal signal :
+           {Signal::kNoise, Signal::kSilence, Signal::kExtremes, Signal::kZeroLowBits})
         for (std::size_t frames : {4095, 200000})
           rows.push_back({bits, channels, 44100, frames, signal});
   return rows;
