@@ -146,5 +146,36 @@ TEST_P(LosslessEncoderTest, DecodesToTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Table, LosslessEncoderTest, testing::ValuesIn(Table()), RowName);
 
+// A segment's frames depend on its audio alone: coders that have coded other segments before
+// (as a worker's has, whatever the thread count) give the bits a fresh coder gives.
+TEST(LosslessSegments, CodeAloneWhateverCameBefore) {
+  for (int bits : {16, 24}) {
+    const StreamFormat format{44100, 2, bits, 3};
+    const int segment = SamplesPerFrame(format) * kFramesPerSegment;
+    const auto input = Make(Signal::kMusic, format, static_cast<std::size_t>(segment) * 3);
+    std::vector<std::vector<int32_t>> planar(2, std::vector<int32_t>(input.size() / 2));
+    for (std::size_t i = 0; i < input.size() / 2; ++i) {
+      planar[0][i] = input[2 * i];
+      planar[1][i] = input[2 * i + 1];
+    }
+    auto code = [&](FrameCoder& coder, int index) {
+      const int32_t* planes[] = {planar[0].data() + index * segment,
+                                 planar[1].data() + index * segment};
+      std::vector<CodedFrame> frames;
+      coder.CodeSegment(planes, segment, frames);
+      std::vector<std::vector<uint8_t>> bytes;
+      for (const auto& frame : frames) bytes.push_back(frame.bits.Bytes());
+      return bytes;
+    };
+    auto worker = FrameCoder::Create(format);
+    code(*worker, 0);
+    code(*worker, 2);
+    for (int index : {1, 0}) {
+      auto fresh = FrameCoder::Create(format);
+      EXPECT_EQ(code(*worker, index), code(*fresh, index)) << bits << "-bit segment " << index;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace wmvcore::lossless
