@@ -41,8 +41,14 @@ class FrameCoderOf final : public FrameCoder {
       CodedFrame& coded = out[static_cast<std::size_t>(frame)];
       coded.bits.Clear();
       coded.seekable = frame == 0;
-      PutHeader(frameLength_ - count, coded.bits);
-      tiles_.Code(pointers_.data(), frameLength_, frame == 0 ? &tools : nullptr, coded.bits);
+      content_.Clear();
+      PutHeader(frameLength_ - count, content_);
+      tiles_.Code(pointers_.data(), frameLength_, frame == 0 ? &tools : nullptr, content_);
+      const int lengthField = CarriedBitsField(format_);
+      coded.bits.Put(static_cast<uint32_t>(lengthField + content_.bits() + 2), lengthField);
+      coded.bits.Append(content_, 0, content_.bits());
+      coded.bits.Put(0, 1);
+      coded.bits.Put(1, 1);
     }
   }
 
@@ -64,6 +70,7 @@ class FrameCoderOf final : public FrameCoder {
   TileCoder<History> tiles_;
   std::vector<std::vector<int32_t>> padded_;
   std::vector<const int32_t*> pointers_;
+  BitWriter content_;
 };
 
 // Sum of absolute first differences: a cheap measure of how much is left to predict.

@@ -13,7 +13,9 @@
 
 namespace wmvcore::lossless {
 
-// A coded frame, without the trailing bit that says whether another follows.
+// A coded frame, whole: its length in bits (in CarriedBitsField bits, counting itself), its
+// tile, a bit the decoder passes over, and a last bit that says another frame follows (set
+// here; the packetizer clears it in the stream's last frame).
 struct CodedFrame {
   BitWriter bits;
   bool seekable = false;

@@ -6,56 +6,56 @@ namespace wmvcore::lossless {
 
 namespace {
 
-// After the last frame the decoder tries to read one more from the last packet's filling;
-// filled with ones, that frame claims to drop more samples than a frame holds and is refused.
-// Fewer than this many bits could be read as a short frame, so a packet of ones follows then.
-constexpr std::size_t kSafeFillBits = 32;
+// After the last frame the decoder reads the last packet's filling as one more frame: a length,
+// then ones that claim to drop more samples than a frame holds, which it refuses. Filling too
+// short for that is followed by a packet of ones, taken as the rest of that frame.
+constexpr std::size_t kRefusedFrameBits = 32;
 
 }  // namespace
 
 Packetizer::Packetizer(const StreamFormat& format)
     : packetBits_(PacketBytes(format) * 8),
-      carriedField_(CarriedBitsField(format)),
-      headerBits_(4 + 1 + 1 + carriedField_) {}
+      countField_(CarriedBitsField(format)),
+      dataBits_(static_cast<std::size_t>(packetBits_ - (4 + 1 + 1 + countField_))) {}
 
-void Packetizer::Release(bool more) {
+void Packetizer::Release(bool last) {
   const std::size_t start = base_ + stream_.bits();
-  stream_.Append(held_, 0, held_.bits());
-  stream_.Put(more ? 1 : 0, 1);
-  frames_.push_back({start, base_ + stream_.bits(), heldSeekable_});
+  const std::size_t bits = held_.bits.bits();
+  stream_.Append(held_.bits, 0, bits - 1);
+  stream_.Put(last ? 0 : 1, 1);
+  frames_.push_back({start, base_ + stream_.bits(), held_.seekable});
   holding_ = false;
 }
 
 bool Packetizer::Add(const CodedFrame& frame, PacketOut& out) {
-  if (holding_) Release(true);
-  held_.Clear();
-  held_.Append(frame.bits, 0, frame.bits.bits());
-  heldSeekable_ = frame.seekable;
+  if (holding_) Release(false);
+  held_.bits.Clear();
+  held_.bits.Append(frame.bits, 0, frame.bits.bits());
+  held_.seekable = frame.seekable;
   holding_ = true;
   return WriteFull(out);
 }
 
 bool Packetizer::WriteFull(PacketOut& out) {
-  const auto dataBits = static_cast<std::size_t>(packetBits_ - headerBits_);
-  while (base_ + stream_.bits() - consumed_ >= dataBits)
-    if (!WritePacket(dataBits, false, out)) return false;
+  while (base_ + stream_.bits() - consumed_ >= dataBits_)
+    if (!WritePacket(false, out)) return false;
   return true;
 }
 
-bool Packetizer::WritePacket(std::size_t dataBits, bool fillOnly, PacketOut& out) {
+bool Packetizer::WritePacket(bool fillOnly, PacketOut& out) {
   const std::size_t begin = consumed_;
-  const std::size_t available = std::min(dataBits, base_ + stream_.bits() - begin);
-  std::size_t carried = fillOnly ? dataBits : 0;
+  const std::size_t available = std::min(dataBits_, base_ + stream_.bits() - begin);
+  std::size_t carried = fillOnly ? dataBits_ : 0;
   bool seekable = false;
   for (const Mark& frame : frames_) {
-    if (frame.start < begin && frame.end > begin) carried = std::min(frame.end - begin, dataBits);
-    if (frame.start >= begin && frame.start < begin + dataBits && frame.seekable) seekable = true;
+    if (frame.start < begin && frame.end > begin) carried = std::min(frame.end - begin, dataBits_);
+    if (frame.start >= begin && frame.start < begin + dataBits_ && frame.seekable) seekable = true;
   }
   BitWriter packet;
   packet.Put(static_cast<uint32_t>(packets_ & 0xF), 4);
   packet.Put(seekable ? 1 : 0, 1);
   packet.Put(0, 1);  // not spliced
-  packet.Put(static_cast<uint32_t>(carried), carriedField_);
+  packet.Put(static_cast<uint32_t>(carried), countField_);
   packet.Append(stream_, begin - base_, available);
   while (packet.bits() < static_cast<std::size_t>(packetBits_)) {
     const auto fill = std::min<std::size_t>(32, packetBits_ - packet.bits());
@@ -76,15 +76,14 @@ bool Packetizer::WritePacket(std::size_t dataBits, bool fillOnly, PacketOut& out
 }
 
 bool Packetizer::Finish(PacketOut& out) {
-  if (holding_) Release(false);
+  if (holding_) Release(true);
   if (!WriteFull(out)) return false;
-  const auto dataBits = static_cast<std::size_t>(packetBits_ - headerBits_);
   const std::size_t left = base_ + stream_.bits() - consumed_;
   if (left == 0) return true;
-  const bool lastStartsHere = !frames_.empty() && frames_.back().start >= consumed_;
-  if (!WritePacket(dataBits, false, out)) return false;
-  // The filling is read only when the last frame began in an earlier packet.
-  if (!lastStartsHere && dataBits - left < kSafeFillBits) return WritePacket(dataBits, true, out);
+  if (!WritePacket(false, out)) return false;
+  const std::size_t filling = dataBits_ - left;
+  if (filling < static_cast<std::size_t>(countField_) + kRefusedFrameBits)
+    return WritePacket(true, out);
   return true;
 }
 

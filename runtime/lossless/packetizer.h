@@ -1,7 +1,8 @@
-// Lays coded frames into packets of one fixed size. Frames run on from packet to packet with no
-// gap; each packet starts with a header (a sequence number, whether a seekable frame starts in
-// it, and how many of its bits end the frame begun before it). Each frame ends with a bit that
-// says whether another follows, which is 0 only for the stream's last.
+// Lays coded frames into packets of one fixed size. Frames (each behind its length, see
+// frame_coder.h) run on from packet to packet with no gap; each packet starts with a header (a
+// sequence number, whether a seekable frame starts in it, and how many of its bits end the
+// frame begun before it). The last bit of every frame says whether another follows: the
+// packetizer clears it in the stream's last frame.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,7 @@ class Packetizer {
  public:
   explicit Packetizer(const StreamFormat& format);
 
-  // Takes a frame (held until the next says what its last bit is) and writes the packets that
+  // Takes a frame (held until the next shows it is not the last) and writes the packets that
   // fill.
   bool Add(const CodedFrame& frame, PacketOut& out);
   // Ends the stream: the last frame and the last packet, filled.
@@ -37,17 +38,16 @@ class Packetizer {
   uint64_t packets() const { return packets_; }
 
  private:
-  void Release(bool more);
+  void Release(bool last);
   bool WriteFull(PacketOut& out);
-  // With `fillOnly`, a packet of filling that the decoder takes as the rest of a frame.
-  bool WritePacket(std::size_t dataBits, bool fillOnly, PacketOut& out);
+  // With `fillOnly`, a packet of ones that the decoder takes as the rest of a frame.
+  bool WritePacket(bool fillOnly, PacketOut& out);
 
   int packetBits_;
-  int carriedField_;
-  int headerBits_;
-  BitWriter held_;  // the frame waiting for its last bit
+  int countField_;  // the bits of a packet's count of carried bits
+  std::size_t dataBits_;
+  CodedFrame held_;  // the frame waiting to be known the last or not
   bool holding_ = false;
-  bool heldSeekable_ = false;
   // Positions count bits from the stream's start; stream_ holds them from base_ on.
   BitWriter stream_;
   std::size_t base_ = 0;
@@ -58,8 +58,8 @@ class Packetizer {
     bool seekable;
   };
   std::deque<Mark> frames_;  // frames with bits not yet in a packet
-  std::vector<uint8_t> packet_;
   uint64_t packets_ = 0;
+  std::vector<uint8_t> packet_;
 };
 
 }  // namespace wmvcore::lossless

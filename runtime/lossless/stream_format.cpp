@@ -7,9 +7,10 @@ namespace {
 // Feature flags: 0x100 marks the later revision of the bitstream (a flag for linear prediction
 // in every tile, which is always off here, and update-speed changes over the filters' current
 // window); 0x01 is set in every stream of the format we have seen and has no effect on how the
-// decoder reads one. No length prefix (0x40), no dynamic range control (0x80), one tile a
-// frame (0x38 zero), the rate's own frame length (0x06 zero).
-constexpr uint16_t kDecodeFlags = 0x0101;
+// decoder reads one. 0x40: each frame starts with its length, which lets a segment's last
+// packet end in filling the decoder passes over (packetizer.h). No dynamic range control
+// (0x80), one tile a frame (0x38 zero), the rate's own frame length (0x06 zero).
+constexpr uint16_t kDecodeFlags = 0x0141;
 
 int Log2(unsigned value) {
   int log = 0;
