@@ -34,6 +34,17 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   return handle;
 }
 
+// The segments' payloads through the encoder's packer, on to the sink.
+class PackedSink final : public PayloadSink {
+ public:
+  PackedSink(PayloadPacker* packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& payload) override { return packer_->Write(payload, sink_); }
+
+ private:
+  PayloadPacker* packer_;
+  PayloadSink& sink_;
+};
+
 }  // namespace
 
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(OpenStreamEncoder open, const WaveFormat& stream) {
@@ -80,6 +91,7 @@ HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
   // call, and cutting its converted output into frames is what keeps the segments exact.
   segments_ = SegmentedEncoder::Start(*encoder_, CodingThreads());
   if (!segments_) return E_OUTOFMEMORY;
+  packer_ = encoder_->NewPacker();
   return QueueSilence(shape.frameSamples * shape.leadingFrames);
 }
 
@@ -151,13 +163,22 @@ HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
   return S_OK;
 }
 
-HRESULT AudioEncoder::EncodeQueued(PayloadSink& sink, bool padLast) {
+HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
+  PackedSink packed(packer_.get(), given);
+  PayloadSink& sink = packer_ ? static_cast<PayloadSink&>(packed) : given;
   const int frameSize = encoder_->shape().frameSamples;
+  int filling = 0;
   if (padLast) {
     const int partial = av_audio_fifo_size(queue_) % frameSize;
-    if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
+    if (partial > 0) {
+      filling = frameSize - partial;
+      RETURN_IF_FAILED(QueueSilence(filling));
+    }
   }
-  while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
+  while (av_audio_fifo_size(queue_) >= frameSize) {
+    const bool last = av_audio_fifo_size(queue_) < 2 * frameSize;
+    RETURN_IF_FAILED(segments_->Add(*queue_, sink, last ? filling : 0));
+  }
   return S_OK;
 }
 
@@ -166,7 +187,9 @@ HRESULT AudioEncoder::FinishCoding(PayloadSink& sink) {
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
-  return segments_->Finish(sink);
+  PackedSink packed(packer_.get(), sink);
+  RETURN_IF_FAILED(segments_->Finish(packer_ ? static_cast<PayloadSink&>(packed) : sink));
+  return packer_ ? packer_->Finish(sink) : S_OK;
 }
 
 }  // namespace wmvcore

@@ -77,6 +77,8 @@ class AudioEncoder {
   std::vector<uint8_t*> planes_;
   QWORD inputFrames_ = 0;
   std::unique_ptr<SegmentedEncoder> segments_;
+  std::unique_ptr<PayloadPacker> packer_;  // null: the segments' payloads go to the sink as
+                                           // they are
 };
 
 }  // namespace wmvcore

@@ -72,6 +72,9 @@ class SegmentAudio {
   std::size_t priming = 0;
   std::size_t coded = 0;
   std::size_t lookahead = 0;
+  // Samples of silence at the end of the last coded frame that only fill it: at the stream's
+  // end, for an encoder that tells the decoder to drop them.
+  std::size_t filling = 0;
   int64_t firstPts = 0;  // the first coded frame's first sample
 
  private:
@@ -93,12 +96,24 @@ class SegmentCoder {
   virtual HRESULT Code(const SegmentAudio& audio, PayloadSink& sink) = 0;
 };
 
+// A stage on the caller's thread between the segments' payloads, taken in order, and the
+// sink: for an encoder whose stream is laid into packets across the segments' bounds.
+class PayloadPacker {
+ public:
+  virtual ~PayloadPacker() = default;
+  virtual HRESULT Write(const Payload& coded, PayloadSink& sink) = 0;
+  // After the last payload: writes what is held.
+  virtual HRESULT Finish(PayloadSink& sink) = 0;
+};
+
 class StreamEncoder {
  public:
   virtual ~StreamEncoder() = default;
   virtual const EncoderShape& shape() const = 0;
   // A coder for one thread; null when it cannot be made. Coders share nothing mutable.
   virtual std::unique_ptr<SegmentCoder> NewCoder() const = 0;
+  // The stream's packer, or null when the segments' payloads are the stream's as they are.
+  virtual std::unique_ptr<PayloadPacker> NewPacker() const { return nullptr; }
 };
 
 // Opens an encoder for a stream of `stream`'s tag, rate, channels and average rate; null when

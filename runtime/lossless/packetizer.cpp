@@ -62,7 +62,10 @@ bool Packetizer::WritePacket(bool fillOnly, PacketOut& out) {
     packet.Put(0xFFFFFFFFu, static_cast<int>(fill));
   }
   consumed_ = begin + available;
-  while (!frames_.empty() && frames_.front().end <= consumed_) frames_.pop_front();
+  while (!frames_.empty() && frames_.front().end <= consumed_) {
+    frames_.pop_front();
+    ++framesDone_;
+  }
   // Keep only the bits still to come.
   if (consumed_ - base_ >= 8 * 65536 || consumed_ == base_ + stream_.bits()) {
     BitWriter rest;

@@ -36,6 +36,8 @@ class Packetizer {
   bool Finish(PacketOut& out);
 
   uint64_t packets() const { return packets_; }
+  // Frames whose last bit is in a packet written.
+  uint64_t framesDone() const { return framesDone_; }
 
  private:
   void Release(bool last);
@@ -59,6 +61,7 @@ class Packetizer {
   };
   std::deque<Mark> frames_;  // frames with bits not yet in a packet
   uint64_t packets_ = 0;
+  uint64_t framesDone_ = 0;
   std::vector<uint8_t> packet_;
 };
 

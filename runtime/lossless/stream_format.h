@@ -16,6 +16,8 @@ struct StreamFormat {
 };
 
 inline constexpr int kMaxChannels = 6;
+// A packet's size is a 16-bit field of the format.
+inline constexpr int kMaxPacketBytes = 32768;
 
 // Whether the encoder takes `format`.
 bool IsEncodable(const StreamFormat& format);
@@ -28,8 +30,8 @@ int SkipCountBits(const StreamFormat& format);
 int PacketBytes(const StreamFormat& format);
 // The bits of a packet header's count of bits that end the frame begun before it.
 int CarriedBitsField(const StreamFormat& format);
-// The decoder's feature flags for the streams this encoder writes.
-uint16_t DecodeFlags();
+// The decoder's feature flags for a stream this encoder writes.
+uint16_t DecodeFlags(const StreamFormat& format);
 // The 18 extra bytes of the format (cbSize 18 after the WAVEFORMATEX).
 std::array<uint8_t, 18> CodecData(const StreamFormat& format);
 
