@@ -366,7 +366,10 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
       {16, 48000, 1, 140000, false}, {16, 96000, 6, 9000, true},   {24, 44100, 2, 2048, true},
       {24, 88200, 2, 150000, false}, {24, 96000, 6, 20000, false}, {24, 48000, 5, 4097, true},
   };
-  setenv("WMAFILTER_LOSSLESS_CHECK", "1", 1);
+  struct CheckSetting {
+    CheckSetting() { setenv("WMAFILTER_LOSSLESS_CHECK", "1", 1); }
+    ~CheckSetting() { unsetenv("WMAFILTER_LOSSLESS_CHECK"); }
+  } check;
   ScratchDirectory scratch;
   ComPtr<IWMProfileManager> manager;
   ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
@@ -420,7 +423,6 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
     EXPECT_TRUE(decoded.bytes == input.pcm) << name;
     EXPECT_TRUE(FfmpegDecode(single, c.bits == 16 ? "s16le" : "s24le") == input.pcm) << name;
   }
-  unsetenv("WMAFILTER_LOSSLESS_CHECK");
 }
 
 // Input of another width, rate and channel count is converted to the stream's format.
