@@ -8,6 +8,7 @@ freepats instruments), nothing downloaded. The same files every time: the noise 
 Each signal is made where it is missing, so a second run costs nothing.
 """
 
+import math
 import os
 import struct
 import subprocess
@@ -138,7 +139,8 @@ def speech(path, folder):
         spoken = os.path.join(folder, f"speech-{voice}.wav")
         run(["espeak-ng", "-v", voice, "-s", "165", "-w", spoken, text])
         rate, data = wavfile.read(spoken)
-        data = signal.resample_poly(data / 32768.0, RATE // 50, rate // 50)  # 22050 Hz to 44100
+        common = math.gcd(RATE, rate)  # espeak-ng speaks at 22050 Hz
+        data = signal.resample_poly(data / 32768.0, RATE // common, rate // common)
         parts.append(pan(data, position))
         os.remove(spoken)
     out = np.zeros((int(SECONDS * RATE), 2))
