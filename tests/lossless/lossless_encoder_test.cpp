@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bit_writer.h"
 #include "encoder.h"
 
 namespace wmvcore::lossless {
@@ -146,6 +147,41 @@ TEST_P(LosslessEncoderTest, DecodesToTheInput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LosslessEncoderTest, testing::ValuesIn(Table()), RowName);
+
+// Bits appended from any offset to any offset land where they were, whatever the alignment on
+// either side: packets take frames at every bit position.
+TEST(LosslessBits, AppendKeepsEveryBitAtAnyAlignment) {
+  BitWriter source;
+  uint32_t seed = 7;
+  std::vector<int> bits;
+  for (int i = 0; i < 700; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const int count = static_cast<int>(seed >> 27) + 1;  // 1 to 32
+    seed = seed * 1103515245u + 12345u;
+    source.Put(seed, count);
+    for (int b = count - 1; b >= 0; --b) bits.push_back(static_cast<int>((seed >> b) & 1));
+  }
+  source.PutUnary(40);
+  for (int b = 0; b < 40; ++b) bits.push_back(1);
+  bits.push_back(0);
+  ASSERT_EQ(source.bits(), bits.size());
+  for (std::size_t lead : {0, 1, 7, 8, 13}) {
+    for (std::size_t first : {0, 3, 8, 61}) {
+      for (std::size_t count : {0, 1, 9, 31, 32, 33, 300, 1000}) {
+        BitWriter target;
+        for (std::size_t i = 0; i < lead; ++i) target.Put(1, 1);
+        target.Append(source, first, count);
+        ASSERT_EQ(target.bits(), lead + count);
+        const auto bytes = target.Bytes();
+        for (std::size_t i = 0; i < count; ++i) {
+          const std::size_t at = lead + i;
+          ASSERT_EQ((bytes[at / 8] >> (7 - at % 8)) & 1, bits[first + i])
+              << lead << " " << first << " " << count << " " << i;
+        }
+      }
+    }
+  }
+}
 
 // Lengths that end a stream anywhere in its last packet: silence codes in a few dozen bits a
 // frame, so some of these leave too little filling after the last frame for the decoder to
