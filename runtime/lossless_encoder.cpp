@@ -105,7 +105,8 @@ class LosslessCoder final : public SegmentCoder {
 class LosslessPacker final : public PayloadPacker {
  public:
   explicit LosslessPacker(const ll::StreamFormat& format)
-      : lengthField_(ll::CarriedBitsField(format)),
+      : rate_(format.sampleRate),
+        lengthField_(ll::CarriedBitsField(format)),
         segmentSamples_(static_cast<int64_t>(ll::SamplesPerFrame(format)) * ll::kFramesPerSegment),
         packets_(format) {}
 
@@ -144,7 +145,8 @@ class LosslessPacker final : public PayloadPacker {
         duration += packer_.durations_.front();
         packer_.durations_.pop_front();
       }
-      result = sink_.Write(Payload{packet.data(), packet.size(), packer_.pts_, duration});
+      result = sink_.Write(
+          Payload{packet.data(), packet.size(), packer_.StampOf(packer_.pts_), duration});
       packer_.pts_ += duration;
       return SUCCEEDED(result);
     }
@@ -155,6 +157,15 @@ class LosslessPacker final : public PayloadPacker {
     PayloadSink& sink_;
   };
 
+  // The first sample whose time, in the whole milliseconds that the file's payloads carry, is
+  // that of `sample` rounded down: a reader that cuts the decode at the file's duration by
+  // these times (Wine's does) then never finds the last samples past the end.
+  int64_t StampOf(int64_t sample) const {
+    const int64_t milliseconds = sample * 1000 / rate_;
+    return (milliseconds * rate_ + 999) / 1000;
+  }
+
+  int64_t rate_;
   int lengthField_;
   int64_t segmentSamples_;
   ll::Packetizer packets_;
