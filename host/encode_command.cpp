@@ -132,8 +132,9 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   }
   const WORD savedChannels = SavedChannels(exports, scratch.scratchPath());
   if (!scratch.Commit(error)) return ReportError(error);
-  // A format with fewer channels took a downmix of every speaker; the user hears of it.
-  if (savedChannels != 0 && savedChannels < wave.channels) {
+  // A format with fewer channels than were handed over took a downmix of every speaker; the
+  // user hears of it.
+  if (savedChannels != 0 && savedChannels < channels.filterChannels) {
     std::fprintf(stderr, "filterhost: %s: mixed its %u channels (%s) down to %u (%s)\n",
                  OneLine(inputPath).c_str(), unsigned{wave.channels},
                  SpeakerNames(channels.speakers).c_str(), unsigned{savedChannels},
