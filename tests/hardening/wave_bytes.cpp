@@ -149,23 +149,13 @@ WaveSummary SummarizeWave(const Bytes& file) {
 
 double LoudestSample(const Bytes& file) {
   const WaveSummary wave = SummarizeWave(file);
-  if (!wave.valid) return 0;
-  const std::size_t width = wave.bitsPerSample / 8u;
-  const std::size_t start = file.size() - wave.dataBytes;  // the data chunk comes last
+  if (!wave.valid || wave.bitsPerSample != 32) return 0;
   double loudest = 0;
-  for (std::size_t at = start; at + width <= file.size(); at += width) {
-    double value = 0;
-    if (width == 2) {
-      value = static_cast<std::int16_t>(Get16(file, at)) / 32768.0;
-    } else if (width == 3) {
-      value = static_cast<std::int32_t>(Get32(file, at - 1) & 0xFFFFFF00u) / 2147483648.0;
-    } else if (width == 4) {
-      const std::uint32_t bits = Get32(file, at);
-      float sample;
-      std::memcpy(&sample, &bits, sizeof(sample));
-      value = sample;
-    }
-    loudest = std::max(loudest, std::fabs(value));
+  for (std::size_t at = file.size() - wave.dataBytes; at + 4 <= file.size(); at += 4) {
+    const std::uint32_t bits = Get32(file, at);
+    float sample;
+    std::memcpy(&sample, &bits, sizeof(sample));
+    loudest = std::max(loudest, std::fabs(static_cast<double>(sample)));
   }
   return loudest;
 }

@@ -52,7 +52,8 @@ struct WaveSummary {
   bool valid = false;  // a RIFF WAVE file with a format and a data chunk
 };
 WaveSummary SummarizeWave(const Bytes& file);
-// The loudest sample of a 16-, 24-bit PCM or 32-bit float WAVE file, full scale 1.0.
+// The loudest sample of a float WAVE file as filterhost decodes into, its data chunk last; 0
+// for any other file.
 double LoudestSample(const Bytes& file);
 
 }  // namespace hardening
