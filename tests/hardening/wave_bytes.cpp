@@ -149,12 +149,15 @@ WaveSummary SummarizeWave(const Bytes& file) {
 
 double LoudestSample(const Bytes& file) {
   const WaveSummary wave = SummarizeWave(file);
-  if (!wave.valid || wave.bitsPerSample != 32) return 0;
+  const std::size_t width = wave.bitsPerSample / 8u;
+  if (!wave.valid || (width != 2 && width != 4)) return 0;
   double loudest = 0;
-  for (std::size_t at = file.size() - wave.dataBytes; at + 4 <= file.size(); at += 4) {
-    const std::uint32_t bits = Get32(file, at);
-    float sample;
-    std::memcpy(&sample, &bits, sizeof(sample));
+  for (std::size_t at = file.size() - wave.dataBytes; at + width <= file.size(); at += width) {
+    float sample = static_cast<std::int16_t>(Get16(file, at)) / 32768.0f;
+    if (width == 4) {
+      const std::uint32_t bits = Get32(file, at);
+      std::memcpy(&sample, &bits, sizeof(sample));
+    }
     loudest = std::max(loudest, std::fabs(static_cast<double>(sample)));
   }
   return loudest;

@@ -52,8 +52,8 @@ struct WaveSummary {
   bool valid = false;  // a RIFF WAVE file with a format and a data chunk
 };
 WaveSummary SummarizeWave(const Bytes& file);
-// The loudest sample of a float WAVE file as filterhost decodes into, its data chunk last; 0
-// for any other file.
+// The loudest sample, full scale 1.0, of a 16-bit PCM or float WAVE file whose data chunk
+// comes last, as filterhost writes them; 0 for any other file.
 double LoudestSample(const Bytes& file);
 
 }  // namespace hardening
