@@ -1,0 +1,70 @@
+#include "analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace wmvcore::wmav2 {
+namespace {
+
+// The forward transform's scale that makes the decoder's inverse give back the input: its
+// inverse is scaled by 1/32768 and its coefficients by 2 / length.
+constexpr float kDecoderScale = -32768.0f;
+
+// Masking: a band masks noise this far below its own energy, spreading to the bands above
+// and below it at these slopes a band.
+constexpr float kMaskOffsetDb = 14.0f;
+constexpr float kSpreadUpDb = 12.0f;
+constexpr float kSpreadDownDb = 25.0f;
+// Energy a coefficient below which nothing is heard: about -96 dB of full scale.
+constexpr float kQuietest = 100.0f;
+
+}  // namespace
+
+Transform::Transform(int length)
+    : length_(length), window_(2 * length), windowed_(2 * length), output_(length) {
+  float scale = kDecoderScale;
+  if (av_tx_init(&context_, &transform_, AV_TX_FLOAT_MDCT, 0, length, &scale, 0) < 0)
+    context_ = nullptr;
+  for (int i = 0; i < 2 * length; ++i)
+    window_[i] = static_cast<float>(std::sin((i + 0.5) * std::numbers::pi / (2.0 * length)));
+}
+
+Transform::~Transform() { av_tx_uninit(&context_); }
+
+void Transform::Forward(const float* input, float* coefficients) {
+  float* windowed = windowed_.data();
+  for (int i = 0; i < 2 * length_; ++i) windowed[i] = input[i] * window_[i];
+  transform_(context_, output_.data(), windowed, sizeof(float));
+  std::copy_n(output_.data(), length_, coefficients);
+}
+
+void BandEnergies(const float* coefficients, const BlockLayout& block,
+                  std::vector<float>& energies) {
+  energies.assign(block.exponentBands.size(), 0.0f);
+  int position = 0;
+  for (std::size_t b = 0; b < block.exponentBands.size(); ++b) {
+    const int width = block.exponentBands[b];
+    double sum = 0;
+    for (int i = position; i < position + width; ++i)
+      sum += double{coefficients[i]} * coefficients[i];
+    energies[b] = static_cast<float>(sum / width);
+    position += width;
+  }
+}
+
+void MaskingThresholds(const std::vector<float>& energies, const BlockLayout&, int,
+                       std::vector<float>& thresholds) {
+  const std::size_t bands = energies.size();
+  thresholds.assign(bands, 0.0f);
+  const float up = std::pow(10.0f, -kSpreadUpDb / 10);
+  const float down = std::pow(10.0f, -kSpreadDownDb / 10);
+  // Spread upwards, then downwards, each pass carrying the strongest so far.
+  std::vector<float> spread(energies);
+  for (std::size_t b = 1; b < bands; ++b) spread[b] = std::max(spread[b], spread[b - 1] * up);
+  for (std::size_t b = bands - 1; b-- > 0;) spread[b] = std::max(spread[b], spread[b + 1] * down);
+  const float offset = std::pow(10.0f, -kMaskOffsetDb / 10);
+  for (std::size_t b = 0; b < bands; ++b) thresholds[b] = std::max(spread[b] * offset, kQuietest);
+}
+
+}  // namespace wmvcore::wmav2
