@@ -156,7 +156,6 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& sink, bool padLast) {
   if (padLast) {
     const int partial = av_audio_fifo_size(queue_) % frameSize;
     if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
-    RETURN_IF_FAILED(QueueSilence(frameSize * encoder_->shape().trailingFrames));
   }
   while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
   return S_OK;

@@ -45,7 +45,6 @@ struct EncoderShape {
   SampleLayout layout = SampleLayout::kFloat;
   int frameSamples = 0;     // samples a channel in one frame
   int leadingFrames = 0;    // frames of silence put ahead of the input: what decoding drops
-  int trailingFrames = 0;   // frames of silence put after the input's last frame
   int primingFrames = 0;    // frames a coder sees before a segment's first, uncoded
   int lookaheadFrames = 0;  // frames after a segment's last that a coder sees, uncoded
   int segmentFrames = 0;    // frames a segment codes; the stream's last may have up to

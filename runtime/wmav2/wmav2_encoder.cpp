@@ -145,9 +145,10 @@ class WmaV2Encoder final : public StreamEncoder {
     shape.frameSamples = layout_.frameLength;
     // The decoder drops the first two frames it makes, and each frame's block ends where the
     // frame ends: one frame of silence ahead of the input puts the input's start at the start
-    // of what it keeps, and one after the input completes the overlap of its last samples.
+    // of what it keeps. Nothing follows the input's last frame: the reader keeps any whole
+    // frame past the recorded end, so the last frame's second half is the decoder's final
+    // output without its overlap, as with libavcodec's encoder.
     shape.leadingFrames = 1;
-    shape.trailingFrames = 1;
     shape.primingFrames = 1;
     shape.lookaheadFrames = 0;
     shape.segmentFrames = kSegmentFrames;

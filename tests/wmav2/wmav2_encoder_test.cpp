@@ -86,7 +86,7 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
   const int length = shape.frameSamples;
   const int channels = static_cast<int>(planes.size());
   const int input = static_cast<int>(planes[0].size());
-  const int frames = shape.leadingFrames + (input + length - 1) / length + shape.trailingFrames;
+  const int frames = shape.leadingFrames + (input + length - 1) / length;
   // Every frame of the stream, the first segment's priming silence ahead of them.
   const int priming = shape.primingFrames;
   std::vector<float> all(static_cast<std::size_t>(priming + frames) * channels * length, 0.0f);
