@@ -52,6 +52,9 @@ struct EncoderShape {
   int lookaheadFrames = 0;  // frames after a segment's last that a coder sees, uncoded
   int segmentFrames = 0;    // frames a segment codes; the stream's last may have up to
                             // segmentFrames + lookaheadFrames - 1
+  // Each payload in a data packet of the file of its own, its size: how payloads of several
+  // frames (superframes) are stored. Otherwise payloads share the muxer's packets.
+  bool packetPerPayload = false;
 };
 
 // The frames of one segment: the priming frames, the coded ones, then the lookahead, each
