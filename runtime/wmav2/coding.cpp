@@ -46,7 +46,7 @@ int EscapeLevelBits(int totalGain) {
 }
 
 std::size_t CoefficientBits(const StreamLayout& layout, int table, const std::vector<int>& levels,
-                            int count, int levelBits, BitWriter* out) {
+                            int count, int levelBits, int stuffing, BitWriter* out) {
   const CoefficientTable& codes = CoefficientTableAt(table);
   const PairCodes& pairs = PairCodesOf(table);
   std::size_t bits = 0;
@@ -75,6 +75,12 @@ std::size_t CoefficientBits(const StreamLayout& layout, int table, const std::ve
     if (out != nullptr) out->PutBit(level > 0 ? 1 : 0);
     run = 0;
     last = i;
+  }
+  for (int k = 0; k < stuffing && last < count - 1; ++k) {
+    PutCode(codes, 0, out, bits);
+    bits += static_cast<std::size_t>(levelBits + layout.frameBits + 1);
+    if (out != nullptr) out->Put(1, levelBits + layout.frameBits + 1);  // level 0, run 0, plus
+    ++last;
   }
   // A block whose last coefficient is coded ends there, without the end code.
   if (last != count - 1) PutCode(codes, 1, out, bits);
@@ -128,9 +134,23 @@ std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitW
   for (int c = 0; c < channels; ++c) {
     if (!block.coded[c]) continue;
     const int table = layout.coefficientTable * 2 + (c == 1 && block.midSide ? 1 : 0);
-    bits += CoefficientBits(layout, table, block.levels[c], shape.codedEnd, levelBits, out);
+    bits += CoefficientBits(layout, table, block.levels[c], shape.codedEnd, levelBits,
+                            block.stuffing[c], out);
   }
   return bits;
+}
+
+int StuffingRoom(const std::vector<int>& levels) {
+  int last = -1;
+  for (int i = 0; i < static_cast<int>(levels.size()); ++i)
+    if (levels[i] != 0) last = i;
+  return static_cast<int>(levels.size()) - 1 - last;
+}
+
+int StuffingBits(const StreamLayout& layout, const CodedBlock& block, int channel) {
+  const int table = layout.coefficientTable * 2 + (channel == 1 && block.midSide ? 1 : 0);
+  return CoefficientTableAt(table).lengths[0] + EscapeLevelBits(block.totalGain) +
+         layout.frameBits + 1;
 }
 
 }  // namespace wmvcore::wmav2

@@ -24,6 +24,9 @@ struct CodedBlock {
   int totalGain = 1;
   std::array<std::vector<int>, 2> exponents;  // per band, the format's exponent steps
   std::array<std::vector<int>, 2> levels;     // per coefficient up to the coded end
+  // Zero-valued escape codes after a channel's last coefficient, which take bits and change
+  // nothing: how a frame is filled to the bits the rate control gives it.
+  std::array<int, 2> stuffing{};
 };
 
 // Writes `block` (null `out`: only counts) and gives its length in bits.
@@ -31,7 +34,12 @@ std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitW
 
 // Bits of one channel's run-level coded coefficients with table `table`.
 std::size_t CoefficientBits(const StreamLayout& layout, int table, const std::vector<int>& levels,
-                            int count, int levelBits, BitWriter* out);
+                            int count, int levelBits, int stuffing, BitWriter* out);
+
+// Room for stuffing codes after a channel's last coefficient.
+int StuffingRoom(const std::vector<int>& levels);
+// Bits one stuffing code takes in a block of that total gain.
+int StuffingBits(const StreamLayout& layout, const CodedBlock& block, int channel);
 
 // The width of an escaped level for a total gain.
 int EscapeLevelBits(int totalGain);

@@ -68,10 +68,11 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
 }  // namespace
 
 std::size_t FitBlock(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
-                     std::size_t budget, CodedBlock& block) {
+                     std::size_t budget, int lowestGain, CodedBlock& block) {
   for (int c = 0; c < layout.channels; ++c) Exponents(channels[c].thresholds, block.exponents[c]);
+  block.stuffing = {};
   // Bits fall as the gain rises: the lowest gain within the budget.
-  int low = 1;
+  int low = std::clamp(lowestGain, 1, kMaxGain);
   int high = kMaxGain;
   if (Trial(layout, channels, high, block) > budget) return WriteBlock(layout, block, nullptr);
   while (low < high) {
@@ -82,6 +83,30 @@ std::size_t FitBlock(const StreamLayout& layout, const std::array<ChannelSpectru
       low = middle + 1;
   }
   return Trial(layout, channels, low, block);
+}
+
+std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {
+  std::size_t size = WriteBlock(layout, block, nullptr);
+  if (size >= bits) return size;
+  // A silent block codes its first channel, to carry the codes.
+  if (!block.coded[0] && !block.coded[1]) {
+    block.coded[0] = true;
+    if (block.midSide) block.coded[1] = true;
+    size = WriteBlock(layout, block, nullptr);
+  }
+  for (int c = 0; c < layout.channels && size < bits; ++c) {
+    if (!block.coded[c]) continue;
+    const int each = StuffingBits(layout, block, c);
+    const int room = StuffingRoom(block.levels[c]);
+    block.stuffing[c] = std::min(room, static_cast<int>((bits - size) / each));
+    size = WriteBlock(layout, block, nullptr);
+    // Filling a channel to its end drops its end code, which may leave it a few bits over.
+    while (size > bits && block.stuffing[c] > 0) {
+      --block.stuffing[c];
+      size = WriteBlock(layout, block, nullptr);
+    }
+  }
+  return size;
 }
 
 }  // namespace wmvcore::wmav2

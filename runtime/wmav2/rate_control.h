@@ -16,9 +16,14 @@ struct ChannelSpectrum {
   std::vector<float> thresholds;        // per exponent band
 };
 
-// Fills `block`'s exponents, gain and levels for `channels` and gives its bits; the fewest
+// Fills `block`'s exponents, gain and levels for `channels` at the lowest gain from
+// `lowestGain` up at which it takes no more than `budget` bits, and gives its bits; the fewest
 // bits the block can take when even the coarsest gain exceeds `budget`.
 std::size_t FitBlock(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
-                     std::size_t budget, CodedBlock& block);
+                     std::size_t budget, int lowestGain, CodedBlock& block);
+
+// Adds stuffing codes to a fitted block to bring it up to `bits` (short by less than one code
+// where codes cannot make it exact); gives its bits.
+std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block);
 
 }  // namespace wmvcore::wmav2

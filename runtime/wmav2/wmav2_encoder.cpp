@@ -10,6 +10,7 @@
 #include "coding.h"
 #include "common/result.h"
 #include "layout.h"
+#include "packer.h"
 #include "rate_control.h"
 
 namespace wmvcore {
@@ -18,9 +19,22 @@ namespace {
 using namespace wmav2;
 
 constexpr WORD kTag = 0x0161;
-// Exponents coded with the variable-length code; one block size, one frame a packet.
-constexpr uint16_t kFlags = kExponentVlc;
-constexpr int kSegmentFrames = 32;
+// Exponents coded with the variable-length code, superframes with a bit reservoir; one block
+// size.
+constexpr uint16_t kFlags = kExponentVlc | kBitReservoir;
+// Frames a packet holds at the declared rate.
+constexpr int kFramesPerPacket = 8;
+// Frames a segment: each gets the same share of bits, and its frames spend them as they need.
+constexpr int kSegmentFrames = 64;
+
+// How the bits of a segment are shared out among its frames.
+struct FrameBudget {
+  double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
+  std::size_t most = 0;   // a frame's most: what a packet's bit offset can count, and half a
+                          // packet
+  std::size_t least = 0;  // a frame's fewest, so that no packet holds more frames than its
+                          // count can say
+};
 
 // Bits a band would need above its masking threshold: a guide for choosing the stereo coding,
 // not a count.
@@ -34,8 +48,8 @@ double PerceptualBits(const std::vector<float>& energies, const std::vector<floa
 
 class WmaV2Coder final : public SegmentCoder {
  public:
-  WmaV2Coder(const StreamLayout& layout, std::size_t packetBytes)
-      : layout_(layout), packetBytes_(packetBytes), transform_(layout.frameLength) {
+  WmaV2Coder(const StreamLayout& layout, const FrameBudget& budget)
+      : layout_(layout), budget_(budget), transform_(layout.frameLength) {
     const std::size_t length = static_cast<std::size_t>(layout.frameLength);
     input_.resize(2 * length);
     for (auto& spectrum : spectra_) spectrum.resize(length);
@@ -44,6 +58,12 @@ class WmaV2Coder final : public SegmentCoder {
 
   HRESULT Code(const SegmentAudio& audio, PayloadSink& sink) override {
     const int length = layout_.frameLength;
+    // The bit reservoir: what the frames so far left of their share, which the next may spend.
+    // The quality gain is what frames are coded at while the reservoir holds about a frame's
+    // share; it rises as the reservoir runs low and falls as it fills. The segment's last frame
+    // takes all that is left, so that every segment spends its share.
+    double saved = 0;
+    int qualityGain = 0;
     for (std::size_t j = 0; j < audio.coded; ++j) {
       const std::size_t frame = audio.priming + j;
       // The frame's block spans the frame before and this one.
@@ -52,17 +72,33 @@ class WmaV2Coder final : public SegmentCoder {
         std::copy_n(audio.Float(frame, c), length, input_.begin() + length);
         transform_.Forward(input_.data(), spectra_[c].data());
       }
-      CodeFrame();
-      std::vector<uint8_t> packet = writer_.bytes();
-      packet.resize(packetBytes_, 0);
+      const bool last = j + 1 == audio.coded;
+      const double allowance = budget_.nominal + saved;
+      const auto most = std::min(budget_.most, static_cast<std::size_t>(std::max(0.0, allowance)));
+      const std::size_t target = last ? std::max(most, budget_.least) : budget_.least;
+      CodedBlock block;
+      std::size_t bits = CodeFrame(most, last ? 0 : qualityGain, block);
+      if (j == 0 && !last) qualityGain = block.totalGain;
+      if (bits < target) bits = Stuff(layout_, target, block);
+      saved = allowance - static_cast<double>(bits);
+      // Keep about a frame's share in hand, less towards the segment's end.
+      const std::size_t left = audio.coded - j - 1;
+      const double wanted = budget_.nominal * std::min(1.0, left / 8.0);
+      if (saved < wanted * 0.5) ++qualityGain;
+      if (saved > wanted * 1.5 && qualityGain > 1) --qualityGain;
+      writer_.Clear();
+      WriteBlock(layout_, block, &writer_);
+      MakeFrameUnit(writer_, unit_);
       const int64_t pts = audio.firstPts + static_cast<int64_t>(j) * length;
-      RETURN_IF_FAILED(sink.Write(Payload{packet.data(), packet.size(), pts, length}));
+      RETURN_IF_FAILED(sink.Write(Payload{unit_.data(), unit_.size(), pts, length}));
     }
     return S_OK;
   }
 
  private:
-  void CodeFrame() {
+  // Codes the frame's block in `block` at `gain` or, where that would take more than `most`
+  // bits, at the lowest gain within them; gives its bits.
+  std::size_t CodeFrame(std::size_t most, int gain, CodedBlock& block) {
     const BlockLayout& shape = layout_.blocks[0];
     std::array<std::vector<float>, 2> energies;
     std::array<ChannelSpectrum, 2> channels;
@@ -71,11 +107,8 @@ class WmaV2Coder final : public SegmentCoder {
       MaskingThresholds(energies[c], shape, layout_.rate, channels[c].thresholds);
       channels[c].coefficients = spectra_[c].data();
     }
-    CodedBlock block;
     if (layout_.channels == 2) ChooseStereo(shape, energies, channels, block);
-    FitBlock(layout_, channels, packetBytes_ * 8, block);
-    writer_.Clear();
-    WriteBlock(layout_, block, &writer_);
+    return FitBlock(layout_, channels, most, gain, block);
   }
 
   // Mid/side when it needs fewer bits above the masking threshold: the side and mid channels
@@ -107,13 +140,14 @@ class WmaV2Coder final : public SegmentCoder {
   }
 
   StreamLayout layout_;
-  std::size_t packetBytes_;
+  FrameBudget budget_;
   Transform transform_;
   std::vector<float> input_;
   std::array<std::vector<float>, 2> spectra_;
   std::vector<float> mid_;
   std::vector<float> side_;
   BitWriter writer_;
+  std::vector<uint8_t> unit_;
 };
 
 class WmaV2Encoder final : public StreamEncoder {
@@ -125,12 +159,20 @@ class WmaV2Encoder final : public StreamEncoder {
     shape.format = stream;
     shape.format.formatTag = kTag;
     shape.format.bitsPerSample = 16;
-    // One frame a packet: the bytes the rate gives a frame.
-    const int64_t bytes = layout_.bitRate * layout_.frameLength / (8 * layout_.rate);
-    if (bytes < 16 || bytes > 0xFFFF) return false;
+    // Packets of about kFramesPerPacket frames at the declared rate.
+    const double frameBits =
+        static_cast<double>(layout_.bitRate) * layout_.frameLength / layout_.rate;
+    const auto bytes = std::lround(frameBits * kFramesPerPacket / 8);
+    if (bytes < 64 || bytes > 0xFFFF) return false;
     shape.format.blockAlign = static_cast<WORD>(bytes);
-    // Samples a frame, the coding flags, and no superframes.
-    const auto frame = static_cast<uint32_t>(layout_.frameLength);
+    const double packetBits = static_cast<double>(bytes) * 8;
+    const double payloadBits = packetBits - PacketHeaderBits(layout_);
+    budget_.nominal = frameBits * payloadBits / packetBits;
+    budget_.most = std::min((std::size_t{1} << (layout_.byteOffsetBits + 3)) - 1,
+                            static_cast<std::size_t>(payloadBits / 2));
+    budget_.least = static_cast<std::size_t>(payloadBits / 12) + 1;
+    // Samples a superframe, the coding flags, and the superframe's bytes.
+    const auto frame = static_cast<uint32_t>(layout_.frameLength * kFramesPerPacket);
     shape.format.extra = {static_cast<BYTE>(frame),
                           static_cast<BYTE>(frame >> 8),
                           static_cast<BYTE>(frame >> 16),
@@ -152,21 +194,27 @@ class WmaV2Encoder final : public StreamEncoder {
     shape.primingFrames = 1;
     shape.lookaheadFrames = 0;
     shape.segmentFrames = kSegmentFrames;
+    shape.packetPerPayload = true;
     return true;
   }
 
   const EncoderShape& shape() const override { return shape_; }
 
   std::unique_ptr<SegmentCoder> NewCoder() const override {
-    std::unique_ptr<WmaV2Coder> coder(new (std::nothrow)
-                                          WmaV2Coder(layout_, shape_.format.blockAlign));
+    std::unique_ptr<WmaV2Coder> coder(new (std::nothrow) WmaV2Coder(layout_, budget_));
     if (!coder || !coder->ready()) return nullptr;
     return coder;
+  }
+
+  HRESULT NewPacker(std::unique_ptr<PayloadPacker>& packer) const override {
+    packer.reset(new (std::nothrow) SuperframePacker(layout_, shape_.format.blockAlign));
+    return packer ? S_OK : E_OUTOFMEMORY;
   }
 
  private:
   StreamLayout layout_;
   EncoderShape shape_;
+  FrameBudget budget_;
 };
 
 }  // namespace
