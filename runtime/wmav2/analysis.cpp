@@ -16,8 +16,17 @@ constexpr float kDecoderScale = -32768.0f;
 constexpr float kMaskOffsetDb = 14.0f;
 constexpr float kSpreadUpDb = 12.0f;
 constexpr float kSpreadDownDb = 25.0f;
-// Energy a coefficient below which nothing is heard: about -96 dB of full scale.
-constexpr float kQuietest = 100.0f;
+// A coefficient's energy for noise at full scale less 96 dB, and the sound level that full
+// scale is taken to play at.
+constexpr double kEnergyAt96DbDown = 576.0;
+constexpr double kFullScaleDbSpl = 92.0;
+
+// The threshold in quiet (dB SPL) at `hertz`, after Terhardt.
+double ThresholdInQuiet(double hertz) {
+  const double k = std::max(hertz, 20.0) / 1000.0;
+  return 3.64 * std::pow(k, -0.8) - 6.5 * std::exp(-0.6 * (k - 3.3) * (k - 3.3)) +
+         1e-3 * std::pow(k, 4.0);
+}
 
 }  // namespace
 
@@ -53,7 +62,7 @@ void BandEnergies(const float* coefficients, const BlockLayout& block,
   }
 }
 
-void MaskingThresholds(const std::vector<float>& energies, const BlockLayout&, int,
+void MaskingThresholds(const std::vector<float>& energies, const BlockLayout& block, int rate,
                        std::vector<float>& thresholds) {
   const std::size_t bands = energies.size();
   thresholds.assign(bands, 0.0f);
@@ -64,7 +73,16 @@ void MaskingThresholds(const std::vector<float>& energies, const BlockLayout&, i
   for (std::size_t b = 1; b < bands; ++b) spread[b] = std::max(spread[b], spread[b - 1] * up);
   for (std::size_t b = bands - 1; b-- > 0;) spread[b] = std::max(spread[b], spread[b + 1] * down);
   const float offset = std::pow(10.0f, -kMaskOffsetDb / 10);
-  for (std::size_t b = 0; b < bands; ++b) thresholds[b] = std::max(spread[b] * offset, kQuietest);
+  int position = 0;
+  for (std::size_t b = 0; b < bands; ++b) {
+    const double hertz = (position + block.exponentBands[b] / 2.0) * rate / (2.0 * block.length);
+    position += block.exponentBands[b];
+    const double quiet =
+        kEnergyAt96DbDown * std::pow(10.0, (ThresholdInQuiet(hertz) - kFullScaleDbSpl + 96) / 10);
+    // No band needs a threshold above its own energy, which codes it as silence.
+    thresholds[b] = std::min(std::max(spread[b] * offset, static_cast<float>(quiet)),
+                             std::max(energies[b], 1.0f));
+  }
 }
 
 }  // namespace wmvcore::wmav2

@@ -27,6 +27,13 @@ constexpr int kFramesPerPacket = 8;
 // Frames a segment: each gets the same share of bits, and its frames spend them as they need.
 constexpr int kSegmentFrames = 64;
 
+// A frame's target against the nominal share, however far its perceptual entropy is from
+// the mean.
+constexpr double kLeanest = 0.85;
+constexpr double kRichest = 1.6;
+// How much more noise a band may carry than in the block before.
+constexpr float kPreEchoRise = 2.0f;
+
 // How the bits of a segment are shared out among its frames.
 struct FrameBudget {
   double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
@@ -59,33 +66,36 @@ class WmaV2Coder final : public SegmentCoder {
   HRESULT Code(const SegmentAudio& audio, PayloadSink& sink) override {
     const int length = layout_.frameLength;
     // The bit reservoir: what the frames so far left of their share, which the next may spend.
-    // The quality gain is what frames are coded at while the reservoir holds about a frame's
-    // share; it rises as the reservoir runs low and falls as it fills. The segment's last frame
-    // takes all that is left, so that every segment spends its share.
+    // A frame's target follows its perceptual entropy against the segment's running mean, and
+    // leans on the reservoir to keep about a frame's share in hand (less towards the segment's
+    // end); the segment's last frame takes all that is left, so every segment spends its share.
     double saved = 0;
-    int qualityGain = 0;
+    double meanEntropy = 0;
+    // The thresholds of the frame before, for pre-echo control: the priming frame's first.
+    Analyse(audio, audio.priming - 1);
+    raw_ = frame_.thresholds;
     for (std::size_t j = 0; j < audio.coded; ++j) {
-      const std::size_t frame = audio.priming + j;
-      // The frame's block spans the frame before and this one.
-      for (int c = 0; c < layout_.channels; ++c) {
-        std::copy_n(audio.Float(frame - 1, c), length, input_.begin());
-        std::copy_n(audio.Float(frame, c), length, input_.begin() + length);
-        transform_.Forward(input_.data(), spectra_[c].data());
-      }
+      previous_.thresholds = raw_;
+      Analyse(audio, audio.priming + j);
+      raw_ = frame_.thresholds;
+      LimitByPrevious();
+      CodedBlock block;
+      const double entropy = ChooseStereo(block);
+      meanEntropy = j == 0 ? std::max(entropy, 1.0) : 0.9 * meanEntropy + 0.1 * entropy;
       const bool last = j + 1 == audio.coded;
       const double allowance = budget_.nominal + saved;
       const auto most = std::min(budget_.most, static_cast<std::size_t>(std::max(0.0, allowance)));
-      const std::size_t target = last ? std::max(most, budget_.least) : budget_.least;
-      CodedBlock block;
-      std::size_t bits = CodeFrame(most, last ? 0 : qualityGain, block);
-      if (j == 0 && !last) qualityGain = block.totalGain;
-      if (bits < target) bits = Stuff(layout_, target, block);
-      saved = allowance - static_cast<double>(bits);
-      // Keep about a frame's share in hand, less towards the segment's end.
       const std::size_t left = audio.coded - j - 1;
       const double wanted = budget_.nominal * std::min(1.0, left / 8.0);
-      if (saved < wanted * 0.5) ++qualityGain;
-      if (saved > wanted * 1.5 && qualityGain > 1) --qualityGain;
+      const double share =
+          std::clamp(std::sqrt(std::max(entropy, 1.0) / meanEntropy), kLeanest, kRichest);
+      double target = budget_.nominal * share + 0.3 * (saved - wanted);
+      if (last) target = static_cast<double>(most);
+      const auto bits = static_cast<std::size_t>(
+          std::clamp(target, static_cast<double>(budget_.least), static_cast<double>(most)));
+      std::size_t used = FitBlock(layout_, channels_, bits, 1, block);
+      if (used < bits && (last || used < budget_.least)) used = Stuff(layout_, bits, block);
+      saved = allowance - static_cast<double>(used);
       writer_.Clear();
       WriteBlock(layout_, block, &writer_);
       MakeFrameUnit(writer_, unit_);
@@ -96,25 +106,42 @@ class WmaV2Coder final : public SegmentCoder {
   }
 
  private:
-  // Codes the frame's block in `block` at `gain` or, where that would take more than `most`
-  // bits, at the lowest gain within them; gives its bits.
-  std::size_t CodeFrame(std::size_t most, int gain, CodedBlock& block) {
+  // Transforms frame `frame`'s block, which spans the frame before and this one, and finds
+  // its bands' energies and masking thresholds.
+  void Analyse(const SegmentAudio& audio, std::size_t frame) {
+    const int length = layout_.frameLength;
     const BlockLayout& shape = layout_.blocks[0];
-    std::array<std::vector<float>, 2> energies;
-    std::array<ChannelSpectrum, 2> channels;
     for (int c = 0; c < layout_.channels; ++c) {
-      BandEnergies(spectra_[c].data(), shape, energies[c]);
-      MaskingThresholds(energies[c], shape, layout_.rate, channels[c].thresholds);
-      channels[c].coefficients = spectra_[c].data();
+      std::copy_n(audio.Float(frame - 1, c), length, input_.begin());
+      std::copy_n(audio.Float(frame, c), length, input_.begin() + length);
+      transform_.Forward(input_.data(), spectra_[c].data());
+      BandEnergies(spectra_[c].data(), shape, frame_.energies[c]);
+      MaskingThresholds(frame_.energies[c], shape, layout_.rate, frame_.thresholds[c]);
     }
-    if (layout_.channels == 2) ChooseStereo(shape, energies, channels, block);
-    return FitBlock(layout_, channels, most, gain, block);
   }
 
-  // Mid/side when it needs fewer bits above the masking threshold: the side and mid channels
-  // each may carry half the noise the quieter of left and right masks.
-  void ChooseStereo(const BlockLayout& shape, std::array<std::vector<float>, 2>& energies,
-                    std::array<ChannelSpectrum, 2>& channels, CodedBlock& block) {
+  // Pre-echo control: the noise of a block spreads over its whole length, so a band may carry
+  // no more than twice the noise the block before masked, which keeps an attack's noise from
+  // filling the quiet before it. The limit is the block before's own threshold, not its
+  // limited one, so that a sound starting after silence is limited for one block only.
+  void LimitByPrevious() {
+    for (int c = 0; c < layout_.channels; ++c)
+      for (std::size_t b = 0; b < frame_.thresholds[c].size(); ++b)
+        frame_.thresholds[c][b] =
+            std::min(frame_.thresholds[c][b], kPreEchoRise * previous_.thresholds[c][b]);
+  }
+
+  // Sets channels_ to left and right or to mid and side, whichever needs fewer bits above the
+  // masking threshold (the mid and side channels each may carry half the noise the quieter of
+  // left and right masks); gives that estimate of the bits.
+  double ChooseStereo(CodedBlock& block) {
+    const BlockLayout& shape = layout_.blocks[0];
+    double separate = 0;
+    for (int c = 0; c < layout_.channels; ++c) {
+      channels_[c] = ChannelSpectrum{spectra_[c].data(), frame_.thresholds[c]};
+      separate += PerceptualBits(frame_.energies[c], frame_.thresholds[c], shape);
+    }
+    if (layout_.channels == 1) return separate;
     const std::size_t length = static_cast<std::size_t>(layout_.frameLength);
     mid_.resize(length);
     side_.resize(length);
@@ -122,30 +149,38 @@ class WmaV2Coder final : public SegmentCoder {
       mid_[i] = 0.5f * (spectra_[0][i] + spectra_[1][i]);
       side_[i] = 0.5f * (spectra_[0][i] - spectra_[1][i]);
     }
-    std::vector<float> shared(channels[0].thresholds.size());
+    std::vector<float> shared(frame_.thresholds[0].size());
     for (std::size_t b = 0; b < shared.size(); ++b)
-      shared[b] = 0.5f * std::min(channels[0].thresholds[b], channels[1].thresholds[b]);
-    std::vector<float> midEnergies;
-    std::vector<float> sideEnergies;
-    BandEnergies(mid_.data(), shape, midEnergies);
-    BandEnergies(side_.data(), shape, sideEnergies);
-    const double separate = PerceptualBits(energies[0], channels[0].thresholds, shape) +
-                            PerceptualBits(energies[1], channels[1].thresholds, shape);
+      shared[b] = 0.5f * std::min(frame_.thresholds[0][b], frame_.thresholds[1][b]);
+    BandEnergies(mid_.data(), shape, midEnergies_);
+    BandEnergies(side_.data(), shape, sideEnergies_);
     const double joint =
-        PerceptualBits(midEnergies, shared, shape) + PerceptualBits(sideEnergies, shared, shape);
-    if (joint >= separate) return;
+        PerceptualBits(midEnergies_, shared, shape) + PerceptualBits(sideEnergies_, shared, shape);
+    if (joint >= separate) return separate;
     block.midSide = true;
-    channels[0] = ChannelSpectrum{mid_.data(), shared};
-    channels[1] = ChannelSpectrum{side_.data(), shared};
+    channels_[0] = ChannelSpectrum{mid_.data(), shared};
+    channels_[1] = ChannelSpectrum{side_.data(), shared};
+    return joint;
   }
+
+  struct Bands {
+    std::array<std::vector<float>, 2> energies;
+    std::array<std::vector<float>, 2> thresholds;
+  };
 
   StreamLayout layout_;
   FrameBudget budget_;
   Transform transform_;
   std::vector<float> input_;
   std::array<std::vector<float>, 2> spectra_;
+  Bands frame_;
+  Bands previous_;
+  std::array<std::vector<float>, 2> raw_;  // the frame's thresholds before pre-echo control
+  std::array<ChannelSpectrum, 2> channels_;
   std::vector<float> mid_;
   std::vector<float> side_;
+  std::vector<float> midEnergies_;
+  std::vector<float> sideEnergies_;
   BitWriter writer_;
   std::vector<uint8_t> unit_;
 };
@@ -191,7 +226,7 @@ class WmaV2Encoder final : public StreamEncoder {
     // frame past the recorded end, so the last frame's second half is the decoder's final
     // output without its overlap, as with libavcodec's encoder.
     shape.leadingFrames = 1;
-    shape.primingFrames = 1;
+    shape.primingFrames = 2;  // the block before the first, for pre-echo control
     shape.lookaheadFrames = 0;
     shape.segmentFrames = kSegmentFrames;
     shape.packetPerPayload = true;
