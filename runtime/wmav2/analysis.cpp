@@ -30,22 +30,55 @@ double ThresholdInQuiet(double hertz) {
 
 }  // namespace
 
-Transform::Transform(int length)
-    : length_(length), window_(2 * length), windowed_(2 * length), output_(length) {
+Transform::Transform(int length) : length_(length), windowed_(2 * length), output_(length) {
   float scale = kDecoderScale;
   if (av_tx_init(&context_, &transform_, AV_TX_FLOAT_MDCT, 0, length, &scale, 0) < 0)
     context_ = nullptr;
-  for (int i = 0; i < 2 * length; ++i)
-    window_[i] = static_cast<float>(std::sin((i + 0.5) * std::numbers::pi / (2.0 * length)));
 }
 
 Transform::~Transform() { av_tx_uninit(&context_); }
 
-void Transform::Forward(const float* input, float* coefficients) {
+void Transform::Forward(const float* input, const float* window, float* coefficients) {
   float* windowed = windowed_.data();
-  for (int i = 0; i < 2 * length_; ++i) windowed[i] = input[i] * window_[i];
+  for (int i = 0; i < 2 * length_; ++i) windowed[i] = input[i] * window[i];
   transform_(context_, output_.data(), windowed, sizeof(float));
   std::copy_n(output_.data(), length_, coefficients);
+}
+
+void BlockWindow(int length, int previous, int next, std::vector<float>& window) {
+  window.assign(2 * static_cast<std::size_t>(length), 0.0f);
+  const auto slope = [](int size, int i) {
+    return static_cast<float>(std::sin((i + 0.5) * std::numbers::pi / (2.0 * size)));
+  };
+  const int left = std::min(length, previous);
+  const int leftStart = (length - left) / 2;
+  for (int i = 0; i < length; ++i)
+    window[i] = i < leftStart ? 0.0f : i < leftStart + left ? slope(left, i - leftStart) : 1.0f;
+  const int right = std::min(length, next);
+  const int rightStart = (length - right) / 2;
+  for (int i = 0; i < length; ++i) {
+    float& w = window[2 * static_cast<std::size_t>(length) - 1 - i];
+    w = i < rightStart ? 0.0f : i < rightStart + right ? slope(right, i - rightStart) : 1.0f;
+  }
+}
+
+bool HasAttack(const float* samples, int count) {
+  constexpr int kParts = 8;
+  constexpr double kRise = 10.0;     // an attack's part is ten times louder...
+  constexpr double kAudible = 1e-6;  // ...and no quieter than -60 dB of full scale
+  const int part = count / kParts;
+  double before = 0;
+  for (int p = 0; p < kParts; ++p) {
+    double energy = 0;
+    for (int i = p * part + 1; i < (p + 1) * part; ++i) {
+      const double difference = double{samples[i]} - samples[i - 1];
+      energy += difference * difference;
+    }
+    energy /= part;
+    if (p > 0 && energy > kAudible && energy > kRise * before) return true;
+    before = std::max(energy, 0.5 * before);
+  }
+  return false;
 }
 
 void BandEnergies(const float* coefficients, const BlockLayout& block,

@@ -31,22 +31,30 @@ class AlignedFloats {
 
 class Transform {
  public:
-  explicit Transform(int length);  // coefficients; the window is twice as long
+  explicit Transform(int length);  // coefficients; the input is twice as long
   ~Transform();
   Transform(const Transform&) = delete;
   Transform& operator=(const Transform&) = delete;
   bool ready() const { return context_ != nullptr && windowed_.ready() && output_.ready(); }
-  // Windows 2 * length samples from `input` with a sine window and transforms them.
-  void Forward(const float* input, float* coefficients);
+  // Windows 2 * length samples of `input` with `window` and transforms them.
+  void Forward(const float* input, const float* window, float* coefficients);
 
  private:
   int length_;
   AVTXContext* context_ = nullptr;
   av_tx_fn transform_ = nullptr;
-  std::vector<float> window_;
   AlignedFloats windowed_;
   AlignedFloats output_;
 };
+
+// The window of a block of `length` coefficients between blocks of `previous` and `next`:
+// where a neighbour is shorter, the overlap with it is the neighbour's sine slope in the
+// middle of the half, with ones inside it and zeros outside, as the decoder windows.
+void BlockWindow(int length, int previous, int next, std::vector<float>& window);
+
+// Whether `count` samples (from `samples`) hold an attack: a stretch much louder, in its high
+// frequencies, than what came before it.
+bool HasAttack(const float* samples, int count);
 
 // Mean energy a coefficient of each band.
 void BandEnergies(const float* coefficients, const BlockLayout& block,

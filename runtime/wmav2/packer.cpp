@@ -6,22 +6,23 @@
 
 namespace wmvcore::wmav2 {
 
-void MakeFrameUnit(const BitWriter& frame, std::vector<uint8_t>& unit) {
+void MakeFrameUnit(const BitWriter& frame, uint8_t resetSizes, std::vector<uint8_t>& unit) {
   const auto bits = static_cast<uint32_t>(frame.bits());
   unit = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24), resetSizes};
   unit.insert(unit.end(), frame.bytes().begin(), frame.bytes().end());
 }
 
 int PacketHeaderBits(const StreamLayout& layout) { return 4 + 4 + layout.byteOffsetBits + 3; }
 
 HRESULT SuperframePacker::Add(const Payload& frame, PayloadSink& sink) {
-  if (frame.size < 4) return E_UNEXPECTED;
+  if (frame.size < 5) return E_UNEXPECTED;
   Frame waiting;
   waiting.bits = static_cast<std::size_t>(frame.data[0]) | std::size_t{frame.data[1]} << 8 |
                  std::size_t{frame.data[2]} << 16 | std::size_t{frame.data[3]} << 24;
-  if ((waiting.bits + 7) / 8 != frame.size - 4) return E_UNEXPECTED;
-  waiting.bytes.assign(frame.data + 4, frame.data + frame.size);
+  if ((waiting.bits + 7) / 8 != frame.size - 5) return E_UNEXPECTED;
+  waiting.resetSizes = frame.data[4];
+  waiting.bytes.assign(frame.data + 5, frame.data + frame.size);
   waiting_.push_back(std::move(waiting));
   // A packet is written once the frames waiting fill it, so that every frame it holds a part
   // of is known.
@@ -38,6 +39,18 @@ std::size_t SuperframePacker::WaitingBits() const {
   std::size_t bits = 0;
   for (const Frame& frame : waiting_) bits += frame.bits;
   return bits - placed_;
+}
+
+void SuperframePacker::StartWithSizes() {
+  const int width = layout_.blockSizeBits;
+  if (width == 0) return;
+  Frame& frame = waiting_.front();
+  BitWriter sized;
+  sized.Put(frame.resetSizes >> 4, width);
+  sized.Put(frame.resetSizes & 15, width);
+  sized.Append(frame.bytes, frame.bits);
+  frame.bytes = sized.bytes();
+  frame.bits = sized.bits();
 }
 
 HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
@@ -64,6 +77,7 @@ HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
     placed_ = 0;
     ++ending;
   }
+  if (!waiting_.empty()) StartWithSizes();
   // Whole frames, while they fit and the count can say so (at most 15, one of them the frame
   // the count adds when none ran on into the packet).
   while (!waiting_.empty() && packet_.bits() + waiting_.front().bits <= capacity &&

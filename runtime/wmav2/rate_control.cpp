@@ -31,9 +31,9 @@ void Exponents(const std::vector<float>& thresholds, std::vector<int>& exponents
   }
 }
 
-void Quantise(const StreamLayout& layout, const ChannelSpectrum& spectrum,
+void Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spectrum,
               const std::vector<int>& exponents, int gain, std::vector<int>& levels) {
-  const BlockLayout& shape = layout.blocks[0];
+  const BlockLayout& shape = layout.blocks[size];
   int highest = exponents.empty() ? 0 : exponents[0];
   for (const int e : exponents) highest = std::max(highest, e);
   const float scale = std::pow(10.0f, gain / 20.0f) / std::pow(10.0f, highest / 16.0f);
@@ -56,7 +56,7 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
                   int gain, CodedBlock& block) {
   block.totalGain = gain;
   for (int c = 0; c < layout.channels; ++c) {
-    Quantise(layout, channels[c], block.exponents[c], gain, block.levels[c]);
+    Quantise(layout, block.size, channels[c], block.exponents[c], gain, block.levels[c]);
     block.coded[c] = std::any_of(block.levels[c].begin(), block.levels[c].end(),
                                  [](int level) { return level != 0; });
   }
@@ -67,22 +67,30 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
 
 }  // namespace
 
-std::size_t FitBlock(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
-                     std::size_t budget, int lowestGain, CodedBlock& block) {
-  for (int c = 0; c < layout.channels; ++c) Exponents(channels[c].thresholds, block.exponents[c]);
-  block.stuffing = {};
+std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
+                     std::size_t budget) {
+  for (BlockToFit& fit : blocks) {
+    for (int c = 0; c < layout.channels; ++c)
+      Exponents(fit.channels[c].thresholds, fit.block.exponents[c]);
+    fit.block.stuffing = {};
+  }
+  const auto bitsAt = [&](int gain) {
+    std::size_t bits = 0;
+    for (BlockToFit& fit : blocks) bits += Trial(layout, fit.channels, gain, fit.block);
+    return bits;
+  };
   // Bits fall as the gain rises: the lowest gain within the budget.
-  int low = std::clamp(lowestGain, 1, kMaxGain);
+  int low = 1;
   int high = kMaxGain;
-  if (Trial(layout, channels, high, block) > budget) return WriteBlock(layout, block, nullptr);
+  if (bitsAt(high) > budget) return bitsAt(high);
   while (low < high) {
     const int middle = (low + high) / 2;
-    if (Trial(layout, channels, middle, block) <= budget)
+    if (bitsAt(middle) <= budget)
       high = middle;
     else
       low = middle + 1;
   }
-  return Trial(layout, channels, low, block);
+  return bitsAt(low);
 }
 
 std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {

@@ -16,11 +16,17 @@ struct ChannelSpectrum {
   std::vector<float> thresholds;        // per exponent band
 };
 
-// Fills `block`'s exponents, gain and levels for `channels` at the lowest gain from
-// `lowestGain` up at which it takes no more than `budget` bits, and gives its bits; the fewest
-// bits the block can take when even the coarsest gain exceeds `budget`.
-std::size_t FitBlock(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
-                     std::size_t budget, int lowestGain, CodedBlock& block);
+// A block to fit: its channels and how it will be coded.
+struct BlockToFit {
+  std::array<ChannelSpectrum, 2> channels;
+  CodedBlock block;
+};
+
+// Fills the blocks' exponents, gain and levels at the lowest gain, the same for all of a
+// frame's blocks, at which they take no more than `budget` bits together; gives their bits,
+// the fewest they can take when even the coarsest gain exceeds `budget`.
+std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
+                     std::size_t budget);
 
 // Adds stuffing codes to a fitted block to bring it up to `bits` (short by less than one code
 // where codes cannot make it exact); gives its bits.

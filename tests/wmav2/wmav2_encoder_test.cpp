@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ffmpeg_handles.h"
+#include "wmav2/layout.h"
 #include "wmav2/wmav2_encoder.h"
 
 namespace wmvcore {
@@ -55,6 +56,7 @@ struct Encoded {
   std::vector<std::vector<BYTE>> payloads;
   int leading = 0;
   std::size_t frameLength = 0;
+  std::vector<int> firstBlockSizes;  // a frame's first block size: 0 long, more shorter
 };
 
 class PayloadList final : public PayloadSink {
@@ -69,14 +71,21 @@ class PayloadList final : public PayloadSink {
   std::vector<std::vector<BYTE>>& payloads_;
 };
 
+// Hands frames to the packer, noting each frame's first block size (the low four bits of the
+// frame's fifth byte, behind its length).
 class PackingSink final : public PayloadSink {
  public:
-  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
-  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
+  PackingSink(PayloadPacker& packer, PayloadSink& sink, std::vector<int>& sizes)
+      : packer_(packer), sink_(sink), sizes_(sizes) {}
+  HRESULT Write(const Payload& frame) override {
+    sizes_.push_back(frame.data[4] & 15);
+    return packer_.Add(frame, sink_);
+  }
 
  private:
   PayloadPacker& packer_;
   PayloadSink& sink_;
+  std::vector<int>& sizes_;
 };
 
 // Codes `planes` as the writer's front end and segmenter would hand them over, in segments
@@ -112,14 +121,20 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
   std::unique_ptr<PayloadPacker> packer;
   EXPECT_EQ(encoder->NewPacker(packer), S_OK);
   PayloadList payloads(encoded.payloads);
-  PackingSink sink(*packer, payloads);
-  for (int first = 0; first < frames; first += shape.segmentFrames) {
+  PackingSink sink(*packer, payloads, encoded.firstBlockSizes);
+  // Segments as the segmenter cuts them: a full one looks ahead, the stream's last codes all
+  // that is left.
+  for (int first = 0; first < frames;) {
     SegmentAudio audio(all.data() + static_cast<std::size_t>(first) * channels * length, nullptr,
                        length, channels);
+    const int full = shape.segmentFrames + shape.lookaheadFrames;
+    const int coded = frames - first >= full ? shape.segmentFrames : frames - first;
     audio.priming = static_cast<std::size_t>(priming);
-    audio.coded = static_cast<std::size_t>(std::min(shape.segmentFrames, frames - first));
+    audio.coded = static_cast<std::size_t>(coded);
+    audio.lookahead = frames - first >= full ? static_cast<std::size_t>(shape.lookaheadFrames) : 0;
     audio.firstPts = static_cast<int64_t>(first) * length;
     EXPECT_EQ(coder->Code(audio, sink), S_OK);
+    first += coded;
   }
   EXPECT_EQ(packer->Finish(payloads), S_OK);
   return encoded;
@@ -170,9 +185,29 @@ double SnrDb(const std::vector<float>& original, const std::vector<float>& decod
   return 10 * std::log10(signal / std::max(noise, 1e-30));
 }
 
+// Whether any packet finishes a frame that the packet before started: its bit offset, after
+// the 4-bit packet number and 4-bit frame count, is not zero.
+bool FramesSpanPackets(const Encoded& encoded) {
+  const WaveFormat& format = encoded.format;
+  const auto layout =
+      wmav2::StreamLayout::Make(static_cast<int>(format.samplesPerSec), format.channels,
+                                static_cast<int64_t>(format.avgBytesPerSec) * 8,
+                                static_cast<uint16_t>(format.extra[4] | format.extra[5] << 8));
+  const int offsetBits = layout.byteOffsetBits + 3;
+  for (const auto& payload : encoded.payloads) {
+    uint32_t offset = 0;
+    for (int bit = 8; bit < 8 + offsetBits; ++bit)
+      offset = offset << 1 | ((payload[bit / 8] >> (7 - bit % 8)) & 1);
+    if (offset != 0) return true;
+  }
+  return false;
+}
+
 // Round trips at the catalogue's rates and layouts: every payload the format's block
 // alignment long and decoded without an error, the decoded stream as long as the frames
-// coded, lined up with the input from its first sample, and a tone coming back clean.
+// coded, lined up with the input from its first sample, and a tone coming back clean; the
+// declared rate held; clicks coded in short blocks and steady sounds in long ones; frames
+// running on from packet to packet.
 TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
   struct Case {
     int rate, channels, kbps;
@@ -186,6 +221,7 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
       {22050, 2, 32, Sound::kTone, 6},   {16000, 1, 24, Sound::kNoise, 0},
       {8000, 1, 24, Sound::kTone, 6},    {44100, 2, 32, Sound::kSilence, 0},
       {32000, 2, 48, Sound::kNoise, 0},  {44100, 2, 320, Sound::kTone, 10},
+      {44100, 2, 64, Sound::kClicks, 0},
   };
   av_log_set_callback(CountErrors);
   for (const Case& c : kCases) {
@@ -206,6 +242,20 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     const std::size_t frames = (input + encoded.frameLength - 1) / encoded.frameLength;
     EXPECT_EQ(decoded[0].size(), frames * encoded.frameLength) << name;
     ASSERT_GE(decoded[0].size(), static_cast<std::size_t>(input)) << name;
+    // Every payload is the format's block alignment: the stream holds the declared rate but
+    // for its last, padded, packet.
+    const double seconds = static_cast<double>(encoded.payloads.size() - 1) *
+                           encoded.format.blockAlign / encoded.format.avgBytesPerSec;
+    const std::size_t coded = frames + static_cast<std::size_t>(encoded.leading);
+    EXPECT_LE(seconds, static_cast<double>(coded * encoded.frameLength) / c.rate) << name;
+    // Every sound starts at once, an attack; after it, only the clicks are.
+    const bool someShort =
+        std::any_of(encoded.firstBlockSizes.begin() + 3, encoded.firstBlockSizes.end(),
+                    [](int s) { return s > 0; });
+    EXPECT_EQ(someShort, c.sound == Sound::kClicks) << name;
+    if (c.sound != Sound::kSilence) {
+      EXPECT_TRUE(FramesSpanPackets(encoded)) << name;
+    }
     if (c.sound != Sound::kTone) continue;
     for (int ch = 0; ch < c.channels; ++ch) {
       const double snr = SnrDb(planes[ch], decoded[ch]);
