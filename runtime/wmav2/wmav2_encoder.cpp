@@ -23,8 +23,8 @@ constexpr WORD kTag = 0x0161;
 // several sizes.
 constexpr uint16_t kFlags = kExponentVlc | kBitReservoir | kVariableBlocks;
 // Frames a packet holds at the declared rate: few, so that the stream's last packet, which is
-// padded, is short.
-constexpr int kFramesPerPacket = 2;
+// padded, is short, and enough that a frame may take twice its share.
+constexpr int kFramesPerPacket = 4;
 // Frames a segment: each gets the same share of bits, and its frames spend them as they need.
 constexpr int kSegmentFrames = 64;
 
@@ -38,8 +38,8 @@ constexpr float kPreEchoRise = 2.0f;
 // How the bits of a segment are shared out among its frames.
 struct FrameBudget {
   double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
-  std::size_t most = 0;   // a frame's most: what a packet's bit offset can count, and less
-                          // than a packet
+  std::size_t most = 0;   // a frame's most: what a packet's bit offset can count, and half a
+                          // packet
   std::size_t least = 0;  // a frame's fewest, so that no packet holds more frames than its
                           // count can say
 };
@@ -265,9 +265,12 @@ class WmaV2Encoder final : public StreamEncoder {
     const double packetBits = static_cast<double>(bytes) * 8;
     const double payloadBits = packetBits - PacketHeaderBits(layout_);
     budget_.nominal = frameBits * payloadBits / packetBits;
-    // Room for the block sizes the packer puts ahead of a packet's first new frame.
+    // At most half a packet, so that every packet holds a whole frame besides the end of the
+    // one before: a decoder that starts on any packet then decodes a frame of it, which is how
+    // the reader starts its segments. Room is left for the block sizes the packer puts ahead
+    // of a packet's first new frame.
     budget_.most = std::min((std::size_t{1} << (layout_.byteOffsetBits + 3)) - 1,
-                            static_cast<std::size_t>(payloadBits) - 1) -
+                            static_cast<std::size_t>(payloadBits / 2)) -
                    2 * static_cast<std::size_t>(layout_.blockSizeBits);
     budget_.least = static_cast<std::size_t>(payloadBits / 12) + 1;
     // Samples a superframe, the coding flags, and the superframe's bytes.
