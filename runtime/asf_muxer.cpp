@@ -11,6 +11,10 @@ extern "C" {
 
 #include <wmsdk.h>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include "byte_io.h"
 #include "common/result.h"
 #include "result_codes.h"
@@ -19,6 +23,9 @@ namespace wmvcore {
 namespace {
 
 constexpr int kOutputBufferBytes = 1 << 16;
+// What libavformat's ASF muxer puts around a data packet's only payload: the packet's parsing
+// information and the payload's header.
+constexpr int kSinglePayloadPacketOverhead = 26;
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
 using WrittenBytes = const std::uint8_t*;
@@ -137,9 +144,6 @@ HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWO
   return S_OK;
 }
 
-// The bytes of a data packet's header and of one payload's header, as libavformat writes them.
-constexpr int kPacketHeaderBytes = 31;
-
 // The stream's parameters from its format block, as an encoder of that format would give them.
 int FillParameters(const WaveFormat& format, AVCodecParameters& parameters) {
   parameters.codec_type = AVMEDIA_TYPE_AUDIO;
@@ -167,8 +171,8 @@ void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
   avio_context_free(&io);
 }
 
-HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, HeaderContent content,
-                        std::unique_ptr<AsfMuxer>& muxer) {
+HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, bool packetPerPayload,
+                        HeaderContent content, std::unique_ptr<AsfMuxer>& muxer) {
   RETURN_IF_FAILED(CheckWritable(target));
   std::unique_ptr<AsfMuxer> made(new (std::nothrow) AsfMuxer(target, std::move(content)));
   if (!made || !made->packet_) return E_OUTOFMEMORY;
@@ -188,13 +192,9 @@ HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, Header
   context->pb = made->io_.get();
   // No settings of FFmpeg's own in the header: it is rewritten with this runtime's anyway.
   context->flags |= AVFMT_FLAG_BITEXACT;
-  // A variable-rate stream's codec packets are all of the format's block size: each gets a data
-  // packet of its own, its size plus the packet's and the payload's headers, as Windows' own
-  // files have them. (libavformat's default size leaves most of a packet's tail as padding
-  // when codec packets are larger than it.)
-  if (made->content_.variableRate && av_opt_set_int(context->priv_data, "packet_size",
-                                                    format.blockAlign + kPacketHeaderBytes, 0) < 0)
-    return E_OUTOFMEMORY;
+  if (packetPerPayload && av_opt_set_int(context->priv_data, "packet_size",
+                                         format.blockAlign + kSinglePayloadPacketOverhead, 0) < 0)
+    return NS_E_INVALID_OUTPUT_FORMAT;
   AVStream* stream = avformat_new_stream(context, nullptr);
   if (stream == nullptr || FillParameters(format, *stream->codecpar) < 0) return E_OUTOFMEMORY;
   made->payloadTimeBase_ = AVRational{1, static_cast<int>(format.samplesPerSec)};

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -56,14 +57,14 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   return handle;
 }
 
-// The segments' payloads through the encoder's packer, on to the sink.
-class PackedSink final : public PayloadSink {
+// Frames from the coders through the packer to the sink.
+class PackingSink final : public PayloadSink {
  public:
-  PackedSink(PayloadPacker* packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
-  HRESULT Write(const Payload& payload) override { return packer_->Write(payload, sink_); }
+  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
 
  private:
-  PayloadPacker* packer_;
+  PayloadPacker& packer_;
   PayloadSink& sink_;
 };
 
@@ -113,7 +114,7 @@ HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
   // call, and cutting its converted output into frames is what keeps the segments exact.
   segments_ = SegmentedEncoder::Start(*encoder_, CodingThreads());
   if (!segments_) return E_OUTOFMEMORY;
-  packer_ = encoder_->NewPacker();
+  RETURN_IF_FAILED(encoder_->NewPacker(packer_));
   return QueueSilence(shape.frameSamples * shape.leadingFrames);
 }
 
@@ -186,8 +187,6 @@ HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
 }
 
 HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
-  PackedSink packed(packer_.get(), given);
-  PayloadSink& sink = packer_ ? static_cast<PayloadSink&>(packed) : given;
   const int frameSize = encoder_->shape().frameSamples;
   int filling = 0;
   if (padLast) {
@@ -197,6 +196,9 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
       RETURN_IF_FAILED(QueueSilence(filling));
     }
   }
+  std::optional<PackingSink> packing;
+  if (packer_) packing.emplace(*packer_, given);
+  PayloadSink& sink = packing ? static_cast<PayloadSink&>(*packing) : given;
   while (av_audio_fifo_size(queue_) >= frameSize) {
     const bool last = av_audio_fifo_size(queue_) < 2 * frameSize;
     RETURN_IF_FAILED(segments_->Add(*queue_, sink, last ? filling : 0));
@@ -209,9 +211,10 @@ HRESULT AudioEncoder::FinishCoding(PayloadSink& sink) {
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
-  PackedSink packed(packer_.get(), sink);
-  RETURN_IF_FAILED(segments_->Finish(packer_ ? static_cast<PayloadSink&>(packed) : sink));
-  return packer_ ? packer_->Finish(sink) : S_OK;
+  if (!packer_) return segments_->Finish(sink);
+  PackingSink packing(*packer_, sink);
+  RETURN_IF_FAILED(segments_->Finish(packing));
+  return packer_->Finish(sink);
 }
 
 }  // namespace wmvcore

@@ -110,7 +110,7 @@ class LosslessPacker final : public PayloadPacker {
         segmentSamples_(static_cast<int64_t>(ll::SamplesPerFrame(format)) * ll::kFramesPerSegment),
         packets_(format) {}
 
-  HRESULT Write(const Payload& coded, PayloadSink& sink) override {
+  HRESULT Add(const Payload& coded, PayloadSink& sink) override {
     // The frame's first bits say how many it has.
     uint32_t length = 0;
     for (int bit = 0; bit < lengthField_; ++bit)
@@ -183,8 +183,9 @@ class LosslessEncoder final : public StreamEncoder {
   std::unique_ptr<SegmentCoder> NewCoder() const override {
     return std::unique_ptr<SegmentCoder>(new (std::nothrow) LosslessCoder(format_, check_));
   }
-  std::unique_ptr<PayloadPacker> NewPacker() const override {
-    return std::unique_ptr<PayloadPacker>(new (std::nothrow) LosslessPacker(format_));
+  HRESULT NewPacker(std::unique_ptr<PayloadPacker>& packer) const override {
+    packer.reset(new (std::nothrow) LosslessPacker(format_));
+    return packer ? S_OK : E_OUTOFMEMORY;
   }
 
  private:
@@ -224,6 +225,7 @@ std::unique_ptr<StreamEncoder> OpenLosslessEncoder(const WaveFormat& stream) {
   if (shape.format.avgBytesPerSec == 0)
     shape.format.avgBytesPerSec = stream.samplesPerSec * stream.channels * stream.bitsPerSample / 8;
   shape.layout = SampleLayout::kInt32;
+  shape.packetPerPayload = true;  // a data packet for each codec packet, as Windows' files have
   shape.frameSamples = ll::SamplesPerFrame(format);
   shape.segmentFrames = ll::kFramesPerSegment;
   return std::unique_ptr<StreamEncoder>(new (std::nothrow) LosslessEncoder(format, shape));
