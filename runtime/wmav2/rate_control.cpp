@@ -11,13 +11,39 @@ constexpr int kMaxGain = 240;
 // noise it adds.
 constexpr float kRounding = 0.42f;
 
+// The share of noise each band of a long block gets above its masking threshold. Heard noise
+// is judged a critical band at a time, and a critical band holds more coefficients the higher
+// it lies (in proportion to sqrt(1 + (f / 650 Hz)^2), the width of a Bark there): a high
+// band's noise is spread over many coefficients, so for the bits it costs, noise there is
+// cheaper to hear than the same noise a coefficient low down. The weight leans the noise
+// upwards by the square root of that width (a full weight starves the high bands of tonal
+// sounds; none leaves pink noise and sweeps noisier than flat noise would be). Short blocks,
+// which carry attacks, keep their thresholds as they are: their noise is limited in time,
+// not spread in frequency.
+constexpr double kBarkKneeHertz = 650.0;
+constexpr double kWidthWeight = 0.5;  // the power of the critical band's width
+
+float BandWeight(const StreamLayout& layout, const BlockLayout& shape, int position, int width) {
+  if (shape.length < layout.frameLength) return 1.0f;
+  const double hertz = (position + width / 2.0) * layout.rate / (2.0 * shape.length);
+  const double relative = hertz / kBarkKneeHertz;
+  return static_cast<float>(std::pow(1.0 + relative * relative, kWidthWeight / 2));
+}
+
 // Exponent steps (1.25 dB each) of each band: the quantiser's step follows the masking
-// threshold (a uniform quantiser's noise is step^2 / 12), kept inside the code's range.
-void Exponents(const std::vector<float>& thresholds, std::vector<int>& exponents) {
+// threshold, leaned by the band's weight (a uniform quantiser's noise is step^2 / 12), kept
+// inside the code's range.
+void Exponents(const StreamLayout& layout, int size, const std::vector<float>& thresholds,
+               std::vector<int>& exponents) {
+  const BlockLayout& shape = layout.blocks[size];
   exponents.resize(thresholds.size());
   int highest = -1000;
+  int position = 0;
   for (std::size_t b = 0; b < thresholds.size(); ++b) {
-    const float step = std::sqrt(12.0f * thresholds[b]);
+    const int width = shape.exponentBands[b];
+    const float weight = BandWeight(layout, shape, position, width);
+    position += width;
+    const float step = std::sqrt(12.0f * thresholds[b] * weight);
     exponents[b] = static_cast<int>(std::lround(16.0 * std::log10(std::max(step, 1e-3f))));
     highest = std::max(highest, exponents[b]);
   }
@@ -71,7 +97,7 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
                      std::size_t budget) {
   for (BlockToFit& fit : blocks) {
     for (int c = 0; c < layout.channels; ++c)
-      Exponents(fit.channels[c].thresholds, fit.block.exponents[c]);
+      Exponents(layout, fit.block.size, fit.channels[c].thresholds, fit.block.exponents[c]);
     fit.block.stuffing = {};
   }
   const auto bitsAt = [&](int gain) {
