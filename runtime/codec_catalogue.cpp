@@ -33,10 +33,10 @@ struct CodecEntry {
   WORD tag;
 };
 
-#ifdef WMAFILTER_OWN_WMAV2
-constexpr OpenStreamEncoder kWmaV2 = OpenWmaV2Encoder;
-#else
+#ifdef WMAFILTER_FFMPEG_WMAV2
 constexpr OpenStreamEncoder kWmaV2 = OpenLibavcodecWmaV2;
+#else
+constexpr OpenStreamEncoder kWmaV2 = OpenWmaV2Encoder;
 #endif
 
 const CodecEntry kCodecs[] = {

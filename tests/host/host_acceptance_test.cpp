@@ -184,7 +184,10 @@ TEST_F(HostRoundTrip, TagsAndAudioComeBackFromSampleZero) {
     signal += sample * sample;
     noise += error * error;
   }
-  EXPECT_GE(10 * std::log10(signal / noise), 45.0);
+  // Our WMA v2 encoder puts its noise under the masking threshold rather than making it as
+  // small as it can (about 27 dB SNR on these tones at the default 128 kbps); a lost or
+  // shifted start leaves no SNR at all.
+  EXPECT_GE(10 * std::log10(signal / noise), 20.0);
 }
 
 // Lossless saves give every sample back through the host's decode (24-bit with --pcm24): a
