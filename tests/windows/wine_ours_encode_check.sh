@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Saves a tagged WAVE file through the filter DLL under Wine over our runtime, with the options
 # WORD, and holds the result to the native host's save of the same file with the same word: the
-# two files decode (natively) to audio within one step of each other, and whether their bytes
-# are identical is printed; ffprobe reads the same tags from both; and reading the file back
+# two files decode (natively) to audio within one step of each other, or, where a float choice
+# of the encoder fell the other way, to audio as close to the source (within 1 dB of SNR), and
+# whether their bytes are identical is printed; ffprobe reads the same tags from both; and reading the file back
 # through the DLL under Wine gives every tag, its line breaks as CR LF, in the decoded WAVE file
 # as in what the host reports.
 #   wine_ours_encode_check.sh WORD
@@ -34,10 +35,29 @@ else
   "$NATIVE_HOST" decode "$stem.native.wma" "$stem.native.wav" >/dev/null || fail "native decode"
   "$NATIVE_HOST" decode "$stem.ours.wma" "$stem.ours.wav" >/dev/null ||
     fail "native decode of the file saved under Wine"
-  difference=$(under_wine "$BIN/pcm_difference.exe" "$stem.native.wav" "$stem.ours.wav" \
-    --max-shift 0 --max-abs 1) || fail "the audio differs by more than one step"
-  grep -qE '^frames ([0-9]+) and \1,' <<<"$difference" || fail "the audio differs in length"
-  echo "$word: decoded, saved under Wine against natively: $difference"
+  if difference=$(under_wine "$BIN/pcm_difference.exe" "$stem.native.wav" "$stem.ours.wav" \
+    --max-shift 0 --max-abs 1); then
+    grep -qE '^frames ([0-9]+) and \1,' <<<"$difference" || fail "the audio differs in length"
+    echo "$word: decoded, saved under Wine against natively: $difference"
+  else
+    # Our WMA v2 encoder decides its exponents and gains from float transforms, which libavcodec
+    # computes with vector code natively and with plain C in the Windows build: a last bit apart
+    # moves a choice, and the two saves are different codings of the same sound. Then each is
+    # held to the source, sample for sample from the first: the save under Wine as close to it
+    # as the native save, within 1 dB of SNR.
+    snr() {
+      local measured
+      measured=$(under_wine "$BIN/pcm_difference.exe" "$stem.wav" "$1" --max-shift 0) || return 1
+      grep -qE '^frames ([0-9]+) and \1,' <<<"$measured" || return 1
+      sed -nE 's/.*snr (-?[0-9.]+) dB.*/\1/p' <<<"$measured"
+    }
+    native_snr=$(snr "$stem.native.wav") || fail "the native save differs in length from the source"
+    wine_snr=$(snr "$stem.ours.wav") || fail "the save under Wine differs in length from the source"
+    echo "$word: decoded, against the source: saved natively $native_snr dB SNR, under Wine" \
+      "$wine_snr dB"
+    awk -v n="$native_snr" -v w="$wine_snr" 'BEGIN { exit !(n != "" && w != "" && w >= n - 1) }' ||
+      fail "the save under Wine is further from the source than the native save"
+  fi
 fi
 
 tags() { ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 "$1" | sort; }
