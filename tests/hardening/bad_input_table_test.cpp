@@ -38,7 +38,7 @@ using test_support::WriteBytes;
 
 constexpr char kNotReadable[] = "not a Windows Media file the filter can read";
 constexpr char kRefused[] = "the filter refused to write";
-// A file of the shared test data: 48 kHz stereo, a header of 4984 bytes, then the data object.
+// One of the real test files: 48 kHz stereo, a header of 4984 bytes, then the data object.
 constexpr char kSampleName[] = "taglib-silence-1.wma";
 constexpr std::size_t kLongestTagText = 32766;
 

@@ -1,4 +1,4 @@
-// Helpers for the runtime's integration tests: the shared test files, ffmpeg as an independent
+// Helpers for the runtime's integration tests: the real test files, ffmpeg as an independent
 // reference, scratch files, and whole-file decoding through the reader.
 #pragma once
 
