@@ -8,7 +8,7 @@
 #include <wmsdk.h>
 
 #include "byte_io.h"
-#include "common/result.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {

@@ -16,7 +16,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "common/result.h"
+#include "result.h"
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
-#include "common/result.h"
+#include "result.h"
 #include "common/wide_text.h"
 #include "result_codes.h"
 #include "stream_config.h"

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "codec_contexts.h"
-#include "common/result.h"
+#include "result.h"
 #include "pcm_converter.h"
 #include "result_codes.h"
 #include "sample_buffer.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "asf_file.h"
-#include "common/result.h"
+#include "result.h"
 #include "common/wide_text.h"
 #include "file_path.h"
 #include "file_system.h"

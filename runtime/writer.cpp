@@ -4,7 +4,7 @@
 
 #include "common/com_ptr.h"
 #include "common/media_time.h"
-#include "common/result.h"
+#include "result.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"

@@ -12,7 +12,7 @@
 #include <wmsdk.h>
 
 #include "common/com_ptr.h"
-#include "common/result.h"
+#include "result.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_testing {
