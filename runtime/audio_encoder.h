@@ -16,10 +16,10 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "result.h"
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"
+#include "result.h"
 
 extern "C" {
 #include <libavutil/audio_fifo.h>

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "codec_contexts.h"
-#include "result.h"
 #include "pcm_converter.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 

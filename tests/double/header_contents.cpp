@@ -62,8 +62,7 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
   }
   if (type != nullptr) *type = found->value.type;
   if (language != nullptr) *language = found->language;
-  *nameLength =
-      static_cast<WORD>(OverclaimedText(found->name, found->claimedNameExtraUnits, name));
+  *nameLength = static_cast<WORD>(OverclaimedText(found->name, found->claimedNameExtraUnits, name));
   CopyBytes(found->value.bytes, value);
   *length = static_cast<DWORD>(valueNeeded);
   if (found->claimedLength && value == nullptr) *length = *found->claimedLength;

@@ -66,7 +66,7 @@ struct Sample {
   QWORD time = 0;
   QWORD duration = 0;
   DWORD flags = 0;
-  HRESULT result = S_OK;  // what GetNextSample answers as it hands this sample out
+  HRESULT result = S_OK;   // what GetNextSample answers as it hands this sample out
   bool withBuffer = true;  // false: GetNextSample answers `result` and hands out no buffer
 };
 using Samples = std::vector<Sample>;

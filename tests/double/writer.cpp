@@ -118,7 +118,8 @@ HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
   if (sample == nullptr) return E_POINTER;
   const long long changed = static_cast<long long>(size) + runtime().writer.sampleSizeChange;
   *sample = MakeComObject<SampleBuffer>(
-      runtime(), std::vector<BYTE>(static_cast<std::size_t>(std::max(changed, 0LL)), kUnwrittenByte));
+      runtime(),
+      std::vector<BYTE>(static_cast<std::size_t>(std::max(changed, 0LL)), kUnwrittenByte));
   return *sample == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 

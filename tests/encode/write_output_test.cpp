@@ -5,8 +5,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "encode/encode_support.h"

@@ -645,7 +645,8 @@ std::vector<Row> Rows() {
                     EXPECT_LT(path.size(), sizeof(address.sun_path));
                     std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
                     const int bound = socket(AF_UNIX, SOCK_STREAM, 0);
-                    EXPECT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+                    EXPECT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
+                              0);
                     close(bound);
                     return Decode(Testdata(kSampleName), path);
                   },

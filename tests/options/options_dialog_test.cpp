@@ -308,7 +308,8 @@ TEST_F(OptionsDialogTest, ACodecIndexTheWordCannotHoldEndsAsCancelled) {
   for (int index = 0; index <= 256; ++index) {
     std::u16string name = u"Codec ";
     for (const char digit : std::to_string(1000 + index).substr(1)) name += char16_t(digit);
-    many.push_back({name, {runtime_double::WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16)}, {}});
+    many.push_back(
+        {name, {runtime_double::WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16)}, {}});
   }
   runtime_.codecs = many;
   // Codec 256 would build the word of codec 0 with bit 24 set.

@@ -168,7 +168,8 @@ TEST_F(ReadingTags, ANameEndsAtTheRuntimesSecondLength) {
 
 TEST_F(ReadingTags, ABlockThatCannotBeAllocatedOrLockedEndsTheCallWithoutAnItem) {
   Open({StringAttribute(u"Title", u"T")});
-  for (const auto fault : {platform_testing::FailGlobalAllocation, platform_testing::FailGlobalLock}) {
+  for (const auto fault :
+       {platform_testing::FailGlobalAllocation, platform_testing::FailGlobalLock}) {
     SpecialDataItem item = SentinelItem();
     item.dwCursor = 0;
     const std::size_t blocks = platform_testing::LiveGlobalBlocks();
