@@ -18,6 +18,7 @@
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"
+#include "result.h"
 #include "stream_encoder.h"
 
 extern "C" {
