@@ -36,12 +36,12 @@ constexpr KnownFile kKnownFiles[] = {
     {"taglib-silence-1.wma", 48000, 2, 16, 178176},
 };
 
-class SharedFiles : public RuntimeTest, public ::testing::WithParamInterface<KnownFile> {};
+class RealFiles : public RuntimeTest, public ::testing::WithParamInterface<KnownFile> {};
 
 // Each file opens with its own format and decodes exactly as ffmpeg decodes it, byte for byte,
 // as far as its header's length (24-bit samples are converted wide and shifted down, as
 // ffmpeg's s24le output is).
-TEST_P(SharedFiles, DecodeAsFfmpegDoes) {
+TEST_P(RealFiles, DecodeAsFfmpegDoes) {
   const KnownFile& known = GetParam();
   ComPtr<IWMSyncReader> reader;
   ASSERT_EQ(OpenReader(TestFile(known.name), reader), S_OK);
@@ -63,7 +63,7 @@ TEST_P(SharedFiles, DecodeAsFfmpegDoes) {
   EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runtime, SharedFiles, ::testing::ValuesIn(kKnownFiles),
+INSTANTIATE_TEST_SUITE_P(Runtime, RealFiles, ::testing::ValuesIn(kKnownFiles),
                          [](const auto& info) {
                            std::string name = info.param.name;
                            std::replace_if(
