@@ -1,4 +1,4 @@
-// The runtime's two settings from the environment, read here and nowhere else, through one call
+// The runtime's settings from the environment, read here and nowhere else, through one call
 // in each world (GetEnvironmentVariableA on Windows, getenv elsewhere), and always on a caller's
 // thread: worker threads never read the environment, which a caller may be changing meanwhile.
 // - WMAFILTER_TRACE switches on the failure trace (failure_trace.h). It is read once in the
@@ -6,6 +6,8 @@
 // - WMAFILTER_THREADS is how many threads code (worker_pool.cpp). It is read as each writer
 //   begins writing and each reader decodes its first packet, so that a program may change it
 //   between files.
+// - WMAFILTER_LOSSLESS_CHECK makes the lossless encoder decode what it codes again and fail on
+//   the first difference (lossless_encoder.cpp). It is read as each lossless stream is opened.
 #pragma once
 
 #include <cstddef>
@@ -34,12 +36,16 @@ inline std::size_t ReadVariable(const char* name, char (&value)[16]) {
 #endif
 }
 
-// WMAFILTER_TRACE holds anything but "0".
-inline bool TraceAsked() {
+// A switch: on when the variable holds anything but "0".
+inline bool SwitchedOn(const char* name) {
   char value[16];
-  const std::size_t length = ReadVariable("WMAFILTER_TRACE", value);
+  const std::size_t length = ReadVariable(name, value);
   return length > 0 && !(length == 1 && value[0] == '0');
 }
+
+inline bool TraceAsked() { return SwitchedOn("WMAFILTER_TRACE"); }
+
+inline bool LosslessCheckAsked() { return SwitchedOn("WMAFILTER_LOSSLESS_CHECK"); }
 
 // The trace's switch, read once in the process (the first call reads it).
 inline bool TraceEnabled() {
