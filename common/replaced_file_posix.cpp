@@ -29,6 +29,18 @@ bool Fail(ReplaceFailure& failure, const std::string& what = "", int error = err
   return false;
 }
 
+// Makes a new file in `folder` named `prefix` and six letters, exclusively; its descriptor, or
+// -1 with errno set.
+int CreateIn(int folder, const char* prefix, int access, mode_t mode, std::string& leaf) {
+  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
+    leaf = ScratchLeafName(prefix, static_cast<std::uint64_t>(getpid()));
+    const int descriptor =
+        openat(folder, leaf.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;  // errno is EEXIST
+}
+
 // The rights this process has on a file, as the owner's bits of a mode.
 mode_t RightsOnFile(const std::string& path) {
   mode_t rights = 0;
@@ -145,18 +157,12 @@ bool ReplacedFile::Create(const NativePath& target, const char* prefix, std::int
   struct stat earlier {};
   if (fstatat(folder_, targetLeaf_.c_str(), &earlier, 0) == 0 && S_ISREG(earlier.st_mode))
     mode &= earlier.st_mode;
-  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string leaf = ScratchLeafName(prefix, static_cast<std::uint64_t>(getpid()));
-    const int descriptor =
-        openat(folder_, leaf.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-    if (descriptor < 0 && errno == EEXIST) continue;
-    if (descriptor < 0) return Fail(failure);
-    scratchLeaf_ = leaf;
-    scratchPath_ = folderPrefix + leaf;
-    handle = descriptor;
-    return true;
-  }
-  return Fail(failure, "", EEXIST);
+  const int descriptor = CreateIn(folder_, prefix, O_RDWR, mode, scratchLeaf_);
+  if (descriptor < 0) return Fail(failure);
+  prefix_ = prefix;
+  scratchPath_ = folderPrefix + scratchLeaf_;
+  handle = descriptor;
+  return true;
 }
 
 void ReplacedFile::Discard() {
@@ -208,20 +214,13 @@ bool ReplacedFile::Place(ReplaceFailure& failure) {
       // A new file takes what a file newly made there takes: the umask, or the folder's default
       // ACL. An empty file made there with the usual mode shows what that is, and goes.
       std::string probe;
-      int descriptor = -1;
-      for (unsigned attempt = 0; attempt < kScratchAttempts && descriptor < 0; ++attempt) {
-        probe = ScratchLeafName(".new-", static_cast<std::uint64_t>(getpid()));
-        descriptor = openat(folder_, probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                            S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
-        if (descriptor < 0 && errno != EEXIST) break;
-      }
+      const int descriptor = CreateIn(folder_, prefix_.c_str(), O_WRONLY, 0666, probe);
       if (descriptor < 0) {
         placed = Fail(failure);
       } else {
         close(descriptor);
-        const std::string prefix =
-            scratchPath_.substr(0, scratchPath_.size() - scratchLeaf_.size());
-        placed = TakeAttributesOf(prefix + probe, failure);
+        const std::string folderPrefix = target_.substr(0, target_.size() - targetLeaf_.size());
+        placed = TakeAttributesOf(folderPrefix + probe, failure);
         unlinkat(folder_, probe.c_str(), 0);
       }
     }

@@ -67,6 +67,7 @@ class ReplacedFile {
   std::string folderPath_;   // its path as the target names it, "." for the current one
   std::string targetLeaf_;   // the target's name within it
   std::string scratchLeaf_;  // the scratch file's
+  std::string prefix_;       // of scratch names, also of the file that shows a new file's mode
 #endif
   NativePath target_;
   NativePath scratchPath_;  // empty unless a scratch file stands under it
