@@ -315,11 +315,15 @@ TEST_P(HostInterruption, KeepsTheEarlierFileAndLeavesNoScratchFile) {
     ASSERT_EQ(rename((directory / "folder").c_str(), (directory / "moved").c_str()), 0);
     folder = "moved";
   }
-  kill(host.pid(), when.signal);
+  // Sent only while the program has not been reaped, so that its number is still its own.
+  const auto signal = [&host, &when] {
+    if (!host.Ended()) kill(host.pid(), when.signal);
+  };
+  signal();
   for (const useconds_t pause : {0, 1000, 10000}) {
     if (!when.repeated) break;
     usleep(pause);
-    kill(host.pid(), when.signal);
+    signal();
   }
   const ProgramRun run = host.Wait();
 
