@@ -13,6 +13,19 @@ bool Fail(ReplaceFailure& failure, SystemError error = GetLastError()) {
   return false;
 }
 
+// The full name of a file, its separators Windows' own: ReplaceFileW, which works out a name of
+// its own in the file's folder, needs one (Wine's takes no '/'); the name itself where none is
+// given.
+NativePath FullName(const NativePath& name) {
+  const DWORD units = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return name;
+  NativePath full(units, L'\0');
+  const DWORD written = GetFullPathNameW(name.c_str(), units, full.data(), nullptr);
+  if (written == 0 || written >= units) return name;
+  full.resize(written);
+  return full;
+}
+
 }  // namespace
 
 ReplacedFile::~ReplacedFile() { Discard(); }
@@ -54,8 +67,8 @@ bool ReplacedFile::Place(ReplaceFailure& failure) {
   // ReplaceFileW keeps the earlier file's access-control list, attributes and named streams,
   // which a rename would lose, and fails where it cannot (no flag to ignore that); with no
   // earlier file the new one keeps what the folder gave it.
-  bool placed =
-      ReplaceFileW(target_.c_str(), scratchPath_.c_str(), nullptr, 0, nullptr, nullptr) != 0;
+  bool placed = ReplaceFileW(FullName(target_).c_str(), FullName(scratchPath_).c_str(), nullptr, 0,
+                             nullptr, nullptr) != 0;
   if (!placed && GetLastError() == ERROR_FILE_NOT_FOUND &&
       GetFileAttributesW(target_.c_str()) == INVALID_FILE_ATTRIBUTES) {
     placed = MoveFileExW(scratchPath_.c_str(), target_.c_str(),
