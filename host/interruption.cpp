@@ -19,6 +19,7 @@ static_assert(kSignalCount == 3, "InterruptionWatch keeps three earlier handling
 std::atomic<int> noted{0};
 std::atomic<int> endAtOnce{0};
 std::atomic<int> scratchFilesHeld{0};
+std::atomic<int> outputPlaced{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 // Ends the program by the noted signal: its default action, or failing that an exit with its
@@ -51,7 +52,9 @@ extern "C" void NoteSignal(int signal) {
 #endif
   int none = 0;
   const bool first = noted.compare_exchange_strong(none, signal);
-  if (endAtOnce.load() != 0 || (!first && scratchFilesHeld.load() == 0)) EndByNotedSignal();
+  if (endAtOnce.load() == 0 && (first || scratchFilesHeld.load() != 0)) return;
+  if (outputPlaced.load() != 0) std::_Exit(0);
+  EndByNotedSignal();
 }
 
 }  // namespace
@@ -65,7 +68,7 @@ InterruptionWatch::InterruptionWatch() {
 }
 
 InterruptionWatch::~InterruptionWatch() {
-  if (Interrupted()) return;
+  if (Interrupted() || outputPlaced.load() != 0) return;
   for (std::size_t i = 0; i < kSignalCount; ++i) std::signal(kSignals[i], saved_[i]);
 }
 #else
@@ -83,9 +86,10 @@ InterruptionWatch::InterruptionWatch() {
 }
 
 // Once a signal is noted the handler stays, so that a later one still ends the run by the
-// first until the program ends by it.
+// first until the program ends by it; once the output is in place it stays too, so that a signal
+// on the way out does not make the finished run a failure.
 InterruptionWatch::~InterruptionWatch() {
-  if (Interrupted()) return;
+  if (Interrupted() || outputPlaced.load() != 0) return;
   for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
 }
 #endif
@@ -100,6 +104,8 @@ ImmediateInterruption::~ImmediateInterruption() { endAtOnce = 0; }
 CleanUpBeforeEnding::CleanUpBeforeEnding() { ++scratchFilesHeld; }
 
 CleanUpBeforeEnding::~CleanUpBeforeEnding() { --scratchFilesHeld; }
+
+void OutputInPlace() { outputPlaced = 1; }
 
 bool Interrupted() { return noted.load() != 0; }
 

@@ -5,7 +5,8 @@
 // Later signals, of any number and kind, end nothing while the run holds a scratch file (see
 // CleanUpBeforeEnding): its clean-up is at most a step away, and cutting it short would leave
 // files behind (a Ctrl-C reaches a program under `timeout` twice). Holding none, a later signal
-// ends the program at once, by the first signal. A signal that was ignored when the watch began
+// ends the program at once, by the first signal (or as a success once the output is in place,
+// see OutputInPlace). A signal that was ignored when the watch began
 // stays ignored, as the shell or nohup asked.
 #pragma once
 
@@ -14,7 +15,8 @@
 class InterruptionWatch {
  public:
   InterruptionWatch();
-  ~InterruptionWatch();  // the earlier handlers return, unless a signal was noted
+  ~InterruptionWatch();  // the earlier handlers return, unless a signal was noted or the
+                         // output is in place
   InterruptionWatch(const InterruptionWatch&) = delete;
   InterruptionWatch& operator=(const InterruptionWatch&) = delete;
 
@@ -47,6 +49,10 @@ class CleanUpBeforeEnding {
   CleanUpBeforeEnding(const CleanUpBeforeEnding&) = delete;
   CleanUpBeforeEnding& operator=(const CleanUpBeforeEnding&) = delete;
 };
+
+// The command's output has taken its name: the run is a success from now on, and a later signal
+// that ends it at once ends it with status 0, as main does for a signal noted by then.
+void OutputInPlace();
 
 // A signal has been noted.
 bool Interrupted();

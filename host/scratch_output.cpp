@@ -118,6 +118,7 @@ bool ScratchOutput::Commit(std::string& error) {
   ReplaceFailure failure;
   const bool placed = file_.Place(failure);
   scratchPath_.clear();
+  if (placed) OutputInPlace();
   held_.reset();
   if (placed) return true;
   error = path_ + ": " + (failure.what.empty() ? "cannot replace" : failure.what) + ": " +
