@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -643,6 +645,50 @@ TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadFile(path), earlier);
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// The writer replaces a file as the host does: its scratch file is private while it is written,
+// and the replaced file keeps the earlier one's mode and attributes; a new file has the mode
+// that the umask gives any new file.
+TEST_F(RuntimeTest, ReplacedFileKeepsItsModeAndAttributesAndIsPrivateMeanwhile) {
+  ScratchDirectory scratch;
+  const std::string earlier = (scratch / "earlier.wma").string();
+  WriteFile(earlier, {1, 2, 3});
+  chmod(earlier.c_str(), 0640);
+  ASSERT_EQ(setxattr(earlier.c_str(), "user.origin", "kept", 4, 0), 0) << std::strerror(errno);
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(WidePath(earlier).c_str()), S_OK);
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 1.0, true)), S_OK);
+  std::size_t scratchFiles = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+    if (entry.path().filename().string()[0] != '.') continue;
+    struct stat status {};
+    ASSERT_EQ(stat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << entry.path();
+    ++scratchFiles;
+  }
+  EXPECT_EQ(scratchFiles, 1u);
+  ASSERT_EQ(writer->EndWriting(), S_OK);
+  struct stat status {};
+  ASSERT_EQ(stat(earlier.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_GT(status.st_size, 3);
+  char value[8] = {};
+  EXPECT_EQ(getxattr(earlier.c_str(), "user.origin", value, sizeof(value)), 4);
+  EXPECT_STREQ(value, "kept");
+
+  const mode_t mask = umask(0);
+  umask(mask);
+  const std::string made = (scratch / "new.wma").string();
+  ASSERT_EQ(EncodeFile(made, 0, 7, Signal(44100, 2, 16, 0.2, true)), S_OK);
+  ASSERT_EQ(stat(made.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
 }
 
