@@ -1,6 +1,7 @@
 #include "runtime_formats.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "common/options_word.h"
@@ -35,12 +36,15 @@ std::optional<WAVEFORMATEX> WaveFormatOf(const ComPtr<IWMStreamConfig>& config) 
   }
   // Whole media types, so that the block is aligned as one.
   std::vector<WM_MEDIA_TYPE> block((size + sizeof(WM_MEDIA_TYPE) - 1) / sizeof(WM_MEDIA_TYPE));
-  if (FAILED(props->GetMediaType(block.data(), &size))) return std::nullopt;
+  DWORD filled = size;  // the block's own size bounds what is read, whatever comes back here
+  if (FAILED(props->GetMediaType(block.data(), &filled))) return std::nullopt;
   const WM_MEDIA_TYPE& type = block[0];
+  // The format block lies inside the block that the runtime filled (it points into it).
   constexpr DWORD kCoreBytes = offsetof(WAVEFORMATEX, cbSize);
-  const auto* start = reinterpret_cast<const BYTE*>(block.data());
-  if (type.pbFormat == nullptr || type.cbFormat < kCoreBytes || type.pbFormat < start ||
-      type.pbFormat + kCoreBytes > start + size) {
+  const auto start = reinterpret_cast<std::uintptr_t>(block.data());
+  const auto at = reinterpret_cast<std::uintptr_t>(type.pbFormat);
+  if (type.pbFormat == nullptr || type.cbFormat < kCoreBytes || at < start ||
+      at - start > size - kCoreBytes) {
     return std::nullopt;
   }
   WAVEFORMATEX format{};
