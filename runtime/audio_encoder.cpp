@@ -1,9 +1,15 @@
 #include "audio_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "common/speaker_positions.h"
 #include "out_of_memory.h"
 #include "result_codes.h"
 #include "segmented_encoder.h"
@@ -16,12 +22,26 @@ AVSampleFormat PlanarFormat(SampleLayout layout) {
   return layout == SampleLayout::kFloat ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_S32P;
 }
 
-// A converter to `format` at the stream's rate and channels.
+// The low-frequency channel's share in a downmix. Mixes for playback leave it out, but a save
+// that dropped it would lose what only that channel holds; it goes in at the centre's level.
+constexpr double kLowFrequencyMixLevel = 0.7071067811865476;
+
+// The speakers of the input: those its media type named, or the usual ones for its count, never
+// FFmpeg's own default (which takes a third channel for a low-frequency one).
+bool InputLayout(const PcmFormat& input, AVChannelLayout& layout) {
+  const DWORD mask = input.channelMask != 0 ? input.channelMask : UsualChannelMask(input.channels);
+  const DWORD placed = LowestPositions(mask, input.channels);
+  if (static_cast<unsigned>(std::popcount(placed)) != input.channels) return false;
+  return av_channel_layout_from_mask(&layout, placed) == 0;
+}
+
+// A converter to `format` at the stream's rate and channels; a stream with fewer channels gets
+// the standard downmix of the input's speakers.
 ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int rate,
                               int channels) {
   AVChannelLayout inputLayout{};
   AVChannelLayout outputLayout{};
-  av_channel_layout_default(&inputLayout, input.channels);
+  if (!InputLayout(input, inputLayout)) return nullptr;
   av_channel_layout_default(&outputLayout, channels);
   SwrContext* converter = nullptr;
   const int made = swr_alloc_set_opts2(&converter, &outputLayout, format, rate, &inputLayout,
@@ -30,7 +50,9 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   av_channel_layout_uninit(&inputLayout);
   av_channel_layout_uninit(&outputLayout);
   ResamplerHandle handle(converter);
-  if (made < 0 || swr_init(converter) < 0) return nullptr;
+  if (made < 0 || av_opt_set_double(converter, "lfe_mix_level", kLowFrequencyMixLevel, 0) < 0 ||
+      swr_init(converter) < 0)
+    return nullptr;
   return handle;
 }
 

@@ -101,7 +101,8 @@ HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) {
   const auto type = MediaType::Read(props);
   const auto wave = type ? type->Wave() : std::nullopt;
   if (!wave || !type->IsPcm()) return NS_E_INVALID_INPUT_FORMAT;
-  const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample};
+  const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample,
+                         type->ChannelMask()};
   if (!AudioEncoder::CanConvert(format, stream_->wave)) return NS_E_INVALID_INPUT_FORMAT;
   input_ = format;
   return S_OK;
