@@ -56,6 +56,17 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   return handle;
 }
 
+// Frames from the coders through the packer to the sink.
+class PackingSink final : public PayloadSink {
+ public:
+  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
+
+ private:
+  PayloadPacker& packer_;
+  PayloadSink& sink_;
+};
+
 }  // namespace
 
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(OpenStreamEncoder open, const WaveFormat& stream) {
@@ -102,6 +113,7 @@ HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
   // call, and cutting its converted output into frames is what keeps the segments exact.
   segments_ = SegmentedEncoder::Start(*encoder_, CodingThreads());
   if (!segments_) return E_OUTOFMEMORY;
+  RETURN_IF_FAILED(encoder_->NewPacker(packer_));
   return QueueSilence(shape.frameSamples * shape.leadingFrames);
 }
 
@@ -179,7 +191,13 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& sink, bool padLast) {
     const int partial = av_audio_fifo_size(queue_) % frameSize;
     if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
   }
-  while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
+  if (!packer_) {
+    while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
+    return S_OK;
+  }
+  PackingSink packing(*packer_, sink);
+  while (av_audio_fifo_size(queue_) >= frameSize)
+    RETURN_IF_FAILED(segments_->Add(*queue_, packing));
   return S_OK;
 }
 
@@ -188,7 +206,10 @@ HRESULT AudioEncoder::FinishCoding(PayloadSink& sink) {
   carry_.clear();  // a partial sample frame at the very end cannot be played
   RETURN_IF_FAILED(Convert(nullptr, 0));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
-  return segments_->Finish(sink);
+  if (!packer_) return segments_->Finish(sink);
+  PackingSink packing(*packer_, sink);
+  RETURN_IF_FAILED(segments_->Finish(packing));
+  return packer_->Finish(sink);
 }
 
 }  // namespace wmvcore

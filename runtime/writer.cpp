@@ -141,7 +141,8 @@ HRESULT Writer::BeginWriting() {
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
   content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
   std::unique_ptr<AsfMuxer> muxer;
-  const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), std::move(content), muxer);
+  const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), encoder->packetPerPayload(),
+                                        std::move(content), muxer);
   if (FAILED(begun)) return WithLastError(begun);
   encoder_ = std::move(encoder);
   muxer_ = std::move(muxer);
