@@ -54,6 +54,7 @@ class Writer final : public ComObject<Writer, IWMWriter, HeaderInfo> {
     const CatalogueCodec* codec = nullptr;
     WaveFormat wave;
     WideString description;
+    bool variableRate = false;
   };
 
   // Ends writing after a failure: the scratch file goes, the target is never made.
