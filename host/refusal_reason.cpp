@@ -2,14 +2,20 @@
 
 #include <vector>
 
+#include <windows.h>
+#include <wmsdk.h>
+
 #include "common/com_ptr.h"
 #include "loaded_runtime.h"
-#include "media/runtime.h"
 #ifdef _WIN32
 #include <nserror.h>
 #endif
 
 namespace {
+
+// The host asks as the filter does, for playback (WMT_RIGHT_PLAYBACK, which mingw-w64 names
+// only in its DRM header); it reaches the runtime's own interface, never the filter's sources.
+constexpr DWORD kPlaybackRights = 0x1;
 
 // What the runtime's reader answers when it opens the file; E_FAIL when it cannot be asked.
 // The runtime is the one the filter library loaded: none is loaded here, and none is kept.

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
-#include "common/result.h"
 #include "common/wide_text.h"
+#include "result.h"
 #include "result_codes.h"
 #include "stream_config.h"
 #include "text_out.h"

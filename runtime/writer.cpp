@@ -4,11 +4,11 @@
 
 #include "common/com_ptr.h"
 #include "common/media_time.h"
-#include "common/result.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 

@@ -7,6 +7,10 @@
 
 #include "common/options_word.h"
 
+// The largest indices the word holds; a larger one would name another codec or format.
+inline constexpr DWORD kMaxCodecIndex = 0xFF;
+inline constexpr DWORD kMaxFormatIndex = 0xFFFF;
+
 // The first constant-bit-rate, 44.1 kHz, 16-bit, mono or stereo format whose description says
 // "128 kbps" (and not "(A/V)"), searched codec by codec and format by format; 0 when none
 // qualifies or the runtime cannot be reached. A match at codec 0, format 0 builds the word 0

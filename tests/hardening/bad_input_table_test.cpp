@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,7 +40,7 @@ using test_support::WriteBytes;
 
 constexpr char kNotReadable[] = "not a Windows Media file the filter can read";
 constexpr char kRefused[] = "the filter refused to write";
-// A file of the shared test data: 48 kHz stereo, a header of 4984 bytes, then the data object.
+// One of the real test files: 48 kHz stereo, a header of 4984 bytes, then the data object.
 constexpr char kSampleName[] = "taglib-silence-1.wma";
 constexpr std::size_t kLongestTagText = 32766;
 
@@ -665,6 +667,21 @@ std::vector<Row> Rows() {
       {"out.wav"}};
   closedPipe.standardOutput = StandardOutput::kClosedPipe;
   rows.push_back(closedPipe);
+  // A named socket is no file to write, nor a stream to write through: opening it fails.
+  rows.push_back({"NamedSocketAsDecodeOutput",
+                  [](const ScratchDirectory& d) {
+                    const std::string path = d / "out.sock";
+                    sockaddr_un address{};
+                    address.sun_family = AF_UNIX;
+                    EXPECT_LT(path.size(), sizeof(address.sun_path));
+                    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+                    const int bound = socket(AF_UNIX, SOCK_STREAM, 0);
+                    EXPECT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
+                              0);
+                    close(bound);
+                    return Decode(Testdata(kSampleName), path);
+                  },
+                  Result::kFails, "out.sock: is not a regular file"});
   rows.push_back({"PipeAsEncodeInput",
                   [](const ScratchDirectory& d) {
                     mkfifo((d / "in.wav").c_str(), 0600);

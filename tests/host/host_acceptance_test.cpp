@@ -1,5 +1,5 @@
 // The host program driving the native filter over the stand-in runtime on real files, as a
-// person uses it: decoding the shared Windows Media files, and saving tagged audio and reading
+// person uses it: decoding the real Windows Media files, and saving tagged audio and reading
 // it back.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -125,6 +125,7 @@ TEST(HostDecode, CarriesTheFilesMappedTagsIntoTheWaveFile) {
   // The display chunk is a 32-bit text format code and the text.
   for (const WaveTag& tag : ReadWaveTags(output)) {
     if (tag.chunkId == "DISP") {
+      ASSERT_GE(tag.data.size(), 4u);
       EXPECT_EQ(tag.data[0], 1);
     }
   }
