@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "common/result.h"
+#include "result.h"
 #include "lossless/decode_check.h"
 #include "lossless/encoder.h"
 #include "lossless/frame_coder.h"
