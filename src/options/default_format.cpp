@@ -8,9 +8,8 @@ namespace {
 
 bool QualifiesAsDefault(const CodecFormatDetails& details) {
   const WAVEFORMATEX& format = *details.format;
-  return format.nChannels <= 2 && format.wBitsPerSample == 16 && format.nSamplesPerSec == 44100 &&
-         WideContains(details.description.get(), WSTR("128 kbps")) &&
-         !WideContains(details.description.get(), WSTR("(A/V)"));
+  return QualifiesAsDefaultFormat(format.nChannels, format.wBitsPerSample, format.nSamplesPerSec,
+                                  details.description.get());
 }
 
 // The word of the codec's first qualifying format, or 0.

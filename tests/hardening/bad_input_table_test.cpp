@@ -410,6 +410,11 @@ std::vector<Row> Rows() {
                  {"--options", "0x00FF0000"}),
       EncodeWave("OptionsNameNoFormat", PcmWave(0.2), Result::kFails, kRefused,
                  {"--options", "0x0000FFFF"}),
+      // One rule for blanks in option values: passed over around a number, refused inside it.
+      EncodeWave("OptionsWordWithABlankAfter", PcmWave(0.2), Result::kSucceeds,
+                 "with options 0x00000007 (", {"--options", "7 "}),
+      EncodeWave("OptionsWordWithABlankInside", PcmWave(0.2), Result::kFails,
+                 "not an options word: 0x 7", {"--options", "0x 7"}),
       EncodeWave("HostWidth12", PcmWave(0.2), Result::kFails, "12-bit", {"--width", "12"}),
       EncodeWave("HostWidth24", PcmWave(0.2), Result::kFails, "24-bit", {"--width", "24"}),
       EncodeWave("Wave12BitSamples",
