@@ -115,7 +115,8 @@ HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
   const HRESULT planned = Enter("Writer.AllocateSample", std::to_string(size));
   if (FAILED(planned)) return planned;
   if (sample == nullptr) return E_POINTER;
-  *sample = MakeComObject<SampleBuffer>(runtime(), std::vector<BYTE>(size, kUnwrittenByte));
+  *sample = MakeComObject<SampleBuffer>(
+      runtime(), std::vector<BYTE>(size + runtime().writer.extraSampleBytes, kUnwrittenByte));
   return *sample == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
