@@ -48,7 +48,8 @@ std::unique_ptr<AudioEncoder> AudioEncoder::Open(AVCodecID id, const WaveFormat&
       OpenEncoder(*codec, static_cast<int>(stream.samplesPerSec), stream.channels,
                   static_cast<int64_t>(stream.avgBytesPerSec) * 8);
   if (!context) return nullptr;
-  std::unique_ptr<AudioEncoder> encoder(new (std::nothrow) AudioEncoder(std::move(context)));
+  // Out of memory here is no format it cannot encode: the exception goes to the caller's boundary.
+  std::unique_ptr<AudioEncoder> encoder(new AudioEncoder(std::move(context)));
   if (!encoder || !encoder->frame_ || !encoder->packet_) return nullptr;
   return encoder;
 }

@@ -27,8 +27,9 @@ std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& str
   if (codec == nullptr) return nullptr;
   CodecContextHandle context = OpenDecoder(*codec, *stream.codecpar, stream.time_base);
   if (!context) return nullptr;
-  std::unique_ptr<AudioStreamDecoder> decoder(new (std::nothrow)
-                                                  AudioStreamDecoder(std::move(context)));
+  // Out of memory here is no stream without a decoder: the exception goes to the reader's
+  // boundary.
+  std::unique_ptr<AudioStreamDecoder> decoder(new AudioStreamDecoder(std::move(context)));
   if (!decoder || !decoder->frame_) return nullptr;
   decoder->format_ = decoder->NativeFormat(false);
   decoder->length_ = length;

@@ -4,6 +4,7 @@
 #endif
 #include <wmsdk.h>
 
+#include "com_boundary.h"
 #include "ffmpeg_handles.h"
 #include "hand_out.h"
 #include "profile_manager.h"
@@ -23,7 +24,7 @@ template <class Object, class Interface>
 HRESULT Create(Interface** target) {
   if (target == nullptr) return E_POINTER;
   SilenceFfmpeg();
-  return wmvcore::HandOut(MakeComObject<Object>(), target);
+  return wmvcore::HandOut(wmvcore::MakeRuntimeObject<Object>(), target);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "reader_profile.h"
 
+#include "com_boundary.h"
 #include "common/com_ptr.h"
 #include "result_codes.h"
 #include "stream_config.h"
@@ -45,7 +46,7 @@ void ReaderProfile::ForgetStreams() {
 
 HRESULT ReaderProfile::HandOutConfig(const Stream& stream, IWMStreamConfig** config) const {
   // A new configuration each call, as the caller may change its copy.
-  auto made = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(stream.type));
+  auto made = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(stream.type));
   if (!made) return E_OUTOFMEMORY;
   made->SetStreamNumber(stream.number);
   made->SetBitrate(stream.bitrate);
