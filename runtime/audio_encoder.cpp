@@ -159,8 +159,9 @@ HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
   const int made =
       swr_convert(converter_.get(), planes_.data(), capacity, bytes != nullptr ? &input : nullptr,
                   bytes != nullptr ? inputFrames : 0);
-  if (made < 0) return E_FAIL;
+  if (made < 0) return AvFailure(made);
   if (bytes != nullptr) inputFrames_ += frames;
+  convertedFrames_ += static_cast<QWORD>(made);
   if (made > 0 &&
       av_audio_fifo_write(queue_, reinterpret_cast<void**>(planes_.data()), made) < made)
     return E_OUTOFMEMORY;
@@ -204,11 +205,11 @@ HRESULT AudioEncoder::DequeueFrame(AVFrame& frame) {
 
 HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packet,
                     PacketSink& sink) {
-  if (avcodec_send_frame(&codec, frame) < 0) return E_FAIL;
+  if (const int sent = avcodec_send_frame(&codec, frame); sent < 0) return AvFailure(sent);
   for (;;) {
     const int received = avcodec_receive_packet(&codec, &packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
-    if (received < 0) return E_FAIL;
+    if (received < 0) return AvFailure(received);
     const HRESULT written = sink.Write(packet);
     av_packet_unref(&packet);
     RETURN_IF_FAILED(written);
@@ -218,7 +219,18 @@ HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packe
 HRESULT AudioEncoder::FinishCoding(PacketSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   carry_.clear();  // a partial sample frame at the very end cannot be played
-  RETURN_IF_FAILED(Convert(nullptr, 0));
+  // A resampler gives back what it holds in steps of what it estimates: drained until a step
+  // gives nothing.
+  for (int queued = -1; queued != av_audio_fifo_size(queue_);) {
+    queued = av_audio_fifo_size(queue_);
+    RETURN_IF_FAILED(Convert(nullptr, 0));
+  }
+  // An input shorter than the resampler's filter gives nothing back at all: made up with
+  // silence to the length the header records, so that the file holds audio for it.
+  const QWORD due =
+      (inputFrames_ * static_cast<QWORD>(codec_->sample_rate) + input_.rate - 1) / input_.rate;
+  if (convertedFrames_ < due)
+    RETURN_IF_FAILED(QueueSilence(static_cast<int>(due - convertedFrames_)));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
   if (segments_) return segments_->Finish(sink);
   return EncodeFrame(*codec_, nullptr, *packet_, sink);

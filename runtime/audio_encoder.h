@@ -90,6 +90,7 @@ class AudioEncoder {
   std::vector<uint8_t*> planes_;
   int64_t nextPts_ = 0;
   QWORD inputFrames_ = 0;
+  QWORD convertedFrames_ = 0;                   // what the converter gave, at the stream's rate
   std::unique_ptr<SegmentedEncoder> segments_;  // null: frames are encoded here, one by one
 };
 

@@ -107,6 +107,11 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
     }
     // What the converter held after the final frame lies past the end, and goes.
     if (result == S_OK) continue;
+    if (cutBytes_ == 0) {
+      // The end falls at the final sample's first frame: all of it lies past the end.
+      held_ = DecodedSample{};
+      return NS_E_NO_MORE_SAMPLES;
+    }
     held_.buffer->SetLength(cutBytes_);
     held_.duration = cutDuration_;
     sample = std::move(held_);
@@ -116,14 +121,14 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
 
 // Only the final frame is cut, and only its overhang: a file whose header promises more than it
 // holds (cut short) keeps all it has, and so does one whose audio runs on past the frame that
-// the end falls inside.
+// the end falls inside. An end at the very start of the final frame leaves none of it.
 bool AudioStreamDecoder::EndsInside(const DecodedSample& sample) {
   if (length_ == 0) return false;
   DWORD bytes = 0;
   sample.buffer->GetLength(&bytes);
   const QWORD end = FramesIn(length_, format_.rate);
   const QWORD start = samplesDelivered_ - bytes / format_.FrameBytes();
-  if (end <= start || end >= samplesDelivered_) return false;
+  if (end < start || end >= samplesDelivered_) return false;
   cutBytes_ = static_cast<DWORD>((end - start) * format_.FrameBytes());
   cutDuration_ = end * kUnitsPerSecond / format_.rate - sample.time;
   return true;

@@ -58,8 +58,8 @@ class AudioStreamDecoder {
   explicit AudioStreamDecoder(CodecContextHandle codec);
   // The next converted sample as decoded, uncut; results as Receive's.
   HRESULT Produce(DecodedSample& sample);
-  // Whether the header's end falls inside `sample`, just stamped; if so, notes its length and
-  // duration cut there.
+  // Whether the header's end falls inside `sample`, just stamped, or at its first frame; if so,
+  // notes its length and duration cut there.
   bool EndsInside(const DecodedSample& sample);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
