@@ -69,13 +69,15 @@ void AudioStreamDecoder::Send(AVPacket* packet) {
     if (threads > 1) ahead_ = SegmentedDecoder::Start(codec_, threads, format_);
   }
   if (ahead_) return ahead_->Send(packet);
-  // A damaged packet is refused with an error and simply not decoded.
-  avcodec_send_packet(codec_.get(), packet);
+  // A damaged packet is refused with an error and simply not decoded; memory is no damage.
+  if (avcodec_send_packet(codec_.get(), packet) == AVERROR(ENOMEM)) outOfMemory_ = true;
 }
 
 HRESULT AudioStreamDecoder::NextFrame(ComPtr<SampleBuffer>& converted) {
   if (ahead_) return ahead_->Receive(format_, *frame_, converted);
+  if (outOfMemory_) return E_OUTOFMEMORY;
   const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+  if (received == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
   if (received == AVERROR(EAGAIN)) return S_FALSE;
   if (received == AVERROR_EOF || (received < 0 && endSent_)) return NS_E_NO_MORE_SAMPLES;
   if (received < 0) return S_FALSE;  // a frame that did not decode: go on with the next packet

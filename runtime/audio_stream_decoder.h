@@ -84,8 +84,9 @@ class AudioStreamDecoder {
   QWORD samplesDelivered_ = 0;
   bool endSent_ = false;
   bool converterFlushed_ = false;
-  bool started_ = false;  // a packet has been sent
-  QWORD length_ = 0;      // by the header, 100 ns units; 0: not known
+  bool started_ = false;      // a packet has been sent
+  bool outOfMemory_ = false;  // the decoder could not take a packet
+  QWORD length_ = 0;          // by the header, 100 ns units; 0: not known
   // The sample the header's end falls inside, held until it is known whether its frame is the
   // stream's last (then it is cut to cutBytes_ and cutDuration_), and one made after it.
   DecodedSample held_;

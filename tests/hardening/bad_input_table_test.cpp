@@ -100,6 +100,7 @@ struct Row {
   bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
   std::string readFault = "";  // "NAME@OFFSET": reads of NAME from OFFSET on fail, as on a bad disk
   StandardOutput standardOutput = StandardOutput::kCaptured;
+  bool workerMemoryFault = false;  // FFmpeg's allocations fail on the two coding workers
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
@@ -593,6 +594,21 @@ std::vector<Row> Rows() {
       [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "out.wav"), PcmWave(0.2)); }};
   failingDisk.readFault = "failing.wma@32768";  // the second of FFmpeg's 32 KiB reads
   rows.push_back(failingDisk);
+  // A coding worker that runs out of memory fails the run for that reason, never as the
+  // codec's failure, nor with audio left out.
+  // (Eight seconds: more than the segments in flight, so that a write meets the failure.)
+  Row encodeWithoutMemory =
+      EncodeWave("WorkerOutOfMemoryWhileEncodingSaysSo", PcmWave(8.0), Result::kFails,
+                 "out.wma: the filter could not write the audio: Cannot allocate memory");
+  encodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(encodeWithoutMemory);
+  Row decodeWithoutMemory{"WorkerOutOfMemoryWhileDecodingSaysSo",
+                          [](const ScratchDirectory& d) {
+                            return Decode(SharedMedia::Get() / "titled.wma", d / "out.wav");
+                          },
+                          Result::kFails, "titled.wma: cannot read: Cannot allocate memory"};
+  decodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(decodeWithoutMemory);
   rows.push_back(
       {"DecodeToDevStdoutWritesThroughTheLink",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/stdout"); },
@@ -697,25 +713,33 @@ std::vector<Row> Rows() {
 
 // ---- The check of every row ---------------------------------------------------------------
 
-// The read-fault library preloaded into the programs run while one lives; the sanitizers are
-// told that their run-time library does not come first.
-class ReadFault {
+// A fault library preloaded into the programs run while one lives, armed by its variable; the
+// sanitizers are told that their run-time library does not come first.
+class Fault {
  public:
-  explicit ReadFault(const std::string& fault) {
+  Fault(const char* library, const char* variable, const std::string& value) : variable_(variable) {
     const char* options = std::getenv("ASAN_OPTIONS");
     savedAsanOptions_ = options != nullptr ? options : "";
-    setenv("LD_PRELOAD", READ_FAULT_LIBRARY, 1);
-    setenv("WMAFILTER_READ_FAULT", fault.c_str(), 1);
+    setenv("LD_PRELOAD", library, 1);
+    setenv(variable, value.c_str(), 1);
     setenv("ASAN_OPTIONS", (savedAsanOptions_ + ":verify_asan_link_order=0").c_str(), 1);
   }
-  ~ReadFault() {
+  ~Fault() {
     unsetenv("LD_PRELOAD");
-    unsetenv("WMAFILTER_READ_FAULT");
+    unsetenv(variable_);
     setenv("ASAN_OPTIONS", savedAsanOptions_.c_str(), 1);
   }
 
  private:
+  const char* variable_;
   std::string savedAsanOptions_;
+};
+
+// Two coding threads while it lives, so that there are workers to fail.
+class TwoWorkers {
+ public:
+  TwoWorkers() { setenv("WMAFILTER_THREADS", "2", 1); }
+  ~TwoWorkers() { unsetenv("WMAFILTER_THREADS"); }
 };
 
 // A descriptor for the program's standard output, or -1 to capture it.
@@ -751,8 +775,14 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   const std::set<std::string> before = directory.Contents();
 
   if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
-  const std::optional<ReadFault> fault =
-      row.readFault.empty() ? std::nullopt : std::optional<ReadFault>(std::in_place, row.readFault);
+  std::optional<Fault> fault;
+  if (!row.readFault.empty())
+    fault.emplace(READ_FAULT_LIBRARY, "WMAFILTER_READ_FAULT", row.readFault);
+  std::optional<TwoWorkers> workers;
+  if (row.workerMemoryFault) {
+    workers.emplace();
+    fault.emplace(MEMORY_FAULT_LIBRARY, "WMAFILTER_WORKER_MEMORY_FAULT", "1");
+  }
   const int output = OpenStandardOutput(row.standardOutput);
   const ProgramRun run = RunProgram(arguments, row.unprivileged, output);
   if (output >= 0) close(output);
