@@ -101,6 +101,25 @@ HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWO
   return S_OK;
 }
 
+// The stream's parameters from its format block, as an encoder of that format would give them.
+int FillParameters(const WaveFormat& format, AVCodecParameters& parameters) {
+  parameters.codec_type = AVMEDIA_TYPE_AUDIO;
+  const AVCodecTag* const tags[] = {avformat_get_riff_audio_tags(), nullptr};
+  parameters.codec_id = av_codec_get_id(tags, format.formatTag);
+  parameters.codec_tag = format.formatTag;
+  parameters.sample_rate = static_cast<int>(format.samplesPerSec);
+  av_channel_layout_default(&parameters.ch_layout, format.channels);
+  parameters.bit_rate = static_cast<int64_t>(format.avgBytesPerSec) * 8;
+  parameters.block_align = format.blockAlign;
+  if (format.extra.empty()) return 0;
+  parameters.extradata =
+      static_cast<uint8_t*>(av_mallocz(format.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (parameters.extradata == nullptr) return AVERROR(ENOMEM);
+  std::copy(format.extra.begin(), format.extra.end(), parameters.extradata);
+  parameters.extradata_size = static_cast<int>(format.extra.size());
+  return 0;
+}
+
 }  // namespace
 
 void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
@@ -108,11 +127,11 @@ void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
   avio_context_free(&io);
 }
 
-HRESULT AsfMuxer::Begin(const FilePath& target, const AVCodecContext& encoder,
-                        HeaderContent content, std::unique_ptr<AsfMuxer>& muxer) {
+HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, HeaderContent content,
+                        std::unique_ptr<AsfMuxer>& muxer) {
   RETURN_IF_FAILED(CheckWritable(target));
   std::unique_ptr<AsfMuxer> made(new (std::nothrow) AsfMuxer(target, std::move(content)));
-  if (!made) return E_OUTOFMEMORY;
+  if (!made || !made->packet_) return E_OUTOFMEMORY;
   RETURN_IF_FAILED(ScratchFile::Create(target, made->packets_.scratch));
 
   auto* buffer = static_cast<unsigned char*>(av_malloc(kOutputBufferBytes));
@@ -130,10 +149,9 @@ HRESULT AsfMuxer::Begin(const FilePath& target, const AVCodecContext& encoder,
   // No settings of FFmpeg's own in the header: it is rewritten with this runtime's anyway.
   context->flags |= AVFMT_FLAG_BITEXACT;
   AVStream* stream = avformat_new_stream(context, nullptr);
-  if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, &encoder) < 0)
-    return E_OUTOFMEMORY;
-  stream->time_base = encoder.time_base;
-  made->encoderTimeBase_ = encoder.time_base;
+  if (stream == nullptr || FillParameters(format, *stream->codecpar) < 0) return E_OUTOFMEMORY;
+  made->payloadTimeBase_ = AVRational{1, static_cast<int>(format.samplesPerSec)};
+  stream->time_base = made->payloadTimeBase_;
   if (avformat_write_header(context, nullptr) < 0) return made->WriteFailure();
   avio_flush(made->io_.get());
   if (made->io_->error < 0) return made->WriteFailure();
@@ -167,10 +185,19 @@ HRESULT AsfMuxer::WriteFailure() const {
   return FAILED(packets_.failure) ? packets_.failure : NS_E_FILE_WRITE;
 }
 
-HRESULT AsfMuxer::Write(AVPacket& packet) {
+HRESULT AsfMuxer::Write(const Payload& payload) {
+  AVPacket& packet = *packet_;
+  av_packet_unref(&packet);
+  // The muxer copies the bytes of a packet that does not own them.
+  packet.data = const_cast<BYTE*>(payload.data);
+  packet.size = static_cast<int>(payload.size);
   packet.stream_index = 0;
-  av_packet_rescale_ts(&packet, encoderTimeBase_, muxer_->streams[0]->time_base);
-  if (av_write_frame(muxer_.get(), &packet) < 0 || io_->error < 0) return WriteFailure();
+  packet.pts = packet.dts = payload.pts;
+  packet.duration = payload.duration;
+  av_packet_rescale_ts(&packet, payloadTimeBase_, muxer_->streams[0]->time_base);
+  const bool written = av_write_frame(muxer_.get(), &packet) >= 0;
+  av_packet_unref(&packet);
+  if (!written || io_->error < 0) return WriteFailure();
   return S_OK;
 }
 

@@ -19,9 +19,10 @@
 
 #include "asf_header.h"
 #include "attributes.h"
-#include "audio_encoder.h"
 #include "ffmpeg_handles.h"
 #include "file_system.h"
+#include "media_type.h"
+#include "stream_encoder.h"
 
 namespace wmvcore {
 
@@ -43,17 +44,17 @@ struct PacketFile {
   QWORD position = 0;     // the muxer's write position
 };
 
-class AsfMuxer final : public PacketSink {
+class AsfMuxer final : public PayloadSink {
  public:
-  // Starts the scratch file for `target` with one stream from `encoder`, under a header with
-  // `content` (its duration is given at the end).
-  static HRESULT Begin(const FilePath& target, const AVCodecContext& encoder, HeaderContent content,
+  // Starts the scratch file for `target` with one stream of `format`, its payloads stamped in
+  // the stream's samples, under a header with `content` (its duration is given at the end).
+  static HRESULT Begin(const FilePath& target, const WaveFormat& format, HeaderContent content,
                        std::unique_ptr<AsfMuxer>& muxer);
   ~AsfMuxer();
   AsfMuxer(const AsfMuxer&) = delete;
   AsfMuxer& operator=(const AsfMuxer&) = delete;
 
-  HRESULT Write(AVPacket& packet) override;
+  HRESULT Write(const Payload& payload) override;
   // Ends the scratch file, fills in its header and gives it the target's name.
   HRESULT Finish(QWORD duration);
 
@@ -77,7 +78,8 @@ class AsfMuxer final : public PacketSink {
   PacketFile packets_;
   std::unique_ptr<AVIOContext, IoFreer> io_;
   std::unique_ptr<AVFormatContext, OutputFreer> muxer_;
-  AVRational encoderTimeBase_{};
+  AVRational payloadTimeBase_{};
+  PacketHandle packet_{av_packet_alloc()};
 };
 
 }  // namespace wmvcore

@@ -1,12 +1,11 @@
-// Encodes interleaved PCM (8, 16 or 24 bits, any rate and channel count) with one of
-// libavcodec's Windows Media Audio encoders: libswresample converts the input to the encoder's
-// planar float at the stream's rate and channels, whole frames are encoded as they fill, and
-// each packet goes to a sink. With more than one coding thread, the whole frames are encoded in
-// segments on worker threads (segmented_encoder.h) and the packets come out the same.
+// The writer's encoding front end: takes interleaved PCM (8, 16 or 24 bits, any rate and
+// channel count), converts it with libswresample to the encoder's planar layout at the
+// stream's rate and channels, cuts it into whole frames and has them coded in segments
+// (segmented_encoder.h) by the stream's encoder (stream_encoder.h), on worker threads when
+// there are several; each payload goes to a sink, the same for any thread count.
 //
-// The encoder's first frame does not survive decoding (the decoder drops one frame more than
-// the encoder pads), so a frame of silence goes first: decoded, the file then lines up with
-// the input from its first sample. The last frame is filled with silence, so nothing at the
+// The encoder's leading frames of silence go first, so that the decoded file lines up with
+// the input from its first sample; the last frame is filled with silence, so nothing at the
 // end is lost either.
 #pragma once
 
@@ -20,6 +19,7 @@
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"
+#include "stream_encoder.h"
 
 extern "C" {
 #include <libavutil/audio_fifo.h>
@@ -27,71 +27,57 @@ extern "C" {
 
 namespace wmvcore {
 
-class PacketSink {
- public:
-  virtual HRESULT Write(AVPacket& packet) = 0;
-
- protected:
-  ~PacketSink() = default;
-};
-
-// Sends one frame (null: the end of the stream) to `codec` and writes every packet it gives to
-// `sink`, through `packet`.
-HRESULT EncodeFrame(AVCodecContext& codec, const AVFrame* frame, AVPacket& packet,
-                    PacketSink& sink);
-
 class SegmentedEncoder;
 
 class AudioEncoder {
  public:
-  // An encoder for the stream's format; null when libavcodec refuses it.
-  static std::unique_ptr<AudioEncoder> Open(AVCodecID codec, const WaveFormat& stream);
+  // An encoder for the stream's format, opened by `open`; null when it refuses the format.
+  static std::unique_ptr<AudioEncoder> Open(OpenStreamEncoder open, const WaveFormat& stream);
   ~AudioEncoder();
   AudioEncoder(const AudioEncoder&) = delete;
   AudioEncoder& operator=(const AudioEncoder&) = delete;
 
-  const AVCodecContext& context() const { return *codec_; }
+  // The stream's format, with its block alignment and codec data.
+  const WaveFormat& format() const { return encoder_->shape().format; }
   // Whether a converter from `input` to the stream's format can be made.
   static bool CanConvert(const PcmFormat& input, const WaveFormat& stream);
 
   // Starts encoding input of `input`'s format.
   HRESULT Begin(const PcmFormat& input);
   // Takes any number of bytes; a partial sample frame at the end waits for the next call.
-  HRESULT Write(const BYTE* bytes, std::size_t count, PacketSink& sink);
-  // Converts and encodes what is left and drains the encoder.
-  HRESULT Finish(PacketSink& sink);
+  HRESULT Write(const BYTE* bytes, std::size_t count, PayloadSink& sink);
+  // Converts and encodes what is left and writes every payload left.
+  HRESULT Finish(PayloadSink& sink);
   // Each of the three gives E_OUTOFMEMORY when memory runs out (out_of_memory.h).
 
   // Sample frames taken so far, at the input's rate.
   QWORD InputFrames() const { return inputFrames_; }
 
  private:
-  explicit AudioEncoder(CodecContextHandle codec);
+  explicit AudioEncoder(std::unique_ptr<StreamEncoder> encoder);
   HRESULT BeginCoding(const PcmFormat& input);
-  HRESULT WriteBytes(const BYTE* bytes, std::size_t count, PacketSink& sink);
-  HRESULT FinishCoding(PacketSink& sink);
+  HRESULT WriteBytes(const BYTE* bytes, std::size_t count, PayloadSink& sink);
+  HRESULT FinishCoding(PayloadSink& sink);
   // Converts `frames` sample frames of input (null: what the converter holds) into the queue.
   HRESULT Convert(const BYTE* bytes, std::size_t frames);
   // Encodes every whole frame in the queue; with `padLast`, also a partial one, filled.
-  HRESULT EncodeQueued(PacketSink& sink, bool padLast);
-  // Fills `frame` with the next whole frame of the queue.
-  HRESULT DequeueFrame(AVFrame& frame);
+  HRESULT EncodeQueued(PayloadSink& sink, bool padLast);
   HRESULT QueueSilence(int frames);
+  // Points planes_ at `frames` samples a channel of converted_.
+  void PointPlanes(int frames);
 
-  CodecContextHandle codec_;
+  std::unique_ptr<StreamEncoder> encoder_;
+  AVSampleFormat sampleFormat_;  // planar, in the encoder's layout
   ResamplerHandle converter_;
   AVAudioFifo* queue_ = nullptr;
-  FrameHandle frame_{av_frame_alloc()};
-  PacketHandle packet_{av_packet_alloc()};
   PcmFormat input_;
-  std::vector<BYTE> carry_;       // a partial sample frame from the last call
-  std::vector<int32_t> widened_;  // 24-bit input widened for the converter
-  std::vector<float> converted_;  // the converter's planar output
+  std::vector<BYTE> carry_;          // a partial sample frame from the last call
+  std::vector<int32_t> widened_;     // 24-bit input widened for the converter
+  std::vector<uint32_t> converted_;  // the converter's planar output: 4-byte samples
   std::vector<uint8_t*> planes_;
-  int64_t nextPts_ = 0;
   QWORD inputFrames_ = 0;
-  QWORD convertedFrames_ = 0;                   // what the converter gave, at the stream's rate
-  std::unique_ptr<SegmentedEncoder> segments_;  // null: frames are encoded here, one by one
+  QWORD convertedFrames_ = 0;  // what the converter gave, at the stream's rate
+  std::unique_ptr<SegmentedEncoder> segments_;
 };
 
 }  // namespace wmvcore

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "codec_contexts.h"
 #include "common/wide_text.h"
+#include "libavcodec_encoder.h"
 
 namespace wmvcore {
 namespace {
@@ -27,32 +27,28 @@ constexpr FormatEntry kFormats[] = {
 
 struct CodecEntry {
   const WCHAR* name;
-  AVCodecID encoder;
+  OpenStreamEncoder open;
   WORD tag;
 };
 
-constexpr CodecEntry kCodecs[] = {
-    {WSTR("Windows Media Audio V8"), AV_CODEC_ID_WMAV2, 0x0161},
-    {WSTR("Windows Media Audio V1"), AV_CODEC_ID_WMAV1, 0x0160},
+const CodecEntry kCodecs[] = {
+    {WSTR("Windows Media Audio V8"), OpenLibavcodecWmaV2, 0x0161},
+    {WSTR("Windows Media Audio V1"), OpenLibavcodecWmaV1, 0x0160},
 };
 
 // Opens the encoder for the format, as the writer will, to learn its block alignment and codec
 // data; nothing when it refuses the format.
-std::optional<WaveFormat> EncoderWaveFormat(AVCodecID id, WORD tag, const FormatEntry& entry) {
-  const AVCodec* codec = avcodec_find_encoder(id);
-  if (codec == nullptr) return std::nullopt;
-  const CodecContextHandle context =
-      OpenEncoder(*codec, static_cast<int>(entry.rate), entry.channels, entry.kbps * 1000);
-  if (!context) return std::nullopt;
+std::optional<WaveFormat> EncoderWaveFormat(OpenStreamEncoder open, WORD tag,
+                                            const FormatEntry& entry) {
   WaveFormat wave;
   wave.formatTag = tag;
   wave.channels = entry.channels;
   wave.samplesPerSec = entry.rate;
   wave.avgBytesPerSec = entry.kbps * 1000 / 8;
-  wave.blockAlign = static_cast<WORD>(context->block_align);
   wave.bitsPerSample = 16;
-  wave.extra.assign(context->extradata, context->extradata + context->extradata_size);
-  return wave;
+  const std::unique_ptr<StreamEncoder> encoder = open(wave);
+  if (!encoder) return std::nullopt;
+  return encoder->shape().format;
 }
 
 std::vector<CatalogueCodec> BuildCatalogue() {
@@ -60,10 +56,10 @@ std::vector<CatalogueCodec> BuildCatalogue() {
   for (const auto& codec : kCodecs) {
     CatalogueCodec entry;
     entry.name = codec.name;
-    entry.encoder = codec.encoder;
+    entry.open = codec.open;
     entry.subtype = SubtypeForTag(codec.tag);
     for (const auto& format : kFormats) {
-      auto wave = EncoderWaveFormat(codec.encoder, codec.tag, format);
+      auto wave = EncoderWaveFormat(codec.open, codec.tag, format);
       if (!wave) continue;  // an FFmpeg without this encoder mode: the format is not offered
       entry.constantRate.push_back(
           CatalogueFormat{format.kbps * 1000u, std::move(*wave),

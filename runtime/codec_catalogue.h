@@ -12,8 +12,8 @@
 
 #include "common/wide_text.h"
 
-#include "ffmpeg_handles.h"
 #include "media_type.h"
+#include "stream_encoder.h"
 
 namespace wmvcore {
 
@@ -25,10 +25,10 @@ struct CatalogueFormat {
 
 struct CatalogueCodec {
   WideString name;
-  AVCodecID encoder = AV_CODEC_ID_NONE;
+  OpenStreamEncoder open = nullptr;
   GUID subtype{};
   std::vector<CatalogueFormat> constantRate;
-  std::vector<CatalogueFormat> variableRate;  // empty: libavcodec has no such mode for them
+  std::vector<CatalogueFormat> variableRate;  // empty: no encoder has such a mode for them
 };
 
 // The catalogue, built once on first use.

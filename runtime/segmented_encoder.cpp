@@ -4,140 +4,162 @@
 #include <cstring>
 #include <new>
 
+#include "common/result.h"
+
 namespace wmvcore {
 namespace {
 
-// Samples a channel in one segment: 1.5 s at 44.1 kHz, 512 KiB of stereo floats. The priming
-// frame costs one frame a segment (3% at 2048 samples a frame), and handing a segment over
-// costs far less than encoding it.
-constexpr int kSegmentSamples = 65536;
-
-// Packets kept in order, or dropped while `keep` is false.
-class PacketList final : public PacketSink {
+// Payloads kept in order, their bytes in one buffer used again from segment to segment.
+class PayloadList final : public PayloadSink {
  public:
-  HRESULT Write(AVPacket& packet) override {
-    if (!keep) return S_OK;
-    PacketHandle kept(av_packet_alloc());
-    if (!kept) return E_OUTOFMEMORY;
-    av_packet_move_ref(kept.get(), &packet);
-    packets.push_back(std::move(kept));
+  HRESULT Write(const Payload& payload) override {
+    entries_.push_back(Entry{bytes_.size(), payload.size, payload.pts, payload.duration});
+    bytes_.insert(bytes_.end(), payload.data, payload.data + payload.size);
+    return S_OK;
+  }
+  void Clear() {
+    bytes_.clear();
+    entries_.clear();
+  }
+  HRESULT WriteTo(PayloadSink& sink) const {
+    for (const Entry& entry : entries_)
+      RETURN_IF_FAILED(
+          sink.Write(Payload{bytes_.data() + entry.offset, entry.size, entry.pts, entry.duration}));
     return S_OK;
   }
 
-  bool keep = false;
-  std::vector<PacketHandle> packets;
+ private:
+  struct Entry {
+    std::size_t offset;
+    std::size_t size;
+    int64_t pts;
+    int64_t duration;
+  };
+  std::vector<BYTE> bytes_;
+  std::vector<Entry> entries_;
 };
 
 }  // namespace
 
-// Whole frames of planar float in one buffer, one after the other, each frame's channels one
-// after the other; the priming frame first.
+// Whole frames in one buffer, one after the other, each frame's channels one after the other:
+// the priming frames, the coded ones, the lookahead.
 class SegmentedEncoder::Segment final : public WorkerJob {
  public:
-  Segment(SharedCodecContexts encoders, int frameSize, int channels, std::size_t capacity)
-      : encoders_(std::move(encoders)),
-        frameSize_(frameSize),
-        channels_(channels),
-        capacity_(capacity) {}
+  Segment(const EncoderShape& shape, SharedCoders coders)
+      : shape_(shape),
+        coders_(std::move(coders)),
+        capacity_(static_cast<std::size_t>(shape.primingFrames + shape.segmentFrames +
+                                           shape.lookaheadFrames)) {}
 
-  bool Allocate() {
-    samples_.reset(new (std::nothrow) float[capacity_ * FrameFloats()]);
-    return samples_ != nullptr;
+  void Allocate() {
+    const std::size_t samples = capacity_ * FrameSamples();
+    if (shape_.layout == SampleLayout::kFloat)
+      floats_.resize(samples);
+    else
+      ints_.resize(samples);
   }
-  std::size_t frames() const { return frames_; }
   bool full() const { return frames_ == capacity_; }
-  int64_t nextPts() const { return firstPts_ + static_cast<int64_t>(frames_) * frameSize_; }
+  // Whether it holds any frame to code.
+  bool HasCoded() const { return frames_ > Priming(); }
 
-  // Empties the segment for a new start at `pts`, with a frame of silence there.
+  // Empties the segment for the stream's start at `pts`, primed with silence.
   void StartWithSilence(int64_t pts) {
     Reset(pts);
-    std::fill_n(Frame(0), FrameFloats(), 0.0f);
-    frames_ = 1;
+    frames_ = Priming();
+    std::fill_n(floats_.begin(), floats_.empty() ? 0 : frames_ * FrameSamples(), 0.0f);
+    std::fill_n(ints_.begin(), ints_.empty() ? 0 : frames_ * FrameSamples(), 0);
   }
-  // Empties the segment for a start where `before` ends, primed with its last frame.
+  // Empties the segment for a start where `before`, full, ends its coded frames: its priming
+  // frames are the last ones `before` codes, and its first frames `before`'s lookahead.
   void StartAfter(const Segment& before) {
-    Reset(before.nextPts() - frameSize_);
-    std::memcpy(Frame(0), before.Frame(before.frames_ - 1), FrameFloats() * sizeof(float));
-    frames_ = 1;
+    Reset(before.firstPts_ + static_cast<int64_t>(shape_.segmentFrames) * shape_.frameSamples);
+    const std::size_t kept = Priming() + static_cast<std::size_t>(shape_.lookaheadFrames);
+    const std::size_t from = (before.frames_ - kept) * FrameSamples();
+    const std::size_t count = kept * FrameSamples();
+    if (!floats_.empty()) std::copy_n(before.floats_.begin() + from, count, floats_.begin());
+    if (!ints_.empty()) std::copy_n(before.ints_.begin() + from, count, ints_.begin());
+    frames_ = kept;
   }
   HRESULT Append(AVAudioFifo& queue) {
-    float* frame = Frame(frames_);
-    uint8_t* planes[AV_NUM_DATA_POINTERS] = {};
-    for (int c = 0; c < channels_; ++c)
-      planes[c] = reinterpret_cast<uint8_t*>(frame + static_cast<std::size_t>(c) * frameSize_);
-    if (av_audio_fifo_read(&queue, reinterpret_cast<void**>(planes), frameSize_) < frameSize_)
+    void* planes[AV_NUM_DATA_POINTERS] = {};
+    const std::size_t start = frames_ * FrameSamples();
+    for (int c = 0; c < shape_.format.channels; ++c) {
+      const std::size_t at = start + static_cast<std::size_t>(c) * shape_.frameSamples;
+      planes[c] = floats_.empty() ? static_cast<void*>(ints_.data() + at)
+                                  : static_cast<void*>(floats_.data() + at);
+    }
+    if (av_audio_fifo_read(&queue, planes, shape_.frameSamples) < shape_.frameSamples)
       return E_FAIL;
     ++frames_;
     return S_OK;
   }
 
   HRESULT Run(unsigned worker) override {
-    AVCodecContext& encoder = *(*encoders_)[worker];
-    FrameHandle view(av_frame_alloc());
-    PacketHandle scratch(av_packet_alloc());
-    if (!view || !scratch || av_channel_layout_copy(&view->ch_layout, &encoder.ch_layout) < 0)
-      return E_OUTOFMEMORY;
-    view->format = encoder.sample_fmt;
-    view->sample_rate = encoder.sample_rate;
-    view->nb_samples = frameSize_;
-    view->extended_data = view->data;
-    PacketList list;
-    HRESULT result = S_OK;
-    for (std::size_t k = 0; k < frames_ && SUCCEEDED(result); ++k) {
-      // The frame only points into the segment: libavcodec takes a copy of it.
-      for (int c = 0; c < channels_; ++c)
-        view->data[c] =
-            reinterpret_cast<uint8_t*>(Frame(k) + static_cast<std::size_t>(c) * frameSize_);
-      view->pts = firstPts_ + static_cast<int64_t>(k) * frameSize_;
-      list.keep = k > 0;
-      result = EncodeFrame(encoder, view.get(), *scratch, list);
-    }
-    // One packet a frame is what makes the join exact; anything else is not these encoders.
-    if (SUCCEEDED(result) && list.packets.size() + 1 != frames_) result = E_UNEXPECTED;
-    packets = std::move(list.packets);
-    return result;
+    SegmentAudio audio(floats_.data(), ints_.data(), shape_.frameSamples, shape_.format.channels);
+    audio.priming = Priming();
+    // A full segment codes its share and looks ahead; the stream's last codes all it holds.
+    audio.lookahead = full() ? static_cast<std::size_t>(shape_.lookaheadFrames) : 0;
+    audio.coded = frames_ - audio.priming - audio.lookahead;
+    audio.firstPts = firstPts_;
+    payloads.Clear();
+    return (*coders_)[worker]->Code(audio, payloads);
   }
 
-  std::vector<PacketHandle> packets;  // one a frame after the priming one, once run
+  PayloadList payloads;  // once run
 
  private:
-  std::size_t FrameFloats() const { return static_cast<std::size_t>(frameSize_) * channels_; }
-  float* Frame(std::size_t k) const { return samples_.get() + k * FrameFloats(); }
+  std::size_t Priming() const { return static_cast<std::size_t>(shape_.primingFrames); }
+  std::size_t FrameSamples() const {
+    return static_cast<std::size_t>(shape_.frameSamples) * shape_.format.channels;
+  }
   void Reset(int64_t pts) {
     frames_ = 0;
     firstPts_ = pts;
-    packets.clear();
+    payloads.Clear();
     result = S_OK;
   }
 
-  SharedCodecContexts encoders_;
-  int frameSize_;
-  int channels_;
-  std::size_t capacity_;  // frames, the priming one included
-  std::unique_ptr<float[]> samples_;
+  EncoderShape shape_;
+  SharedCoders coders_;
+  std::size_t capacity_;  // frames, priming and lookahead included
+  std::vector<float> floats_;
+  std::vector<int32_t> ints_;
   std::size_t frames_ = 0;
   int64_t firstPts_ = 0;
 };
 
-std::unique_ptr<SegmentedEncoder> SegmentedEncoder::Start(
-    std::vector<CodecContextHandle> encoders) {
-  if (encoders.empty() || encoders.front()->sample_fmt != AV_SAMPLE_FMT_FLTP ||
-      encoders.front()->ch_layout.nb_channels > AV_NUM_DATA_POINTERS)
+std::unique_ptr<SegmentedEncoder> SegmentedEncoder::Start(const StreamEncoder& encoder,
+                                                          unsigned threads) {
+  const EncoderShape& shape = encoder.shape();
+  if (shape.format.channels < 1 || shape.format.channels > AV_NUM_DATA_POINTERS ||
+      shape.frameSamples <= 0 || shape.segmentFrames <= 0 || shape.primingFrames < 0 ||
+      shape.lookaheadFrames < 0)
     return nullptr;
-  const int frameSize = encoders.front()->frame_size;
-  const int channels = encoders.front()->ch_layout.nb_channels;
-  auto shared = std::make_shared<const std::vector<CodecContextHandle>>(std::move(encoders));
+  threads = std::max(threads, 1u);
+  auto coders = std::make_shared<std::vector<std::unique_ptr<SegmentCoder>>>();
+  for (unsigned i = 0; i < threads; ++i) {
+    coders->push_back(encoder.NewCoder());
+    if (!coders->back()) {
+      coders->pop_back();
+      break;
+    }
+  }
+  // Fewer coders than threads code on as many workers as there are coders.
+  if (coders->empty()) return nullptr;
+  const auto workers = static_cast<unsigned>(coders->size());
   std::unique_ptr<SegmentedEncoder> segmented(
-      new (std::nothrow) SegmentedEncoder(std::move(shared), frameSize, channels));
-  if (!segmented || segmented->pool_.threads() == 0) return nullptr;
+      new (std::nothrow) SegmentedEncoder(shape, std::move(coders), workers));
   return segmented;
 }
 
-SegmentedEncoder::SegmentedEncoder(SharedCodecContexts encoders, int frameSize, int channels)
-    : encoders_(std::move(encoders)),
-      frameSize_(frameSize),
-      channels_(channels),
-      pool_(static_cast<unsigned>(encoders_->size())) {}
+SegmentedEncoder::SegmentedEncoder(const EncoderShape& shape, SharedCoders coders, unsigned threads)
+    : shape_(shape), coders_(std::move(coders)) {
+  if (threads > 1) {
+    pool_.reset(new (std::nothrow) WorkerPool(threads));
+    // Without any worker, the segments are coded here.
+    if (pool_ && pool_->threads() == 0) pool_.reset();
+  }
+}
 
 SegmentedEncoder::~SegmentedEncoder() = default;
 
@@ -147,47 +169,62 @@ std::unique_ptr<SegmentedEncoder::Segment> SegmentedEncoder::NewSegment() {
     spares_.pop_back();
     return spare;
   }
-  const auto capacity = static_cast<std::size_t>(std::max(1, kSegmentSamples / frameSize_)) + 1;
-  std::unique_ptr<Segment> segment(new (std::nothrow)
-                                       Segment(encoders_, frameSize_, channels_, capacity));
-  if (!segment || !segment->Allocate()) return nullptr;
+  std::unique_ptr<Segment> segment(new (std::nothrow) Segment(shape_, coders_));
+  if (!segment) return nullptr;
+  segment->Allocate();  // bad_alloc is the caller's E_OUTOFMEMORY (out_of_memory.h)
   return segment;
 }
 
-HRESULT SegmentedEncoder::Add(AVAudioFifo& queue, int64_t pts, PacketSink& sink) {
+HRESULT SegmentedEncoder::Add(AVAudioFifo& queue, PayloadSink& sink) {
   if (!filling_) {
     filling_ = NewSegment();
     if (!filling_) return E_OUTOFMEMORY;
-    filling_->StartWithSilence(pts - frameSize_);
+    filling_->StartWithSilence(nextPts_);
   }
   RETURN_IF_FAILED(filling_->Append(queue));
+  nextPts_ += shape_.frameSamples;
   return filling_->full() ? Submit(sink) : S_OK;
 }
 
-HRESULT SegmentedEncoder::Submit(PacketSink& sink) {
+HRESULT SegmentedEncoder::Submit(PayloadSink& sink) {
   std::unique_ptr<Segment> next = NewSegment();
   if (!next) return E_OUTOFMEMORY;
   next->StartAfter(*filling_);
-  pool_.Submit(std::move(filling_));
+  RETURN_IF_FAILED(Code(std::move(filling_), sink));
   filling_ = std::move(next);
-  while (pool_.InFlight() > pool_.threads() || pool_.OldestDone())
+  return S_OK;
+}
+
+HRESULT SegmentedEncoder::Code(std::unique_ptr<Segment> segment, PayloadSink& sink) {
+  if (!pool_) {
+    const HRESULT coded = segment->Run(0);
+    if (SUCCEEDED(coded)) RETURN_IF_FAILED(Write(*segment, sink));
+    spares_.push_back(std::move(segment));
+    return coded;
+  }
+  pool_->Submit(std::move(segment));
+  while (pool_->InFlight() > pool_->threads() || pool_->OldestDone())
     RETURN_IF_FAILED(WriteOldest(sink));
   return S_OK;
 }
 
-HRESULT SegmentedEncoder::Finish(PacketSink& sink) {
-  if (filling_ && filling_->frames() > 1) pool_.Submit(std::move(filling_));
+HRESULT SegmentedEncoder::Finish(PayloadSink& sink) {
+  if (filling_ && filling_->HasCoded()) RETURN_IF_FAILED(Code(std::move(filling_), sink));
   filling_.reset();
-  while (pool_.InFlight() > 0) RETURN_IF_FAILED(WriteOldest(sink));
+  while (pool_ && pool_->InFlight() > 0) RETURN_IF_FAILED(WriteOldest(sink));
   return S_OK;
 }
 
-HRESULT SegmentedEncoder::WriteOldest(PacketSink& sink) {
-  std::unique_ptr<Segment> segment = pool_.TakeOldest<Segment>();
+HRESULT SegmentedEncoder::WriteOldest(PayloadSink& sink) {
+  std::unique_ptr<Segment> segment = pool_->TakeOldest<Segment>();
   RETURN_IF_FAILED(segment->result);
-  for (const auto& packet : segment->packets) RETURN_IF_FAILED(sink.Write(*packet));
+  RETURN_IF_FAILED(Write(*segment, sink));
   spares_.push_back(std::move(segment));
   return S_OK;
+}
+
+HRESULT SegmentedEncoder::Write(Segment& segment, PayloadSink& sink) {
+  return segment.payloads.WriteTo(sink);
 }
 
 }  // namespace wmvcore

@@ -1,11 +1,11 @@
-// Encodes a stream's whole frames in segments on worker threads, one encoder a worker. Each
-// segment starts with one frame of priming: the frame before it, or silence for the first,
-// which is what a fresh encoder has seen. The encoders it is used for carry nothing from frame
-// to frame but the overlap with the frame before, so once primed a segment's encoder gives
-// exactly the packets that one encoder running through the whole stream gives. The priming
-// frame's packet is dropped; the others go to the sink in order, on the caller's thread.
-// Memory stays bounded: one segment a worker and one more are in flight, whatever the length,
-// and their buffers are used again from segment to segment.
+// Codes a stream's whole frames in segments of the encoder's fixed number of frames, on worker
+// threads (one coder a worker) or, with one coding thread, on the caller's. Each segment holds
+// the encoder's priming frames before its coded ones (silence before the first) and its
+// lookahead frames after them, and is coded by a coder that starts afresh (stream_encoder.h):
+// where the segments fall depends on the stream alone, so the payloads are the same for any
+// thread count. They go to the sink in order, on the caller's thread. Memory stays bounded:
+// one segment a worker and one more are in flight, whatever the length, and their buffers are
+// used again from segment to segment.
 #pragma once
 
 #include <cstddef>
@@ -15,45 +15,53 @@
 
 #include <windows.h>
 
-#include "audio_encoder.h"
-#include "ffmpeg_handles.h"
+#include "stream_encoder.h"
 #include "worker_pool.h"
+
+extern "C" {
+#include <libavutil/audio_fifo.h>
+#include <libavutil/frame.h>
+}
 
 namespace wmvcore {
 
+using SharedCoders = std::shared_ptr<const std::vector<std::unique_ptr<SegmentCoder>>>;
+
 class SegmentedEncoder {
  public:
-  // Encodes with `encoders`, opened alike and unused, one a worker; null when no worker can
-  // start, and the caller encodes by itself.
-  static std::unique_ptr<SegmentedEncoder> Start(std::vector<CodecContextHandle> encoders);
+  // Codes with `encoder`'s coders on `threads` threads (1: the caller's); null when no coder
+  // can be made.
+  static std::unique_ptr<SegmentedEncoder> Start(const StreamEncoder& encoder, unsigned threads);
   ~SegmentedEncoder();
   SegmentedEncoder(const SegmentedEncoder&) = delete;
   SegmentedEncoder& operator=(const SegmentedEncoder&) = delete;
 
-  // Moves one whole frame from `queue` into the segment being filled, stamped `pts`; hands a
-  // full segment to the workers and writes the packets of the segments done.
-  HRESULT Add(AVAudioFifo& queue, int64_t pts, PacketSink& sink);
-  // Encodes the frames taken since the last segment and writes every packet left.
-  HRESULT Finish(PacketSink& sink);
+  // Moves one whole frame from `queue` (planar, in the encoder's layout) into the segment being
+  // filled; hands a full segment to the coders and writes the payloads of the segments done.
+  HRESULT Add(AVAudioFifo& queue, PayloadSink& sink);
+  // Codes the frames taken since the last segment and writes every payload left.
+  HRESULT Finish(PayloadSink& sink);
 
  private:
   class Segment;
-  SegmentedEncoder(SharedCodecContexts encoders, int frameSize, int channels);
+  SegmentedEncoder(const EncoderShape& shape, SharedCoders coders, unsigned threads);
   // A segment to fill, from the spares when there is one.
   std::unique_ptr<Segment> NewSegment();
-  // Hands the filling segment to the workers and starts the next, primed with its last
-  // frame; waits only when enough are in flight.
-  HRESULT Submit(PacketSink& sink);
-  HRESULT WriteOldest(PacketSink& sink);
+  // Codes the filling segment and starts the next from its last frames; waits only when
+  // enough are in flight.
+  HRESULT Submit(PayloadSink& sink);
+  HRESULT Code(std::unique_ptr<Segment> segment, PayloadSink& sink);
+  HRESULT WriteOldest(PayloadSink& sink);
+  HRESULT Write(Segment& segment, PayloadSink& sink);
 
-  SharedCodecContexts encoders_;
-  // Taken at the start, before any worker codes with the encoders.
-  int frameSize_;
-  int channels_;
+  EncoderShape shape_;
+  SharedCoders coders_;
   std::unique_ptr<Segment> filling_;
+  int64_t nextPts_ = 0;  // of the next frame taken
   // Written segments, their buffers kept for the next; no more than are ever in use at once.
   std::vector<std::unique_ptr<Segment>> spares_;
-  WorkerPool pool_;  // last: its workers end before the encoders go
+  std::unique_ptr<WorkerPool> pool_;  // null: segments are coded on the caller's thread; last,
+                                      // so that its workers end before the coders go
 };
 
 }  // namespace wmvcore

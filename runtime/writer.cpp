@@ -130,7 +130,7 @@ HRESULT Writer::GetInputFormat(DWORD input, DWORD format, IWMInputMediaProps** p
 HRESULT Writer::BeginWriting() {
   if (state_ != State::kConfiguring) return NS_E_INVALID_REQUEST;
   if (!stream_ || target_.empty()) return NS_E_NOT_CONFIGURED;
-  auto encoder = AudioEncoder::Open(stream_->codec->encoder, stream_->wave);
+  auto encoder = AudioEncoder::Open(stream_->codec->open, stream_->wave);
   if (!encoder) return NS_E_INVALID_OUTPUT_FORMAT;
   RETURN_IF_FAILED(encoder->Begin(*input_));
   // The header is settled once writing begins: all but the duration goes into it now.
@@ -141,7 +141,7 @@ HRESULT Writer::BeginWriting() {
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
   content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
   std::unique_ptr<AsfMuxer> muxer;
-  const HRESULT begun = AsfMuxer::Begin(target_, encoder->context(), std::move(content), muxer);
+  const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), std::move(content), muxer);
   if (FAILED(begun)) return WithLastError(begun);
   encoder_ = std::move(encoder);
   muxer_ = std::move(muxer);
