@@ -19,7 +19,8 @@ thread_local bool tFailed = false;
 
 }  // namespace
 
-// The runtime's own allocations come through here (nothrow new too, which calls this one).
+// Every allocation comes through here: nothrow and array new too, each replaced so that none
+// is left to a sanitizer's own allocator, which would take the free below for a mismatch.
 void* operator new(std::size_t size) {
   if (tFailAt >= 0 && tFailAt-- == 0) {
     tFailed = true;
@@ -28,11 +29,26 @@ void* operator new(std::size_t size) {
   if (void* block = std::malloc(size != 0 ? size : 1)) return block;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return ::operator new(size, std::nothrow);
+}
 // GCC takes the free of a block that a new expression made, once inlined here, for a mismatch.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 #pragma GCC diagnostic pop
 
 namespace {
