@@ -31,8 +31,11 @@ int RunDecode(const FilterLibrary& library, const std::string& inputPath,
   const InterruptionWatch watch;
   std::string error;
   if (!CheckReadableFile(inputPath, error)) return ReportError(error);
-  // The decode would replace the very file it reads.
-  if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
+  // The decode would replace, or write into, the very file it reads.
+  if (IsInputFile(inputPath, outputPath)) {
+    return ReportError((outputPath == "-" ? std::string("standard output") : outputPath) +
+                       ": is the input file");
+  }
   const FilterExports& exports = library.exports();
   if (!exports.filterUnderstandsFormat(inputPath.c_str())) {
     return ReportError(RefusedFileMessage(inputPath));

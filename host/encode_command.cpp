@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "channel_plan.h"
 #include "commands.h"
+#include "common/speaker_positions.h"
 #include "display_text.h"
 #include "filter_files.h"
 #include "host_samples.h"
@@ -16,6 +18,12 @@ namespace {
 
 // The filter takes the rate as a signed 32-bit number.
 constexpr std::uint32_t kLargestRate = 0x7FFFFFFF;
+
+// The channels of a file the filter saved, as it reads them back; 0 when it cannot tell.
+WORD SavedChannels(const FilterExports& exports, const std::string& path) {
+  FilterInput saved(exports);
+  return saved.Open(path) ? saved.channels() : 0;
+}
 
 }  // namespace
 
@@ -33,9 +41,23 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     return ReportError(inputPath + ": a sample rate of " + std::to_string(wave.sampleRate) +
                        " Hz is more than the filter can be given");
   }
+  ChannelPlan channels;
+  if (!PlanChannels(wave, channels, error)) return ReportError(inputPath + ": " + error);
   // The output replaces its file only at the end, but the input would be gone then.
-  if (IsSameFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
-  if (!CheckOutputPath(outputPath, error)) return ReportError(error);
+  if (IsInputFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
+  // Encode writes only files: the writer goes back to the header it wrote first, which no
+  // stream allows, so standard output, a device or a pipe is refused as decode would stream to
+  // it, and "-" never becomes a file of that name.
+  OutputRoute route = OutputRoute::kReplaceFile;
+  if (!RouteOutput(outputPath, route, error)) return ReportError(error);
+  if (route == OutputRoute::kStandardOutput) {
+    return ReportError(outputPath +
+                       ": is standard output, which encode cannot write (a Windows Media file is "
+                       "finished by going back to its start): name the output file");
+  }
+  if (route == OutputRoute::kStraightThrough) {
+    return ReportError(outputPath + ": is not a regular file");
+  }
   // The filter writes a scratch file of the host's, which takes the output's name only once
   // the filter has finished it (declared first, so that it goes after the filter's file).
   ScratchOutput scratch(outputPath);
@@ -45,11 +67,11 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   const FilterExports& exports = library.exports();
   FilterOutput output(exports);
   if (!output.Open(scratch.scratchPath(), static_cast<LONG>(wave.sampleRate), hostWidth,
-                   wave.channels, options)) {
+                   channels.filterChannels, options)) {
     return ReportError(outputPath + ": the filter refused to write " +
                        std::to_string(wave.sampleRate) + " Hz, " + std::to_string(hostWidth) +
-                       "-bit, " + std::to_string(wave.channels) + "-channel audio with options " +
-                       HexWord(options));
+                       "-bit, " + std::to_string(channels.filterChannels) +
+                       "-channel audio with options " + HexWord(options));
   }
   if (hostWidth != HostWidthFor(wave)) {
     return ReportError(inputPath + ": the host cannot send its audio as " +
@@ -62,14 +84,19 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   }
 
   // Whole frames per chunk, within the chunk size the filter announced.
-  const std::size_t hostFrame = wave.channels * (hostWidth / 8u);
+  const std::size_t sampleBytes = hostWidth / 8u;
+  const std::size_t hostFrame = wave.channels * sampleBytes;
+  const std::size_t filterFrame = channels.filterChannels * sampleBytes;
   const std::size_t chunk =
       static_cast<std::size_t>(output.chunkSize() > 0 ? output.chunkSize() : 65536);
-  const std::size_t frames = std::max<std::size_t>(1, chunk / hostFrame);
+  const std::size_t frames = std::max<std::size_t>(1, chunk / filterFrame);
   const bool convert = hostWidth == 32;
+  const bool arrange = !channels.sources.empty();
   std::vector<float> host((frames * hostFrame + 3) / 4);
   std::vector<std::uint8_t> raw(convert ? frames * wave.frameBytes() : 0);
+  std::vector<float> arranged(arrange ? (frames * filterFrame + 3) / 4 : 0);
   auto* hostBytes = reinterpret_cast<BYTE*>(host.data());
+  auto* filterBytes = arrange ? reinterpret_cast<BYTE*>(arranged.data()) : hostBytes;
 
   ProgressBar progress("encoding", reader.dataBytes());
   std::uint64_t consumed = 0;
@@ -79,9 +106,13 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     if (got == 0) break;
     const std::size_t count = got / wave.frameBytes();
     if (convert) WaveToHostFloats(raw.data(), wave, count * wave.channels, host.data());
-    const auto bytes = static_cast<LONG>(count * hostFrame);
+    if (arrange) {
+      ArrangeChannels(hostBytes, count, wave.channels, channels, sampleBytes,
+                      hostWidth == 8 ? 0x80 : 0, filterBytes);
+    }
+    const auto bytes = static_cast<LONG>(count * filterFrame);
     SetLastError(ERROR_SUCCESS);
-    if (exports.writeFilterOutput(output.handle(), hostBytes, bytes) != bytes) {
+    if (exports.writeFilterOutput(output.handle(), filterBytes, bytes) != bytes) {
       return ReportError(outputPath + ": the filter could not write the audio" + LastErrorCause());
     }
     consumed += got;
@@ -92,14 +123,23 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   output.Close();
   const std::string closeCause = LastErrorCause();
   if (Interrupted()) return InterruptedExit();
-  if (reader.failed()) return ReportError(inputPath + ": read error");
+  if (reader.failed()) return ReportError(inputPath + ": " + reader.failure());
   // The close reports nothing. The writer gives its finished file the scratch file's name only
   // when everything, the last write included, has succeeded; so the scratch file is checked the
   // way the editor would open it, and an unfinished one never takes the output's name.
   if (!exports.filterUnderstandsFormat(scratch.scratchPath().c_str())) {
     return ReportError(outputPath + ": the filter did not finish the file" + closeCause);
   }
+  const WORD savedChannels = SavedChannels(exports, scratch.scratchPath());
   if (!scratch.Commit(error)) return ReportError(error);
+  // A format with fewer channels than were handed over took a downmix of every speaker; the
+  // user hears of it.
+  if (savedChannels != 0 && savedChannels < channels.filterChannels) {
+    std::fprintf(stderr, "filterhost: %s: mixed its %u channels (%s) down to %u (%s)\n",
+                 OneLine(inputPath).c_str(), unsigned{wave.channels},
+                 SpeakerNames(channels.speakers).c_str(), unsigned{savedChannels},
+                 SpeakerNames(UsualChannelMask(savedChannels)).c_str());
+  }
   std::printf("encoded %s into %s with options %s\n", OneLine(inputPath).c_str(),
               OneLine(outputPath).c_str(), HexWord(used).c_str());
   return 0;

@@ -91,7 +91,13 @@ bool CheckOutputPath(const std::string& path, std::string& error) {
     return false;
   }
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return true;
+  if (stat(path.c_str(), &status) != 0) {
+    // A name the system cannot take (a leaf over its limit) is said now, not at the rename
+    // after all the work; anything else missing is made.
+    if (errno != ENAMETOOLONG) return true;
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
   if (!S_ISREG(status.st_mode)) {
     error = path + (S_ISDIR(status.st_mode) ? ": is a directory" : ": is not a regular file");
     return false;
@@ -129,13 +135,16 @@ bool RouteOutput(const std::string& path, OutputRoute& route, std::string& error
   return CheckOutputPath(path, error);
 }
 
-bool IsSameFile(const std::string& first, const std::string& second) {
+bool IsInputFile(const std::string& input, const std::string& output) {
   struct stat one;
   struct stat other;
-  if (stat(first.c_str(), &one) != 0 || stat(second.c_str(), &other) != 0) return false;
+  if (stat(input.c_str(), &one) != 0) return false;
 #ifdef _WIN32
-  return first == second;
+  // Windows reports no inode numbers: there only the same text is the same file.
+  return stat(output.c_str(), &other) == 0 && input == output;
 #else
-  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+  // "-" is whatever standard output is open on, whatever the shell opened it with.
+  const int found = output == "-" ? fstat(STDOUT_FILENO, &other) : stat(output.c_str(), &other);
+  return found == 0 && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 #endif
 }

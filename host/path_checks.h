@@ -23,6 +23,7 @@ bool CheckOutputPath(const std::string& path, std::string& error);
 enum class OutputRoute { kReplaceFile, kStandardOutput, kStraightThrough };
 bool RouteOutput(const std::string& path, OutputRoute& route, std::string& error);
 
-// Whether both paths name one existing file (on Windows, which reports no inode numbers, only
-// when the paths are the same text).
-bool IsSameFile(const std::string& first, const std::string& second);
+// Whether the output is the input file, by what it is rather than how it is spelled: the file
+// a name leads to, through links and /dev/fd, or the one standard output is open on for "-"
+// (on Windows, which reports no inode numbers, only when the names are the same text).
+bool IsInputFile(const std::string& input, const std::string& output);

@@ -13,6 +13,9 @@ struct WaveFormat {
   std::uint16_t channels = 0;
   std::uint32_t sampleRate = 0;
   std::uint16_t bitsPerSample = 0;
+  // The speakers of the channels as a WAVE_FORMAT_EXTENSIBLE file names them; 0 in a plain
+  // file, whose channels stand in the usual order for their count.
+  std::uint32_t channelMask = 0;
 
   std::uint32_t frameBytes() const { return channels * (bitsPerSample / 8u); }
 };

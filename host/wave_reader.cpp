@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "file_io.h"
 
@@ -12,8 +13,16 @@ constexpr std::uint16_t kFormatPcm = 0x0001;
 constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
+// What sox writes as the size of a data chunk whose length it did not know (a pipe's).
+constexpr std::uint32_t kSoxUnknownSize = 0x7FFFF000;
 // A tag longer than this is cut: chunk sizes come from the file and may lie.
 constexpr std::uint32_t kLongestTag = 1 << 20;
+
+// A data chunk whose writer could not know its length (it wrote to a pipe) runs to the file's
+// end.
+bool IsLengthUnknown(std::uint64_t declared) {
+  return declared == kUnknownSize || declared == kSoxUnknownSize;
+}
 
 bool IsId(const std::uint8_t* bytes, const char* id) { return std::memcmp(bytes, id, 4) == 0; }
 
@@ -43,32 +52,43 @@ bool WaveReader::Open(const std::string& path, std::string& error) {
   }
   std::uint8_t header[12];
   if (!SizeOf(file_, fileSize_) || !SeekTo(file_, 0) || !ReadExactly(file_, header, 12) ||
-      !IsId(header, "RIFF") || !IsId(header + 8, "WAVE")) {
+      !(IsId(header, "RIFF") || IsId(header, "RF64") || IsId(header, "BW64")) ||
+      !IsId(header + 8, "WAVE")) {
     error = path + ": not a RIFF WAVE file";
     return false;
   }
+  // RF64 and BW64 files (WAVE beyond 4 GiB) give the data chunk's real size in a "ds64" chunk.
+  const bool sizesInDs64 = !IsId(header, "RIFF");
+  std::optional<std::uint64_t> ds64DataSize;
 
   // The RIFF size is not trusted: the chunk list is walked to the real end of the file, and
   // every chunk is cut at that end.
   bool haveFormat = false;
   bool haveData = false;
+  std::uint64_t promisedData = 0;
   std::uint64_t position = 12;
   while (position + 8 <= fileSize_) {
     std::uint8_t chunk[8];
     if (!SeekTo(file_, position) || !ReadExactly(file_, chunk, 8)) break;
-    const std::uint32_t declared = Little32(chunk + 4);
+    std::uint64_t declared = Little32(chunk + 4);
     const std::uint64_t body = position + 8;
-    const std::uint32_t size =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(declared, fileSize_ - body));
-    if (IsId(chunk, "fmt ") && !haveFormat) {
+    const std::uint64_t held = fileSize_ - body;
+    const std::uint32_t size = static_cast<std::uint32_t>(std::min<std::uint64_t>(declared, held));
+    if (IsId(chunk, "ds64") && sizesInDs64 && size >= 16 && !ds64DataSize) {
+      std::uint8_t sizes[16];
+      if (ReadExactly(file_, sizes, 16))
+        ds64DataSize = Little32(sizes + 8) | std::uint64_t{Little32(sizes + 12)} << 32;
+    } else if (IsId(chunk, "fmt ") && !haveFormat) {
       if (!ReadFormat(size, error)) {
         error = path + ": " + error;
         return false;
       }
       haveFormat = true;
     } else if (IsId(chunk, "data") && !haveData) {
+      if (declared == kUnknownSize && ds64DataSize) declared = *ds64DataSize;
       dataOffset_ = body;
-      dataBytes_ = declared == kUnknownSize ? fileSize_ - body : size;
+      dataBytes_ = IsLengthUnknown(declared) ? held : std::min(declared, held);
+      promisedData = IsLengthUnknown(declared) ? held : declared;
       haveData = true;
     } else if (IsId(chunk, "LIST") && size >= 4) {
       std::uint8_t type[4];
@@ -82,7 +102,16 @@ bool WaveReader::Open(const std::string& path, std::string& error) {
     error = path + (haveFormat ? ": no sample data" : ": no format chunk");
     return false;
   }
-  dataBytes_ -= dataBytes_ % format_.frameBytes();
+  // Audio that the file promises but does not hold is lost audio, not the end of it: the save
+  // is refused rather than made of part of the input under the whole one's name. Only whole
+  // frames count, so a writer that rounded its size up by a byte still reads.
+  const std::uint32_t frame = format_.frameBytes();
+  if (dataBytes_ / frame < promisedData / frame) {
+    error = path + ": cut short: its data chunk promises " + std::to_string(promisedData) +
+            " bytes of audio, the file holds " + std::to_string(dataBytes_);
+    return false;
+  }
+  dataBytes_ -= dataBytes_ % frame;
   if (!SeekTo(file_, dataOffset_)) {
     error = path + ": cannot read the sample data";
     return false;
@@ -97,9 +126,12 @@ bool WaveReader::ReadFormat(std::uint32_t size, std::string& error) {
     return false;
   }
   std::uint16_t tag = Little16(bytes);
-  // An extensible format names its real encoding in the first two bytes of its sub-format.
-  if (tag == kFormatExtensible && size >= 40 && Little16(bytes + 16) >= 22)
+  // An extensible format names its speakers, and its real encoding in the first two bytes of
+  // its sub-format.
+  if (tag == kFormatExtensible && size >= 40 && Little16(bytes + 16) >= 22) {
+    format_.channelMask = Little32(bytes + 20);
     tag = Little16(bytes + 24);
+  }
   format_.channels = Little16(bytes + 2);
   format_.sampleRate = Little32(bytes + 4);
   const std::uint16_t blockAlign = Little16(bytes + 12);
@@ -167,9 +199,16 @@ std::size_t WaveReader::Read(std::uint8_t* buffer, std::size_t bytes) {
   std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, left));
   wanted -= wanted % format_.frameBytes();
   const std::size_t got = std::fread(buffer, 1, wanted, file_);
-  if (got < wanted) failed_ = std::ferror(file_) != 0;
   const std::size_t whole = got - got % format_.frameBytes();
   dataRead_ += whole;
-  if (got < wanted) dataRead_ = dataBytes_;  // cut short: the data ends here
+  if (got < wanted && failure_.empty()) {
+    // Either the disk failed or the file lost its end after it was opened; both leave the
+    // audio incomplete, and the data ends here.
+    failure_ = std::ferror(file_) != 0
+                   ? std::string("cannot read: ") + std::strerror(errno)
+                   : "cut short while being read: it ended after " + std::to_string(dataRead_) +
+                         " of its " + std::to_string(dataBytes_) + " bytes of audio";
+    dataRead_ = dataBytes_;
+  }
   return whole;
 }

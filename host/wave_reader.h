@@ -23,10 +23,11 @@ class WaveReader {
   const std::vector<WaveTag>& tags() const { return tags_; }
   std::uint64_t dataBytes() const { return dataBytes_; }
 
-  // Reads up to bytes of sample data, whole frames only; 0 at the end. A read error ends the
-  // data early and sets failed().
+  // Reads up to bytes of sample data, whole frames only; 0 at the end. A read error, or a file
+  // that ends before its audio does, ends the data early and sets failed() and its reason.
   std::size_t Read(std::uint8_t* buffer, std::size_t bytes);
-  bool failed() const { return failed_; }
+  bool failed() const { return !failure_.empty(); }
+  const std::string& failure() const { return failure_; }
 
  private:
   bool ReadFormat(std::uint32_t size, std::string& error);
@@ -43,5 +44,5 @@ class WaveReader {
   std::uint64_t dataOffset_ = 0;
   std::uint64_t dataBytes_ = 0;
   std::uint64_t dataRead_ = 0;
-  bool failed_ = false;
+  std::string failure_;
 };

@@ -7,6 +7,10 @@
 
 #include <wmsdk.h>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include "byte_io.h"
 #include "common/result.h"
 #include "result_codes.h"
@@ -15,6 +19,9 @@ namespace wmvcore {
 namespace {
 
 constexpr int kOutputBufferBytes = 1 << 16;
+// What libavformat's ASF muxer puts around a data packet's only payload: the packet's parsing
+// information and the payload's header.
+constexpr int kSinglePayloadPacketOverhead = 26;
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
 using WrittenBytes = const std::uint8_t*;
@@ -127,8 +134,8 @@ void AsfMuxer::IoFreer::operator()(AVIOContext* io) const {
   avio_context_free(&io);
 }
 
-HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, HeaderContent content,
-                        std::unique_ptr<AsfMuxer>& muxer) {
+HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, bool packetPerPayload,
+                        HeaderContent content, std::unique_ptr<AsfMuxer>& muxer) {
   RETURN_IF_FAILED(CheckWritable(target));
   std::unique_ptr<AsfMuxer> made(new (std::nothrow) AsfMuxer(target, std::move(content)));
   if (!made || !made->packet_) return E_OUTOFMEMORY;
@@ -148,6 +155,9 @@ HRESULT AsfMuxer::Begin(const FilePath& target, const WaveFormat& format, Header
   context->pb = made->io_.get();
   // No settings of FFmpeg's own in the header: it is rewritten with this runtime's anyway.
   context->flags |= AVFMT_FLAG_BITEXACT;
+  if (packetPerPayload && av_opt_set_int(context->priv_data, "packet_size",
+                                         format.blockAlign + kSinglePayloadPacketOverhead, 0) < 0)
+    return NS_E_INVALID_OUTPUT_FORMAT;
   AVStream* stream = avformat_new_stream(context, nullptr);
   if (stream == nullptr || FillParameters(format, *stream->codecpar) < 0) return E_OUTOFMEMORY;
   made->payloadTimeBase_ = AVRational{1, static_cast<int>(format.samplesPerSec)};

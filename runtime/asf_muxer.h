@@ -47,9 +47,10 @@ struct PacketFile {
 class AsfMuxer final : public PayloadSink {
  public:
   // Starts the scratch file for `target` with one stream of `format`, its payloads stamped in
-  // the stream's samples, under a header with `content` (its duration is given at the end).
-  static HRESULT Begin(const FilePath& target, const WaveFormat& format, HeaderContent content,
-                       std::unique_ptr<AsfMuxer>& muxer);
+  // the stream's samples, under a header with `content` (its duration is given at the end);
+  // with `packetPerPayload`, each payload (of the format's block alignment) fills a data packet.
+  static HRESULT Begin(const FilePath& target, const WaveFormat& format, bool packetPerPayload,
+                       HeaderContent content, std::unique_ptr<AsfMuxer>& muxer);
   ~AsfMuxer();
   AsfMuxer(const AsfMuxer&) = delete;
   AsfMuxer& operator=(const AsfMuxer&) = delete;

@@ -1,9 +1,15 @@
 #include "audio_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "common/speaker_positions.h"
 #include "out_of_memory.h"
 #include "result_codes.h"
 #include "segmented_encoder.h"
@@ -16,12 +22,26 @@ AVSampleFormat PlanarFormat(SampleLayout layout) {
   return layout == SampleLayout::kFloat ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_S32P;
 }
 
-// A converter to `format` at the stream's rate and channels.
+// The low-frequency channel's share in a downmix. Mixes for playback leave it out, but a save
+// that dropped it would lose what only that channel holds; it goes in at the centre's level.
+constexpr double kLowFrequencyMixLevel = 0.7071067811865476;
+
+// The speakers of the input: those its media type named, or the usual ones for its count, never
+// FFmpeg's own default (which takes a third channel for a low-frequency one).
+bool InputLayout(const PcmFormat& input, AVChannelLayout& layout) {
+  const DWORD mask = input.channelMask != 0 ? input.channelMask : UsualChannelMask(input.channels);
+  const DWORD placed = LowestPositions(mask, input.channels);
+  if (static_cast<unsigned>(std::popcount(placed)) != input.channels) return false;
+  return av_channel_layout_from_mask(&layout, placed) == 0;
+}
+
+// A converter to `format` at the stream's rate and channels; a stream with fewer channels gets
+// the standard downmix of the input's speakers.
 ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int rate,
                               int channels) {
   AVChannelLayout inputLayout{};
   AVChannelLayout outputLayout{};
-  av_channel_layout_default(&inputLayout, input.channels);
+  if (!InputLayout(input, inputLayout)) return nullptr;
   av_channel_layout_default(&outputLayout, channels);
   SwrContext* converter = nullptr;
   const int made = swr_alloc_set_opts2(&converter, &outputLayout, format, rate, &inputLayout,
@@ -30,9 +50,22 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   av_channel_layout_uninit(&inputLayout);
   av_channel_layout_uninit(&outputLayout);
   ResamplerHandle handle(converter);
-  if (made < 0 || swr_init(converter) < 0) return nullptr;
+  if (made < 0 || av_opt_set_double(converter, "lfe_mix_level", kLowFrequencyMixLevel, 0) < 0 ||
+      swr_init(converter) < 0)
+    return nullptr;
   return handle;
 }
+
+// Frames from the coders through the packer to the sink.
+class PackingSink final : public PayloadSink {
+ public:
+  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
+
+ private:
+  PayloadPacker& packer_;
+  PayloadSink& sink_;
+};
 
 }  // namespace
 
@@ -81,6 +114,7 @@ HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
   // call, and cutting its converted output into frames is what keeps the segments exact.
   segments_ = SegmentedEncoder::Start(*encoder_, CodingThreads());
   if (!segments_) return E_OUTOFMEMORY;
+  RETURN_IF_FAILED(encoder_->NewPacker(packer_));
   return QueueSilence(shape.frameSamples * shape.leadingFrames);
 }
 
@@ -159,7 +193,13 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& sink, bool padLast) {
     const int partial = av_audio_fifo_size(queue_) % frameSize;
     if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
   }
-  while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
+  if (!packer_) {
+    while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
+    return S_OK;
+  }
+  PackingSink packing(*packer_, sink);
+  while (av_audio_fifo_size(queue_) >= frameSize)
+    RETURN_IF_FAILED(segments_->Add(*queue_, packing));
   return S_OK;
 }
 
@@ -179,7 +219,10 @@ HRESULT AudioEncoder::FinishCoding(PayloadSink& sink) {
   if (convertedFrames_ < due)
     RETURN_IF_FAILED(QueueSilence(static_cast<int>(due - convertedFrames_)));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
-  return segments_->Finish(sink);
+  if (!packer_) return segments_->Finish(sink);
+  PackingSink packing(*packer_, sink);
+  RETURN_IF_FAILED(segments_->Finish(packing));
+  return packer_->Finish(sink);
 }
 
 }  // namespace wmvcore

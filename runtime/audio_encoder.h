@@ -39,6 +39,7 @@ class AudioEncoder {
 
   // The stream's format, with its block alignment and codec data.
   const WaveFormat& format() const { return encoder_->shape().format; }
+  bool packetPerPayload() const { return encoder_->shape().packetPerPayload; }
   // Whether a converter from `input` to the stream's format can be made.
   static bool CanConvert(const PcmFormat& input, const WaveFormat& stream);
 
@@ -76,7 +77,8 @@ class AudioEncoder {
   std::vector<uint32_t> converted_;  // the converter's planar output: 4-byte samples
   std::vector<uint8_t*> planes_;
   QWORD inputFrames_ = 0;
-  QWORD convertedFrames_ = 0;  // what the converter gave, at the stream's rate
+  QWORD convertedFrames_ = 0;              // what the converter gave, at the stream's rate
+  std::unique_ptr<PayloadPacker> packer_;  // null: the coders' payloads go to the sink
   std::unique_ptr<SegmentedEncoder> segments_;
 };
 

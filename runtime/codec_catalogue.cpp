@@ -4,6 +4,7 @@
 
 #include "common/wide_text.h"
 #include "libavcodec_encoder.h"
+#include "wmav2/wmav2_encoder.h"
 
 namespace wmvcore {
 namespace {
@@ -31,8 +32,14 @@ struct CodecEntry {
   WORD tag;
 };
 
+#ifdef WMAFILTER_OWN_WMAV2
+constexpr OpenStreamEncoder kWmaV2 = OpenWmaV2Encoder;
+#else
+constexpr OpenStreamEncoder kWmaV2 = OpenLibavcodecWmaV2;
+#endif
+
 const CodecEntry kCodecs[] = {
-    {WSTR("Windows Media Audio V8"), OpenLibavcodecWmaV2, 0x0161},
+    {WSTR("Windows Media Audio V8"), kWmaV2, 0x0161},
     {WSTR("Windows Media Audio V1"), OpenLibavcodecWmaV1, 0x0160},
 };
 

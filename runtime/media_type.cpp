@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "common/speaker_positions.h"
 #include "result_codes.h"
 
 namespace wmvcore {
@@ -15,30 +16,6 @@ constexpr GUID kWaveFormatExType = {
     0x05589f81, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
 constexpr GUID kPcmSubFormat = {
     0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-
-// Speaker positions for the default layout of a channel count, as Windows assigns them.
-DWORD DefaultChannelMask(WORD channels) {
-  switch (channels) {
-    case 1:
-      return 0x4;  // centre
-    case 2:
-      return 0x3;  // left, right
-    case 3:
-      return 0x7;
-    case 4:
-      return 0x33;  // quad
-    case 5:
-      return 0x37;
-    case 6:
-      return 0x3f;  // 5.1
-    case 7:
-      return 0x13f;
-    case 8:
-      return 0x63f;  // 7.1
-    default:
-      return 0;
-  }
-}
 
 }  // namespace
 
@@ -92,7 +69,7 @@ MediaType MediaType::Pcm(DWORD rate, WORD channels, WORD bits) {
     wave.formatTag = WAVE_FORMAT_EXTENSIBLE;
     ByteWriter extensible;
     extensible.Word(bits);
-    extensible.Dword(DefaultChannelMask(channels));
+    extensible.Dword(UsualChannelMask(channels));
     extensible.Guid(kPcmSubFormat);
     wave.extra = std::move(extensible.bytes());
   }
@@ -181,6 +158,13 @@ bool MediaType::IsPcm() const {
   if (wave->formatTag != WAVE_FORMAT_EXTENSIBLE || wave->extra.size() < 22) return false;
   ByteReader sub(std::span<const BYTE>(wave->extra).subspan(6));
   return sub.Guid() == kPcmSubFormat;
+}
+
+DWORD MediaType::ChannelMask() const {
+  const auto wave = Wave();
+  if (!wave || wave->formatTag != WAVE_FORMAT_EXTENSIBLE || wave->extra.size() < 6) return 0;
+  ByteReader extensible(std::span<const BYTE>(wave->extra).subspan(2));
+  return extensible.Dword();
 }
 
 }  // namespace wmvcore

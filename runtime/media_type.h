@@ -41,6 +41,8 @@ class MediaType {
   // The WAVEFORMATEX numbers of an audio type with a wave format block.
   std::optional<WaveFormat> Wave() const;
   bool IsPcm() const;
+  // The speakers that a WAVEFORMATEXTENSIBLE names; 0 for any other format.
+  DWORD ChannelMask() const;
 
   GUID majortype{};
   GUID subtype{};

@@ -15,6 +15,9 @@ struct PcmFormat {
   DWORD rate = 0;
   WORD channels = 0;
   WORD bits = 0;  // 8, 16 or 24
+  // The speakers of the channels, as a WAVEFORMATEXTENSIBLE names them; 0 for a plain format,
+  // whose channels stand on the usual positions for their count.
+  DWORD channelMask = 0;
   // Bytes of one sample frame: a sample of each channel, packed.
   std::size_t FrameBytes() const { return static_cast<std::size_t>(channels) * (bits / 8); }
   bool operator==(const PcmFormat&) const = default;

@@ -5,8 +5,11 @@
 // any thread count, and each segment is coded by a coder that starts afresh, having seen the
 // frames just before the segment (priming: the transform's overlap, the analysis' history) and
 // just after it (lookahead: the next block's length), so that a segment's payloads depend on
-// the audio alone. An encoder with a bit reservoir starts each segment with it empty and leaves
-// it empty at the segment's end. The payloads of the segments, joined in order, are the stream.
+// the audio alone. The payloads of the segments, joined in order, are the stream; or, for an
+// encoder whose payloads hold several frames and whose frames span payloads (a bit reservoir),
+// the coders write frames, and the encoder's packer joins them into payloads on the caller's
+// thread, in stream order. Such an encoder's rate control gives each segment the same share of
+// bits whatever came before it, so that the frames still depend on the audio alone.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +52,9 @@ struct EncoderShape {
   int lookaheadFrames = 0;  // frames after a segment's last that a coder sees, uncoded
   int segmentFrames = 0;    // frames a segment codes; the stream's last may have up to
                             // segmentFrames + lookaheadFrames - 1
+  // Each payload in a data packet of the file of its own, its size: how payloads of several
+  // frames (superframes) are stored. Otherwise payloads share the muxer's packets.
+  bool packetPerPayload = false;
 };
 
 // The frames of one segment: the priming frames, the coded ones, then the lookahead, each
@@ -93,12 +99,28 @@ class SegmentCoder {
   virtual HRESULT Code(const SegmentAudio& audio, PayloadSink& sink) = 0;
 };
 
+// Joins the frames the coders write into the stream's payloads, in stream order.
+class PayloadPacker {
+ public:
+  virtual ~PayloadPacker() = default;
+  // Takes the next frame; writes the payloads it completes.
+  virtual HRESULT Add(const Payload& frame, PayloadSink& sink) = 0;
+  // Writes the last payload, however full.
+  virtual HRESULT Finish(PayloadSink& sink) = 0;
+};
+
 class StreamEncoder {
  public:
   virtual ~StreamEncoder() = default;
   virtual const EncoderShape& shape() const = 0;
   // A coder for one thread; null when it cannot be made. Coders share nothing mutable.
   virtual std::unique_ptr<SegmentCoder> NewCoder() const = 0;
+  // Makes the stream's packer, or leaves `packer` null when the coders write payloads
+  // themselves; E_OUTOFMEMORY when memory runs out.
+  virtual HRESULT NewPacker(std::unique_ptr<PayloadPacker>& packer) const {
+    packer.reset();
+    return S_OK;
+  }
 };
 
 // Opens an encoder for a stream of `stream`'s tag, rate, channels and average rate; null when

@@ -102,7 +102,8 @@ HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) {
   const auto type = MediaType::Read(props);
   const auto wave = type ? type->Wave() : std::nullopt;
   if (!wave || !type->IsPcm()) return NS_E_INVALID_INPUT_FORMAT;
-  const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample};
+  const PcmFormat format{wave->samplesPerSec, wave->channels, wave->bitsPerSample,
+                         type->ChannelMask()};
   if (!AudioEncoder::CanConvert(format, stream_->wave)) return NS_E_INVALID_INPUT_FORMAT;
   input_ = format;
   return S_OK;
@@ -141,7 +142,8 @@ HRESULT Writer::BeginWriting() {
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
   content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
   std::unique_ptr<AsfMuxer> muxer;
-  const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), std::move(content), muxer);
+  const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), encoder->packetPerPayload(),
+                                        std::move(content), muxer);
   if (FAILED(begun)) return WithLastError(begun);
   encoder_ = std::move(encoder);
   muxer_ = std::move(muxer);

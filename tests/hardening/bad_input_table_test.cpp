@@ -21,6 +21,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hardening/wave_bytes.h"
@@ -85,8 +86,9 @@ struct SharedMedia {
 // ---- Rows ---------------------------------------------------------------------------------
 
 enum class Result { kFails, kSucceeds };
-// What filterhost's standard output is: captured for the row's message, or one that fails.
-enum class StandardOutput { kCaptured, kFullDevice, kClosedPipe };
+// What filterhost's standard output is: captured for the row's message, one that fails, or
+// the row's file "song.wma" opened for writing in place (`1<>`) or for appending (`>>`).
+enum class StandardOutput { kCaptured, kFullDevice, kClosedPipe, kSongInPlace, kSongAppending };
 
 struct Row {
   std::string name;
@@ -100,6 +102,8 @@ struct Row {
   bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
   std::string readFault = "";  // "NAME@OFFSET": reads of NAME from OFFSET on fail, as on a bad disk
   StandardOutput standardOutput = StandardOutput::kCaptured;
+  std::string notice = "";         // the one line a success writes on stderr; none unless given
+  std::string shrinkAt = "";       // "NAME@OFFSET": NAME is cut at OFFSET once reading reaches it
   bool workerMemoryFault = false;  // FFmpeg's allocations fail on the two coding workers
 };
 
@@ -189,6 +193,23 @@ Row CutWma(const std::string& where, std::function<std::size_t(std::size_t, std:
       ExpectDecodedPart(directory, someAudio);
     };
   }
+  return row;
+}
+
+// A row that saves a file of `channels` channels, silent but for a tone in `toneChannel`, and
+// hears the tone in the saved file's decode; `notice` is what the save says on stderr.
+Row ToneHeard(const std::string& name, const Bytes& format, std::uint16_t channels,
+              std::uint16_t toneChannel, const std::string& notice) {
+  Row row = EncodeWave(
+      name, RiffWave({{"fmt ", format}, {"data", ToneSamples(0.5, channels, toneChannel)}}),
+      Result::kSucceeds);
+  row.notice = notice;
+  row.verify = [](const ScratchDirectory& d) {
+    const ProgramRun decoded = RunProgram({FILTERHOST, "decode", d / "out.wma", d / "heard.wav"});
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+    // A quarter of full scale, mixed in at -3 dB: about 0.18.
+    EXPECT_GT(LoudestSample(ReadBytes(d / "heard.wav")), 0.1);
+  };
   return row;
 }
 
@@ -557,6 +578,12 @@ std::vector<Row> Rows() {
       EncodeWave(
           "WaveDataLongerThanTheFile",
           RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640), 0x7FFFFFF0}}),
+          Result::kFails,
+          "in.wav: cut short: its data chunk promises 2147483632 bytes of audio, "
+          "the file holds 17640"),
+      EncodeWave(
+          "WaveOfUnknownLengthFromSoxRunsToItsEnd",
+          RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640), 0x7FFFF000}}),
           Result::kSucceeds),
       EncodeWave("WaveRiffSizeTooSmall",
                  RiffWave({{"fmt ", FormatBody(kPcm, 2, 44100, 16)}, {"data", Bytes(17640)}}, 4),
@@ -708,6 +735,103 @@ std::vector<Row> Rows() {
   rows.push_back(CutWma(
       "OneShortOfTheEnd", [](Sizes, Sizes n) { return n - 1; }, Result::kSucceeds,
       /*someAudio=*/true));
+
+  // ---- Standard output is checked by what it is, and encode never writes to it ----
+  for (const auto& [name, kind] :
+       {std::pair{"DecodeToStandardOutputOpenOnItsInput", StandardOutput::kSongInPlace},
+        std::pair{"DecodeToStandardOutputAppendingToItsInput", StandardOutput::kSongAppending}}) {
+    Row onInput{name,
+                [](const ScratchDirectory& d) {
+                  WriteBytes(d / "song.wma", ReadBytes(Testdata(kSampleName)));
+                  return Decode(d / "song.wma", "-");
+                },
+                Result::kFails,
+                "standard output: is the input file",
+                {},
+                [](const ScratchDirectory& d) {
+                  EXPECT_EQ(ReadBytes(d / "song.wma"), ReadBytes(Testdata(kSampleName)));
+                }};
+    onInput.standardOutput = kind;
+    rows.push_back(onInput);
+  }
+  rows.push_back({"EncodeToStandardOutputIsRefused",
+                  [](const ScratchDirectory& d) { return Encode(WaveInput(d, PcmWave(0.2)), "-"); },
+                  Result::kFails,
+                  "-: is standard output, which encode cannot write",
+                  {},
+                  [](const ScratchDirectory&) {
+                    // Run from this process's folder, where a file named "-" would land.
+                    EXPECT_FALSE(std::filesystem::exists("-"));
+                    std::filesystem::remove("-");
+                  }});
+  rows.push_back(EncodeWave("EncodeToDevStdoutIsRefused", PcmWave(0.2), Result::kFails,
+                            "/dev/stdout: is standard output, which encode cannot write"));
+  rows.back().prepare = [](const ScratchDirectory& d) {
+    return Encode(WaveInput(d, PcmWave(0.2)), "/dev/stdout");
+  };
+  rows.back().outputs = {};
+  rows.push_back({"OutputLeafOf256BytesIsRefusedBeforeAnyWork",
+                  [](const ScratchDirectory& d) {
+                    // Options the filter refuses: the name is judged before the filter is asked.
+                    return Encode(WaveInput(d, PcmWave(0.2)), d / (std::string(252, 'n') + ".wma"),
+                                  {"--options", "0x00FF0000"});
+                  },
+                  Result::kFails, "File name too long"});
+
+  // ---- Every channel is heard: a downmix of every speaker, said on stderr, or a refusal ----
+  rows.push_back(ToneHeard("CentreOfAnExtensibleFileIsMixedIn",
+                           ExtensibleFormatBody(3, 44100, 16, 0x7), 3, 2,
+                           "in.wav: mixed its 3 channels (front left, front right, front centre) "
+                           "down to 2 (front left, front right)"));
+  rows.push_back(ToneHeard("ThirdChannelOfAPlainFileIsTheCentre", FormatBody(kPcm, 3, 44100, 16), 3,
+                           2, "(front left, front right, front centre) down to 2"));
+  rows.push_back(ToneHeard("LowFrequencyChannelIsMixedIn", ExtensibleFormatBody(3, 44100, 16, 0xB),
+                           3, 2, "(front left, front right, low frequency) down to 2"));
+  rows.push_back(ToneHeard("BackCentreOfFourChannelsIsMixedIn",
+                           ExtensibleFormatBody(4, 44100, 16, 0x107), 4, 3,
+                           "(front left, front right, front centre, back centre) down to 2"));
+  rows.push_back(EncodeWave("ChannelWithoutASpeakerIsRefused",
+                            RiffWave({{"fmt ", ExtensibleFormatBody(3, 44100, 16, 0x3)},
+                                      {"data", ToneSamples(0.2, 3, 2)}}),
+                            Result::kFails, "in.wav: channel 3 has no speaker position"));
+  rows.push_back(EncodeWave(
+      "SpeakerThatNoMixTakesIsRefused",
+      RiffWave(
+          {{"fmt ", ExtensibleFormatBody(3, 44100, 16, 0x803)}, {"data", ToneSamples(0.2, 3, 2)}}),
+      Result::kFails, "(front left, front right, top centre) fit no layout the save can mix"));
+  rows.push_back(EncodeWave(
+      "NineChannelsWithoutPositionsAreRefused",
+      RiffWave({{"fmt ", FormatBody(kPcm, 9, 44100, 16)}, {"data", ToneSamples(0.2, 9, 2)}}),
+      Result::kFails, "in.wav: 9 channels without speaker positions"));
+
+  // ---- WAVE files beyond 4 GiB, and WAVE files cut short ----
+  rows.push_back(EncodeWave("Rf64Input",
+                            Rf64Wave("RF64", FormatBody(kPcm, 2, 44100, 16), Bytes(17640), 17640,
+                                     {{"LIST", InfoList("IART", "Someone")}}),
+                            Result::kSucceeds));
+  rows.back().verify = [](const ScratchDirectory& d) {
+    // The tag after the data is found where the ds64 chunk's size of the data puts it.
+    EXPECT_EQ(TagTextIn(Info(d / "out.wma").out, "IART"), "Someone");
+  };
+  rows.push_back(EncodeWave("Bw64Input",
+                            Rf64Wave("BW64", FormatBody(kPcm, 2, 44100, 16), Bytes(17640), 17640),
+                            Result::kSucceeds));
+  rows.push_back(EncodeWave(
+      "Rf64CutShort", Rf64Wave("RF64", FormatBody(kPcm, 2, 44100, 16), Bytes(17640), 1ull << 33),
+      Result::kFails, "cut short: its data chunk promises 8589934592 bytes of audio"));
+  Row shrinking{"WaveShrinksWhileReadKeepsTheEarlierFile",
+                [](const ScratchDirectory& d) {
+                  WriteBytes(d / "out.wma", ReadBytes(Testdata(kSampleName)));
+                  return Encode(WaveInput(d, PcmWave(2)), d / "out.wma");
+                },
+                Result::kFails,
+                "in.wav: cut short while being read: it ended after 99956 of its 352800 bytes",
+                {},
+                [](const ScratchDirectory& d) {
+                  EXPECT_EQ(ReadBytes(d / "out.wma"), ReadBytes(Testdata(kSampleName)));
+                }};
+  shrinking.shrinkAt = "in.wav@100000";
+  rows.push_back(shrinking);
   return rows;
 }
 
@@ -717,21 +841,22 @@ std::vector<Row> Rows() {
 // sanitizers are told that their run-time library does not come first.
 class Fault {
  public:
-  Fault(const char* library, const char* variable, const std::string& value) : variable_(variable) {
+  using Variables = std::vector<std::pair<std::string, std::string>>;
+  Fault(const char* library, Variables variables) : variables_(std::move(variables)) {
     const char* options = std::getenv("ASAN_OPTIONS");
     savedAsanOptions_ = options != nullptr ? options : "";
     setenv("LD_PRELOAD", library, 1);
-    setenv(variable, value.c_str(), 1);
+    for (const auto& [name, value] : variables_) setenv(name.c_str(), value.c_str(), 1);
     setenv("ASAN_OPTIONS", (savedAsanOptions_ + ":verify_asan_link_order=0").c_str(), 1);
   }
   ~Fault() {
     unsetenv("LD_PRELOAD");
-    unsetenv(variable_);
+    for (const auto& variable : variables_) unsetenv(variable.first.c_str());
     setenv("ASAN_OPTIONS", savedAsanOptions_.c_str(), 1);
   }
 
  private:
-  const char* variable_;
+  Variables variables_;
   std::string savedAsanOptions_;
 };
 
@@ -743,9 +868,13 @@ class TwoWorkers {
 };
 
 // A descriptor for the program's standard output, or -1 to capture it.
-int OpenStandardOutput(StandardOutput kind) {
+int OpenStandardOutput(StandardOutput kind, const ScratchDirectory& directory) {
   if (kind == StandardOutput::kFullDevice) return open("/dev/full", O_WRONLY | O_CLOEXEC);
   if (kind == StandardOutput::kCaptured) return -1;
+  if (kind == StandardOutput::kSongInPlace)
+    return open((directory / "song.wma").c_str(), O_RDWR | O_CLOEXEC);
+  if (kind == StandardOutput::kSongAppending)
+    return open((directory / "song.wma").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return -1;
   close(ends[0]);  // no one reads
@@ -776,14 +905,16 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
 
   if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
   std::optional<Fault> fault;
-  if (!row.readFault.empty())
-    fault.emplace(READ_FAULT_LIBRARY, "WMAFILTER_READ_FAULT", row.readFault);
+  if (!row.readFault.empty() || !row.shrinkAt.empty()) {
+    fault.emplace(READ_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_READ_FAULT", row.readFault},
+                                                       {"WMAFILTER_SHRINK_AT", row.shrinkAt}});
+  }
   std::optional<TwoWorkers> workers;
   if (row.workerMemoryFault) {
     workers.emplace();
-    fault.emplace(MEMORY_FAULT_LIBRARY, "WMAFILTER_WORKER_MEMORY_FAULT", "1");
+    fault.emplace(MEMORY_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_WORKER_MEMORY_FAULT", "1"}});
   }
-  const int output = OpenStandardOutput(row.standardOutput);
+  const int output = OpenStandardOutput(row.standardOutput, directory);
   const ProgramRun run = RunProgram(arguments, row.unprivileged, output);
   if (output >= 0) close(output);
   if (full) full->Unfill();
@@ -800,7 +931,13 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
   } else {
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "");
+    if (row.notice.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_EQ(run.err.rfind("filterhost: ", 0), 0u) << run.err;
+      EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+      EXPECT_NE(run.err.find(row.notice), std::string::npos) << run.err;
+    }
     EXPECT_NE(run.out.find(row.message), std::string::npos) << run.out;
     expected.insert(row.outputs.begin(), row.outputs.end());
   }

@@ -1,5 +1,9 @@
 #include "hardening/wave_bytes.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 namespace hardening {
 namespace {
 
@@ -55,6 +59,45 @@ Bytes FormatBody(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t 
   return body;
 }
 
+Bytes ExtensibleFormatBody(std::uint16_t channels, std::uint32_t rate, std::uint16_t bitsPerSample,
+                           std::uint32_t channelMask) {
+  Bytes body = FormatBody(0xFFFE, channels, rate, bitsPerSample);
+  Put16(body, 22);
+  Put16(body, bitsPerSample);
+  Put32(body, channelMask);
+  Put32(body, kPcm);  // the PCM sub-format: {00000001-0000-0010-8000-00AA00389B71}
+  for (const unsigned char byte :
+       {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+    body.push_back(byte);
+  return body;
+}
+
+Bytes ToneSamples(double seconds, std::uint16_t channels, std::uint16_t toneChannel) {
+  const auto frames = static_cast<std::uint32_t>(seconds * 44100);
+  Bytes samples;
+  for (std::uint32_t frame = 0; frame < frames; ++frame) {
+    const double tone = 8192 * std::sin(2 * M_PI * 440 * frame / 44100.0);
+    for (std::uint16_t channel = 0; channel < channels; ++channel)
+      Put16(samples, static_cast<std::uint16_t>(channel == toneChannel ? std::lround(tone) : 0));
+  }
+  return samples;
+}
+
+Bytes Rf64Wave(const std::string& riffId, const Bytes& format, const Bytes& samples,
+               std::uint64_t declaredDataSize, const std::vector<Chunk>& after) {
+  Bytes sizes;
+  Put32(sizes, 0xFFFFFFFF);  // the RIFF size, which no reader needs
+  Put32(sizes, 0xFFFFFFFF);
+  Put32(sizes, static_cast<std::uint32_t>(declaredDataSize));
+  Put32(sizes, static_cast<std::uint32_t>(declaredDataSize >> 32));
+  sizes.insert(sizes.end(), 12, 0);  // the sample count and an empty table
+  std::vector<Chunk> chunks = {{"ds64", sizes}, {"fmt ", format}, {"data", samples, 0xFFFFFFFF}};
+  chunks.insert(chunks.end(), after.begin(), after.end());
+  Bytes file = RiffWave(chunks, 0xFFFFFFFF);
+  std::memcpy(file.data(), riffId.data(), 4);
+  return file;
+}
+
 Bytes InfoList(const std::string& id, const std::string& text) {
   Bytes body;
   PutId(body, "INFO");
@@ -102,6 +145,22 @@ WaveSummary SummarizeWave(const Bytes& file) {
     at += 8 + size + size % 2;
   }
   return summary;
+}
+
+double LoudestSample(const Bytes& file) {
+  const WaveSummary wave = SummarizeWave(file);
+  const std::size_t width = wave.bitsPerSample / 8u;
+  if (!wave.valid || (width != 2 && width != 4)) return 0;
+  double loudest = 0;
+  for (std::size_t at = file.size() - wave.dataBytes; at + width <= file.size(); at += width) {
+    float sample = static_cast<std::int16_t>(Get16(file, at)) / 32768.0f;
+    if (width == 4) {
+      const std::uint32_t bits = Get32(file, at);
+      std::memcpy(&sample, &bits, sizeof(sample));
+    }
+    loudest = std::max(loudest, std::fabs(static_cast<double>(sample)));
+  }
+  return loudest;
 }
 
 }  // namespace hardening

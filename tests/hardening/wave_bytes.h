@@ -25,6 +25,18 @@ Bytes RiffWave(const std::vector<Chunk>& chunks,
 Bytes FormatBody(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
                  std::uint16_t bitsPerSample);
 inline constexpr std::uint16_t kPcm = 1;
+// The body of a WAVE_FORMAT_EXTENSIBLE "fmt " chunk of integer PCM with this channel mask.
+Bytes ExtensibleFormatBody(std::uint16_t channels, std::uint32_t rate, std::uint16_t bitsPerSample,
+                           std::uint32_t channelMask);
+
+// 16-bit samples at 44.1 kHz of `channels` channels, silent but for a 440 Hz tone at a quarter
+// of full scale in channel `toneChannel`.
+Bytes ToneSamples(double seconds, std::uint16_t channels, std::uint16_t toneChannel);
+
+// An RF64 (or BW64: `riffId`) file: "ds64" giving the data chunk's size, the format, the data
+// (its 32-bit size 0xFFFFFFFF), then `after`.
+Bytes Rf64Wave(const std::string& riffId, const Bytes& format, const Bytes& samples,
+               std::uint64_t declaredDataSize, const std::vector<Chunk>& after = {});
 
 // The body of a "LIST" chunk of type "INFO" holding one item with this text and its NUL.
 Bytes InfoList(const std::string& id, const std::string& text);
@@ -40,5 +52,8 @@ struct WaveSummary {
   bool valid = false;  // a RIFF WAVE file with a format and a data chunk
 };
 WaveSummary SummarizeWave(const Bytes& file);
+// The loudest sample, full scale 1.0, of a 16-bit PCM or float WAVE file whose data chunk
+// comes last, as filterhost writes them; 0 for any other file.
+double LoudestSample(const Bytes& file);
 
 }  // namespace hardening

@@ -21,6 +21,7 @@ struct Input {
   WORD channels = 2;
   WORD bits = 16;
   Bytes pcm;
+  DWORD channelMask = 0;  // declared as WAVEFORMATEXTENSIBLE with this mask, unless 0
 };
 
 using Tags = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -58,7 +59,20 @@ HRESULT DeclareInput(IWMWriter* writer, const Input& input) {
   wave->nBlockAlign = static_cast<WORD>(input.channels * (input.bits / 8));
   wave->nAvgBytesPerSec = input.rate * wave->nBlockAlign;
   wave->cbSize = 18;
-  RETURN_IF_FAILED(props->SetMediaType(type));
+  if (input.channelMask == 0) {
+    RETURN_IF_FAILED(props->SetMediaType(type));
+    return writer->SetInputProps(0, props.get());
+  }
+  // The offered type with an extensible format block naming the speakers.
+  struct {
+    WM_MEDIA_TYPE type;
+    WAVEFORMATEXTENSIBLE format;
+  } extensible{*type, {*wave, input.bits, input.channelMask, KSDATAFORMAT_SUBTYPE_PCM}};
+  extensible.format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+  extensible.format.Format.cbSize = 22;
+  extensible.type.cbFormat = sizeof(WAVEFORMATEXTENSIBLE);
+  extensible.type.pbFormat = reinterpret_cast<BYTE*>(&extensible.format);
+  RETURN_IF_FAILED(props->SetMediaType(&extensible.type));
   return writer->SetInputProps(0, props.get());
 }
 
@@ -364,6 +378,34 @@ TEST_F(RuntimeTest, InputIsConvertedToTheStreamFormat) {
   EXPECT_EQ(decoded.rate, 44100u);
   EXPECT_EQ(decoded.channels, 2);
   EXPECT_NEAR(static_cast<double>(decoded.bytes.size()) / 4, 44100 * 0.5, 2048 + 64);
+}
+
+// A stream of fewer channels takes every speaker of the input, on the positions its type
+// names: a plain third channel is the centre, an extensible one may be the low-frequency
+// channel, and both are heard; a channel that the mask gives no speaker is refused.
+TEST_F(RuntimeTest, DownmixTakesTheSpeakersTheInputTypeNames) {
+  ScratchDirectory scratch;
+  Input input{44100, 3, 16, {}};
+  for (std::size_t i = 0; i < 22050; ++i) {
+    const auto tone = static_cast<int16_t>(8192 * std::sin(2 * M_PI * 440.0 * i / 44100));
+    for (const int16_t value : {int16_t{0}, int16_t{0}, tone}) {
+      input.pcm.push_back(static_cast<BYTE>(value));
+      input.pcm.push_back(static_cast<BYTE>(value >> 8));
+    }
+  }
+  for (const DWORD mask : {0x0u, 0x7u, 0xBu}) {
+    input.channelMask = mask;
+    const auto path = scratch / ("mask-" + std::to_string(mask) + ".wma");
+    ASSERT_EQ(EncodeFile(path, 0, 7, input), S_OK) << mask;
+    const Pcm decoded = DecodeFile(path);
+    ASSERT_EQ(decoded.channels, 2);
+    const std::vector<double> left = Channel(decoded.bytes, 2, decoded.bits, 0);
+    double loudest = 0;
+    for (const double sample : left) loudest = std::max(loudest, std::fabs(sample));
+    EXPECT_GT(loudest, 0.1) << "mask " << mask;  // a quarter of full scale at -3 dB
+  }
+  input.channelMask = 0x3;
+  EXPECT_EQ(EncodeFile(scratch / "unplaced.wma", 0, 7, input), NS_E_INVALID_INPUT_FORMAT);
 }
 
 // Attributes set before writing come back with the same names and values, through this

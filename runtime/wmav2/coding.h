@@ -1,0 +1,47 @@
+// The bitstream of one block: its header, exponents and run-level coded coefficients, written
+// or only counted, from the choices the rate control made.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "bit_writer.h"
+#include "layout.h"
+
+namespace wmvcore::wmav2 {
+
+// A block as it will be coded.
+struct CodedBlock {
+  int size = 0;  // index into the layout's block sizes
+  // Block size fields, when the stream has several sizes: the sizes of the block before and
+  // this one (written only where the decoder resets them) and of the block after.
+  int previousSize = 0;
+  int nextSize = 0;
+  bool resetSizes = false;
+  bool midSide = false;
+  std::array<bool, 2> coded{};
+  int totalGain = 1;
+  std::array<std::vector<int>, 2> exponents;  // per band, the format's exponent steps
+  std::array<std::vector<int>, 2> levels;     // per coefficient up to the coded end
+  // Zero-valued escape codes after a channel's last coefficient, which take bits and change
+  // nothing: how a frame is filled to the bits the rate control gives it.
+  std::array<int, 2> stuffing{};
+};
+
+// Writes `block` (null `out`: only counts) and gives its length in bits.
+std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitWriter* out);
+
+// Bits of one channel's run-level coded coefficients with table `table`.
+std::size_t CoefficientBits(const StreamLayout& layout, int table, const std::vector<int>& levels,
+                            int count, int levelBits, int stuffing, BitWriter* out);
+
+// Room for stuffing codes after a channel's last coefficient.
+int StuffingRoom(const std::vector<int>& levels);
+// Bits one stuffing code takes in a block of that total gain.
+int StuffingBits(const StreamLayout& layout, const CodedBlock& block, int channel);
+
+// The width of an escaped level for a total gain.
+int EscapeLevelBits(int totalGain);
+
+}  // namespace wmvcore::wmav2

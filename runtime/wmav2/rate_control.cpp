@@ -1,0 +1,120 @@
+#include "rate_control.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wmvcore::wmav2 {
+namespace {
+
+constexpr int kMaxGain = 240;
+// Rounding below one half leaves more coefficients at zero, which costs fewer bits than the
+// noise it adds.
+constexpr float kRounding = 0.42f;
+
+// Exponent steps (1.25 dB each) of each band: the quantiser's step follows the masking
+// threshold (a uniform quantiser's noise is step^2 / 12), kept inside the code's range.
+void Exponents(const std::vector<float>& thresholds, std::vector<int>& exponents) {
+  exponents.resize(thresholds.size());
+  int highest = -1000;
+  for (std::size_t b = 0; b < thresholds.size(); ++b) {
+    const float step = std::sqrt(12.0f * thresholds[b]);
+    exponents[b] = static_cast<int>(std::lround(16.0 * std::log10(std::max(step, 1e-3f))));
+    highest = std::max(highest, exponents[b]);
+  }
+  // Only differences matter to the decoder: the highest goes to 60, the rest follow within
+  // the range a difference of at most 60 a band can reach from the start at 36.
+  int last = 36;
+  for (int& exponent : exponents) {
+    exponent =
+        std::clamp(exponent - highest + 60, std::max(-60, last - 60), std::min(95, last + 60));
+    last = exponent;
+  }
+}
+
+void Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spectrum,
+              const std::vector<int>& exponents, int gain, std::vector<int>& levels) {
+  const BlockLayout& shape = layout.blocks[size];
+  int highest = exponents.empty() ? 0 : exponents[0];
+  for (const int e : exponents) highest = std::max(highest, e);
+  const float scale = std::pow(10.0f, gain / 20.0f) / std::pow(10.0f, highest / 16.0f);
+  const int limit = (1 << EscapeLevelBits(gain)) - 1;
+  levels.assign(shape.codedEnd, 0);
+  int position = 0;
+  for (std::size_t b = 0; b < exponents.size() && position < shape.codedEnd; ++b) {
+    const float step = std::pow(10.0f, exponents[b] / 16.0f) * scale;
+    const int end = std::min(position + shape.exponentBands[b], shape.codedEnd);
+    for (int i = position; i < end; ++i) {
+      const float value = spectrum.coefficients[i] / step;
+      const int magnitude = std::min(static_cast<int>(std::fabs(value) + kRounding), limit);
+      levels[i] = value < 0 ? -magnitude : magnitude;
+    }
+    position += shape.exponentBands[b];
+  }
+}
+
+std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
+                  int gain, CodedBlock& block) {
+  block.totalGain = gain;
+  for (int c = 0; c < layout.channels; ++c) {
+    Quantise(layout, block.size, channels[c], block.exponents[c], gain, block.levels[c]);
+    block.coded[c] = std::any_of(block.levels[c].begin(), block.levels[c].end(),
+                                 [](int level) { return level != 0; });
+  }
+  // A mid/side block codes the side channel whenever it codes the mid one.
+  if (block.midSide && (block.coded[0] || block.coded[1])) block.coded[0] = block.coded[1] = true;
+  return WriteBlock(layout, block, nullptr);
+}
+
+}  // namespace
+
+std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
+                     std::size_t budget) {
+  for (BlockToFit& fit : blocks) {
+    for (int c = 0; c < layout.channels; ++c)
+      Exponents(fit.channels[c].thresholds, fit.block.exponents[c]);
+    fit.block.stuffing = {};
+  }
+  const auto bitsAt = [&](int gain) {
+    std::size_t bits = 0;
+    for (BlockToFit& fit : blocks) bits += Trial(layout, fit.channels, gain, fit.block);
+    return bits;
+  };
+  // Bits fall as the gain rises: the lowest gain within the budget.
+  int low = 1;
+  int high = kMaxGain;
+  if (bitsAt(high) > budget) return bitsAt(high);
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (bitsAt(middle) <= budget)
+      high = middle;
+    else
+      low = middle + 1;
+  }
+  return bitsAt(low);
+}
+
+std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {
+  std::size_t size = WriteBlock(layout, block, nullptr);
+  if (size >= bits) return size;
+  // A silent block codes its first channel, to carry the codes.
+  if (!block.coded[0] && !block.coded[1]) {
+    block.coded[0] = true;
+    if (block.midSide) block.coded[1] = true;
+    size = WriteBlock(layout, block, nullptr);
+  }
+  for (int c = 0; c < layout.channels && size < bits; ++c) {
+    if (!block.coded[c]) continue;
+    const int each = StuffingBits(layout, block, c);
+    const int room = StuffingRoom(block.levels[c]);
+    block.stuffing[c] = std::min(room, static_cast<int>((bits - size) / each));
+    size = WriteBlock(layout, block, nullptr);
+    // Filling a channel to its end drops its end code, which may leave it a few bits over.
+    while (size > bits && block.stuffing[c] > 0) {
+      --block.stuffing[c];
+      size = WriteBlock(layout, block, nullptr);
+    }
+  }
+  return size;
+}
+
+}  // namespace wmvcore::wmav2
