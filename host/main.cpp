@@ -66,7 +66,8 @@ int Help() {
   return 0;
 }
 
-// Switches on the failure trace of the filter and the runtime it loads (failure_trace.h).
+// Switches on the failure trace of the runtime that the filter loads (runtime/failure_trace.h),
+// before the filter is loaded; the filter itself traces nothing.
 void TraceFailures() {
 #ifdef _WIN32
   SetEnvironmentVariableA("WMAFILTER_TRACE", "1");

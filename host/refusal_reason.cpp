@@ -2,13 +2,19 @@
 
 #include <vector>
 
+#include <windows.h>
+#include <wmsdk.h>
+
 #include "common/com_ptr.h"
-#include "media/runtime.h"
 #ifdef _WIN32
 #include <nserror.h>
 #endif
 
 namespace {
+
+// The host asks as the filter does, for playback (WMT_RIGHT_PLAYBACK, which mingw-w64 names
+// only in its DRM header); it reaches the runtime's own interface, never the filter's sources.
+constexpr DWORD kPlaybackRights = 0x1;
 
 #ifdef _WIN32
 constexpr char kRuntimeLibrary[] = "wmvcore.dll";

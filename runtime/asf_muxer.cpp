@@ -1,5 +1,9 @@
 #include "asf_muxer.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -12,7 +16,7 @@ extern "C" {
 }
 
 #include "byte_io.h"
-#include "common/result.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {
@@ -89,6 +93,37 @@ void SetCodecList(asf::Header& header, const std::vector<asf::CodecEntry>& codec
   header.objects.insert(position, asf::CodecList{codecs});
 }
 
+void PutDword(Bytes& bytes, std::size_t at, DWORD value) {
+  if (bytes.size() < at + 4) return;
+  for (int i = 0; i < 4; ++i)
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
+}
+
+// A variable-rate stream's header: the "IsVBR" attribute, and once the stream is written its
+// average rate in the format block and as the extended stream properties' data rate (their
+// peak rate stays the format's nominal one, which no stretch of the stream exceeds).
+void MarkVariableRate(asf::Header& header, DWORD averageBitrate) {
+  auto* extended = header.Find<asf::ExtendedContentDescription>();
+  if (extended == nullptr) {
+    header.objects.push_back(asf::ExtendedContentDescription{});
+    extended = header.Find<asf::ExtendedContentDescription>();
+  }
+  std::erase_if(extended->descriptors,
+                [](const asf::Descriptor& d) { return d.name == WSTR("IsVBR"); });
+  extended->descriptors.push_back(
+      asf::Descriptor{0, 0, WSTR("IsVBR"), asf::ValueType::kBool, Bytes{1, 0, 0, 0}});
+  if (averageBitrate == 0) return;
+  if (auto* stream = header.Find<asf::StreamProperties>())
+    PutDword(stream->typeSpecific, 8, averageBitrate / 8);  // WAVEFORMATEX nAvgBytesPerSec
+  if (auto* extension = header.Find<asf::HeaderExtension>()) {
+    for (auto& object : extension->objects) {
+      auto* unknown = std::get_if<asf::UnknownObject>(&object);
+      if (unknown != nullptr && unknown->id == asf::kExtendedStreamPropertiesObject)
+        PutDword(unknown->body, 16, averageBitrate);  // after the start and end times
+    }
+  }
+}
+
 // This runtime's header from the muxer's: the codec list, the attributes and the durations
 // set, and the file's size with `restBytes` behind the header.
 HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWORD restBytes,
@@ -97,6 +132,7 @@ HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWO
   if (!header) return NS_E_FILE_WRITE;
   SetCodecList(*header, content.codecs);
   RenderAttributes(content.attributes, *header);
+  if (content.variableRate) MarkVariableRate(*header, content.averageBitrate);
   // Found after the objects above are placed, which may move it.
   auto* file = header->Find<asf::FileProperties>();
   if (file == nullptr) return NS_E_FILE_WRITE;
@@ -118,6 +154,7 @@ int FillParameters(const WaveFormat& format, AVCodecParameters& parameters) {
   av_channel_layout_default(&parameters.ch_layout, format.channels);
   parameters.bit_rate = static_cast<int64_t>(format.avgBytesPerSec) * 8;
   parameters.block_align = format.blockAlign;
+  parameters.bits_per_coded_sample = format.bitsPerSample;
   if (format.extra.empty()) return 0;
   parameters.extradata =
       static_cast<uint8_t*>(av_mallocz(format.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -203,6 +240,7 @@ HRESULT AsfMuxer::Write(const Payload& payload) {
   packet.size = static_cast<int>(payload.size);
   packet.stream_index = 0;
   packet.pts = packet.dts = payload.pts;
+  payloadBytes_ += payload.size;
   packet.duration = payload.duration;
   av_packet_rescale_ts(&packet, payloadTimeBase_, muxer_->streams[0]->time_base);
   const bool written = av_write_frame(muxer_.get(), &packet) >= 0;
@@ -222,6 +260,9 @@ HRESULT AsfMuxer::Finish(QWORD duration) {
   QWORD fileBytes = 0;
   RETURN_IF_FAILED(file.Size(fileBytes));
   content_.duration = duration;
+  if (content_.variableRate && duration > 0)
+    content_.averageBitrate =
+        static_cast<DWORD>(std::min<QWORD>(payloadBytes_ * 8 * 10000000 / duration, 0xFFFFFFFFu));
   Bytes rendered;
   RETURN_IF_FAILED(
       RenderHeader(packets_.header, content_, fileBytes - packets_.fileOffset, rendered));

@@ -31,6 +31,10 @@ struct HeaderContent {
   std::vector<Attribute> attributes;
   std::vector<asf::CodecEntry> codecs;
   QWORD duration = 0;  // 100 ns units, preroll not included
+  // A variable-rate stream: the header says so ("IsVBR") and, at the end, gives the stream's
+  // true average rate (averageBitrate, bits per second) where it gives the rate.
+  bool variableRate = false;
+  DWORD averageBitrate = 0;
 };
 
 // Where libavformat's output goes, in the muxer's own offsets: its header object to memory,
@@ -80,6 +84,7 @@ class AsfMuxer final : public PayloadSink {
   std::unique_ptr<AVIOContext, IoFreer> io_;
   std::unique_ptr<AVFormatContext, OutputFreer> muxer_;
   AVRational payloadTimeBase_{};
+  QWORD payloadBytes_ = 0;
   PacketHandle packet_{av_packet_alloc()};
 };
 

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -187,19 +188,23 @@ HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
   return S_OK;
 }
 
-HRESULT AudioEncoder::EncodeQueued(PayloadSink& sink, bool padLast) {
+HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
   const int frameSize = encoder_->shape().frameSamples;
+  int filling = 0;
   if (padLast) {
     const int partial = av_audio_fifo_size(queue_) % frameSize;
-    if (partial > 0) RETURN_IF_FAILED(QueueSilence(frameSize - partial));
+    if (partial > 0) {
+      filling = frameSize - partial;
+      RETURN_IF_FAILED(QueueSilence(filling));
+    }
   }
-  if (!packer_) {
-    while (av_audio_fifo_size(queue_) >= frameSize) RETURN_IF_FAILED(segments_->Add(*queue_, sink));
-    return S_OK;
+  std::optional<PackingSink> packing;
+  if (packer_) packing.emplace(*packer_, given);
+  PayloadSink& sink = packing ? static_cast<PayloadSink&>(*packing) : given;
+  while (av_audio_fifo_size(queue_) >= frameSize) {
+    const bool last = av_audio_fifo_size(queue_) < 2 * frameSize;
+    RETURN_IF_FAILED(segments_->Add(*queue_, sink, last ? filling : 0));
   }
-  PackingSink packing(*packer_, sink);
-  while (av_audio_fifo_size(queue_) >= frameSize)
-    RETURN_IF_FAILED(segments_->Add(*queue_, packing));
   return S_OK;
 }
 

@@ -15,10 +15,10 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "common/result.h"
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"
+#include "result.h"
 #include "stream_encoder.h"
 
 extern "C" {

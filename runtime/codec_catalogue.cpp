@@ -4,6 +4,7 @@
 
 #include "common/wide_text.h"
 #include "libavcodec_encoder.h"
+#include "lossless_encoder.h"
 #include "wmav2/wmav2_encoder.h"
 
 namespace wmvcore {
@@ -43,6 +44,38 @@ const CodecEntry kCodecs[] = {
     {WSTR("Windows Media Audio V1"), OpenLibavcodecWmaV1, 0x0160},
 };
 
+// The lossless codec comes after the lossy ones, so that the stored words naming those keep
+// their meaning; it has only variable-rate formats, one per width, rate and channel count it
+// encodes: 16-bit first, the rates upwards, stereo first, then mono and the wider layouts.
+constexpr WORD kLosslessWidths[] = {16, 24};
+constexpr DWORD kLosslessRates[] = {44100, 48000, 88200, 96000};
+constexpr WORD kLosslessChannels[] = {2, 1, 3, 4, 5, 6};
+constexpr int kLosslessQuality = 100;
+
+CatalogueCodec LosslessCodec() {
+  CatalogueCodec entry;
+  entry.name = WSTR("Windows Media Audio 9.2 Lossless");
+  entry.open = OpenLosslessEncoder;
+  entry.subtype = SubtypeForTag(kLosslessTag);
+  for (WORD bits : kLosslessWidths)
+    for (DWORD rate : kLosslessRates)
+      for (WORD channels : kLosslessChannels) {
+        WaveFormat wave;
+        wave.formatTag = kLosslessTag;
+        wave.channels = channels;
+        wave.samplesPerSec = rate;
+        wave.bitsPerSample = bits;
+        // Nominally the rate of the PCM: what a file holds is its own average.
+        wave.avgBytesPerSec = rate * channels * (bits / 8u);
+        const std::unique_ptr<StreamEncoder> encoder = OpenLosslessEncoder(wave);
+        if (!encoder) continue;
+        entry.variableRate.push_back(
+            CatalogueFormat{wave.avgBytesPerSec * 8, encoder->shape().format,
+                            DescribeVariableFormat(kLosslessQuality, rate, channels, bits)});
+      }
+  return entry;
+}
+
 // Opens the encoder for the format, as the writer will, to learn its block alignment and codec
 // data; nothing when it refuses the format.
 std::optional<WaveFormat> EncoderWaveFormat(OpenStreamEncoder open, WORD tag,
@@ -74,6 +107,7 @@ std::vector<CatalogueCodec> BuildCatalogue() {
     }
     if (!entry.constantRate.empty()) catalogue.push_back(std::move(entry));
   }
+  catalogue.push_back(LosslessCodec());
   return catalogue;
 }
 
@@ -97,6 +131,23 @@ const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const Wa
       return &format;
   }
   return nullptr;
+}
+
+const CatalogueFormat* FindVariableRateFormat(const CatalogueCodec& codec, const WaveFormat& wave) {
+  for (const auto& format : codec.variableRate) {
+    if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
+        format.wave.bitsPerSample == wave.bitsPerSample)
+      return &format;
+  }
+  return nullptr;
+}
+
+WideString DescribeVariableFormat(int quality, DWORD sampleRate, WORD channels, WORD bits) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "VBR Quality %d, %u kHz, %u channel %u bit VBR", quality,
+                static_cast<unsigned>(sampleRate / 1000), static_cast<unsigned>(channels),
+                static_cast<unsigned>(bits));
+  return WideString(text, text + std::char_traits<char>::length(text));
 }
 
 WideString DescribeFormat(DWORD bitrate, DWORD sampleRate, WORD channels) {

@@ -4,8 +4,8 @@
 
 #include "com_boundary.h"
 #include "common/com_ptr.h"
-#include "common/result.h"
 #include "common/wide_text.h"
+#include "result.h"
 #include "result_codes.h"
 #include "stream_config.h"
 #include "text_out.h"

@@ -8,6 +8,7 @@
 #include "ffmpeg_handles.h"
 #include "hand_out.h"
 #include "profile_manager.h"
+#include "settings.h"
 #include "sync_reader.h"
 #include "writer.h"
 
@@ -24,6 +25,8 @@ template <class Object, class Interface>
 HRESULT Create(Interface** target) {
   if (target == nullptr) return E_POINTER;
   SilenceFfmpeg();
+  // The trace's switch is read here, on the caller's thread, so that no worker reads it first.
+  wmvcore::settings::TraceEnabled();
   return wmvcore::HandOut(wmvcore::MakeRuntimeObject<Object>(), target);
 }
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "codec_contexts.h"
-#include "common/result.h"
 #include "ffmpeg_handles.h"
+#include "result.h"
 
 namespace wmvcore {
 namespace {

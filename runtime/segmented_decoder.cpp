@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "codec_contexts.h"
-#include "common/result.h"
 #include "pcm_converter.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 // Packets decoded before a segment and dropped. Measured with the decoder's start-of-stream
 // trim left off (below): one packet makes every segment identical to one decoder's output, on
-// the shared Windows-made files and on long files of both codecs at every rate, channel count
+// the Windows-made test files and on long files of both codecs at every rate, channel count
 // and bit rate without noise substitution. Two are kept: a frame can begin in the packet
 // before the one it ends in, and a packet need not hold a whole frame of its own.
 constexpr std::size_t kPreRollPackets = 2;

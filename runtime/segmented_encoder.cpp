@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "common/result.h"
+#include "result.h"
 
 namespace wmvcore {
 namespace {
@@ -93,6 +93,7 @@ class SegmentedEncoder::Segment final : public WorkerJob {
     ++frames_;
     return S_OK;
   }
+  void SetFilling(int samples) { fillingSamples_ = static_cast<std::size_t>(samples); }
 
   HRESULT Run(unsigned worker) override {
     SegmentAudio audio(floats_.data(), ints_.data(), shape_.frameSamples, shape_.format.channels);
@@ -101,6 +102,7 @@ class SegmentedEncoder::Segment final : public WorkerJob {
     audio.lookahead = full() ? static_cast<std::size_t>(shape_.lookaheadFrames) : 0;
     audio.coded = frames_ - audio.priming - audio.lookahead;
     audio.firstPts = firstPts_;
+    audio.filling = fillingSamples_;
     payloads.Clear();
     return (*coders_)[worker]->Code(audio, payloads);
   }
@@ -114,6 +116,7 @@ class SegmentedEncoder::Segment final : public WorkerJob {
   }
   void Reset(int64_t pts) {
     frames_ = 0;
+    fillingSamples_ = 0;
     firstPts_ = pts;
     payloads.Clear();
     result = S_OK;
@@ -125,6 +128,7 @@ class SegmentedEncoder::Segment final : public WorkerJob {
   std::vector<float> floats_;
   std::vector<int32_t> ints_;
   std::size_t frames_ = 0;
+  std::size_t fillingSamples_ = 0;  // of the last frame, at the stream's end
   int64_t firstPts_ = 0;
 };
 
@@ -175,13 +179,14 @@ std::unique_ptr<SegmentedEncoder::Segment> SegmentedEncoder::NewSegment() {
   return segment;
 }
 
-HRESULT SegmentedEncoder::Add(AVAudioFifo& queue, PayloadSink& sink) {
+HRESULT SegmentedEncoder::Add(AVAudioFifo& queue, PayloadSink& sink, int filling) {
   if (!filling_) {
     filling_ = NewSegment();
     if (!filling_) return E_OUTOFMEMORY;
     filling_->StartWithSilence(nextPts_);
   }
   RETURN_IF_FAILED(filling_->Append(queue));
+  filling_->SetFilling(filling);
   nextPts_ += shape_.frameSamples;
   return filling_->full() ? Submit(sink) : S_OK;
 }

@@ -38,7 +38,8 @@ class SegmentedEncoder {
 
   // Moves one whole frame from `queue` (planar, in the encoder's layout) into the segment being
   // filled; hands a full segment to the coders and writes the payloads of the segments done.
-  HRESULT Add(AVAudioFifo& queue, PayloadSink& sink);
+  // The stream's last frame says how many of its samples are `filling` (SegmentAudio).
+  HRESULT Add(AVAudioFifo& queue, PayloadSink& sink, int filling = 0);
   // Codes the frames taken since the last segment and writes every payload left.
   HRESULT Finish(PayloadSink& sink);
 

@@ -78,6 +78,9 @@ class SegmentAudio {
   std::size_t priming = 0;
   std::size_t coded = 0;
   std::size_t lookahead = 0;
+  // Samples of silence at the end of the last coded frame that only fill it: at the stream's
+  // end, for an encoder that tells the decoder to drop them.
+  std::size_t filling = 0;
   int64_t firstPts = 0;  // the first coded frame's first sample
 
  private:

@@ -7,12 +7,13 @@
 
 #include "asf_file.h"
 #include "com_boundary.h"
-#include "common/result.h"
 #include "common/wide_text.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "out_of_memory.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {

@@ -5,11 +5,11 @@
 #include "com_boundary.h"
 #include "common/com_ptr.h"
 #include "common/media_time.h"
-#include "common/result.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 
@@ -64,9 +64,13 @@ HRESULT Writer::SetProfile(IWMProfile* profile) {
   // The catalogue lists every format that encodes, each opened once when it was built.
   const CatalogueCodec* codec = FindCodecByTag(wave->formatTag);
   const CatalogueFormat* format = codec != nullptr ? FindCatalogueFormat(*codec, *wave) : nullptr;
-  if (format == nullptr) return NS_E_INVALID_OUTPUT_FORMAT;
-  stream_ = Stream{codec, *wave, format->description};
-  input_ = PcmFormat{wave->samplesPerSec, wave->channels, 16};
+  const CatalogueFormat* variable =
+      codec != nullptr && format == nullptr ? FindVariableRateFormat(*codec, *wave) : nullptr;
+  if (format == nullptr && variable == nullptr) return NS_E_INVALID_OUTPUT_FORMAT;
+  stream_ = Stream{codec, *wave, (format ? format : variable)->description, variable != nullptr};
+  // Input of the stream's own width by default: a 24-bit stream takes 24-bit samples.
+  input_ = PcmFormat{wave->samplesPerSec, wave->channels,
+                     static_cast<WORD>(wave->bitsPerSample == 24 ? 24 : 16)};
   return S_OK;
 }
 
@@ -141,6 +145,7 @@ HRESULT Writer::BeginWriting() {
                                            Bytes{static_cast<BYTE>(stream_->wave.formatTag),
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
   content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
+  content.variableRate = stream_->variableRate;
   std::unique_ptr<AsfMuxer> muxer;
   const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), encoder->packetPerPayload(),
                                         std::move(content), muxer);

@@ -56,6 +56,7 @@ class Writer : public ComObject<Writer, IWMWriter, HeaderInfo> {
     const CatalogueCodec* codec = nullptr;
     WaveFormat wave;
     WideString description;
+    bool variableRate = false;
   };
 
   // Ends writing after a failure: the scratch file goes, the target is never made.

@@ -16,6 +16,9 @@ struct EncoderChoice {
 };
 
 inline constexpr DWORD kVariableBitRateFlag = 0x80000000u;
+// The largest indices the word holds; a larger one would name another codec or format.
+inline constexpr DWORD kMaxCodecIndex = 0xFF;
+inline constexpr DWORD kMaxFormatIndex = 0xFFFF;
 
 // A reserved bit that the options dialog sets in the one word that would otherwise be 0: the
 // choice of constant bit rate, codec 0, format 0. Readers ignore bits 24-30, so the marked word

@@ -10,8 +10,6 @@ namespace {
 
 constexpr char kConstantBitRate[] = "CBR";
 constexpr char kVariableBitRate[] = "VBR";
-constexpr DWORD kMaxCodecIndex = 0xFF;
-constexpr DWORD kMaxFormatIndex = 0xFFFF;
 
 // The mode list's selection: position 0 is constant and 1 variable bit rate.
 BOOL SelectedMode(HWND window) {

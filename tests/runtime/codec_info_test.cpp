@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "runtime/runtime_test_support.h"
@@ -59,14 +60,16 @@ Format ReadFormat(IWMCodecInfo3* info, DWORD codec, DWORD index) {
 std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 // Every constant-rate format is a real WAVEFORMATEX of its codec, described in the runtime's
-// style with the numbers of the format itself; no codec has variable-rate formats.
+// style with the numbers of the format itself; the lossy codecs have no variable-rate formats.
+// The lossless codec comes last, with variable-rate formats only, one per width, rate and
+// channel count, in a fixed order that starts with 44.1 kHz stereo 16-bit.
 TEST_F(RuntimeTest, CatalogueFormatsDescribeThemselves) {
   auto info = NewCodecInfo();
   DWORD codecs = 0;
   ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
-  ASSERT_EQ(codecs, 2u);
+  ASSERT_EQ(codecs, 3u);
   const WORD tags[] = {0x161, 0x160};
-  for (DWORD codec = 0; codec < codecs; ++codec) {
+  for (DWORD codec = 0; codec < 2; ++codec) {
     ASSERT_EQ(SetVbr(info.get(), codec, FALSE), S_OK);
     DWORD count = 0;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &count), S_OK);
@@ -96,6 +99,33 @@ TEST_F(RuntimeTest, CatalogueFormatsDescribeThemselves) {
     ComPtr<IWMStreamConfig> config;
     EXPECT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, 0, config.put()), E_INVALIDARG);
   }
+
+  const DWORD lossless = 2;
+  DWORD count = 0;
+  ASSERT_EQ(SetVbr(info.get(), lossless, FALSE), S_OK);
+  ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, lossless, &count), S_OK);
+  EXPECT_EQ(count, 0u);
+  ASSERT_EQ(SetVbr(info.get(), lossless, TRUE), S_OK);
+  ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, lossless, &count), S_OK);
+  ASSERT_EQ(count, 2u * 4 * 6);
+  std::set<std::string> descriptions;
+  for (DWORD i = 0; i < count; ++i) {
+    const Format f = ReadFormat(info.get(), lossless, i);
+    EXPECT_EQ(f.wave.wFormatTag, 0x163);
+    EXPECT_EQ(f.subtype.Data1, 0x163u);
+    EXPECT_EQ(f.wave.cbSize, 18);
+    EXPECT_GT(f.wave.nBlockAlign, 0);
+    char expected[64];
+    std::snprintf(expected, sizeof(expected), "VBR Quality 100, %u kHz, %u channel %u bit VBR",
+                  f.wave.nSamplesPerSec / 1000, f.wave.nChannels, f.wave.wBitsPerSample);
+    EXPECT_EQ(Narrow(f.description), expected);
+    descriptions.insert(Narrow(f.description));
+  }
+  EXPECT_EQ(descriptions.size(), count);  // one format each
+  EXPECT_EQ(Narrow(ReadFormat(info.get(), lossless, 0).description),
+            "VBR Quality 100, 44 kHz, 2 channel 16 bit VBR");
+  EXPECT_EQ(Narrow(ReadFormat(info.get(), lossless, count - 1).description),
+            "VBR Quality 100, 96 kHz, 6 channel 24 bit VBR");
 }
 
 // The search that the plug-in makes for its default: the first constant-rate 44.1 kHz 16-bit
@@ -145,7 +175,7 @@ TEST_F(RuntimeTest, CodecInfoSizeProtocolAndRefusals) {
   DWORD count = 0;
   EXPECT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Video, &count), S_OK);
   EXPECT_EQ(count, 0u);
-  EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, 2, &count), E_INVALIDARG);
+  EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, 3, &count), E_INVALIDARG);
   EXPECT_EQ(info->GetCodecName(WMMEDIATYPE_Video, 0, nullptr, &length), E_INVALIDARG);
   const DWORD value = 1;
   EXPECT_EQ(info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, 0, u"_NOSUCHSETTING", WMT_TYPE_BOOL,

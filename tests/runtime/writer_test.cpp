@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,16 +29,16 @@ struct Input {
 using Tags = std::vector<std::pair<std::u16string, std::u16string>>;
 
 // The stream configuration of catalogue format (codec, format) in a one-stream profile.
-HRESULT MakeProfile(DWORD codec, DWORD format, ComPtr<IWMProfile>& profile) {
+HRESULT MakeProfile(DWORD codec, DWORD format, ComPtr<IWMProfile>& profile, bool variable = false) {
   ComPtr<IWMProfileManager> manager;
   RETURN_IF_FAILED(WMCreateProfileManager(manager.put()));
   RETURN_IF_FAILED(manager->CreateEmptyProfile(WMT_VER_9_0, profile.put()));
   ComPtr<IWMCodecInfo3> info;
   RETURN_IF_FAILED(manager.query_to(IID_IWMCodecInfo3, info));
-  const BOOL constant = FALSE;
+  const BOOL mode = variable ? TRUE : FALSE;
   RETURN_IF_FAILED(info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, codec, u"_VBRENABLED",
                                                     WMT_TYPE_BOOL,
-                                                    reinterpret_cast<const BYTE*>(&constant), 4));
+                                                    reinterpret_cast<const BYTE*>(&mode), 4));
   ComPtr<IWMStreamConfig> config;
   RETURN_IF_FAILED(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()));
   RETURN_IF_FAILED(config->SetStreamNumber(1));
@@ -105,11 +107,11 @@ HRESULT WriteSamples(IWMWriter* writer, const Input& input, std::size_t chunk = 
 
 // The whole write, in the plug-in's order.
 HRESULT EncodeFile(const std::filesystem::path& path, DWORD codec, DWORD format, const Input& input,
-                   const Tags& tags = {}) {
+                   const Tags& tags = {}, bool variable = false) {
   ComPtr<IWMWriter> writer;
   RETURN_IF_FAILED(WMCreateWriter(nullptr, writer.put()));
   ComPtr<IWMProfile> profile;
-  RETURN_IF_FAILED(MakeProfile(codec, format, profile));
+  RETURN_IF_FAILED(MakeProfile(codec, format, profile, variable));
   RETURN_IF_FAILED(writer->SetProfile(profile.get()));
   RETURN_IF_FAILED(DeclareInput(writer.get(), input));
   RETURN_IF_FAILED(writer->SetOutputFilename(WidePath(path).c_str()));
@@ -365,6 +367,82 @@ TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
   }
 }
 
+// The lossless codec's variable-rate formats give back every sample, through this runtime's
+// reader and through ffmpeg, for each width, a few rates and channel counts, and lengths around
+// a frame and a segment; on one thread and on several, the same bytes. Each segment is checked
+// against libavcodec as it is coded, too.
+TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
+  struct Case {
+    WORD bits;
+    DWORD rate;
+    WORD channels;
+    std::size_t frames;
+    bool noise;
+  };
+  constexpr Case kCases[] = {
+      {16, 44100, 2, 1, false},      {16, 44100, 2, 2047, true},   {16, 44100, 2, 2049, false},
+      {16, 48000, 1, 140000, false}, {16, 96000, 6, 9000, true},   {24, 44100, 2, 2048, true},
+      {24, 88200, 2, 150000, false}, {24, 96000, 6, 20000, false}, {24, 48000, 5, 4097, true},
+  };
+  struct CheckSetting {
+    CheckSetting() { setenv("WMAFILTER_LOSSLESS_CHECK", "1", 1); }
+    ~CheckSetting() { unsetenv("WMAFILTER_LOSSLESS_CHECK"); }
+  } check;
+  ScratchDirectory scratch;
+  ComPtr<IWMProfileManager> manager;
+  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
+  ComPtr<IWMCodecInfo3> info;
+  ASSERT_EQ(manager.query_to(IID_IWMCodecInfo3, info), S_OK);
+  DWORD codecs = 0;
+  ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
+  const DWORD lossless = codecs - 1;
+  const BOOL variable = TRUE;
+  ASSERT_EQ(
+      info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, lossless, u"_VBRENABLED", WMT_TYPE_BOOL,
+                                       reinterpret_cast<const BYTE*>(&variable), 4),
+      S_OK);
+  for (const Case& c : kCases) {
+    const std::string name = std::to_string(c.bits) + "-" + std::to_string(c.rate) + "-" +
+                             std::to_string(c.channels) + "-" + std::to_string(c.frames);
+    DWORD formats = 0, format = 0;
+    ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, lossless, &formats), S_OK);
+    for (; format < formats; ++format) {
+      ComPtr<IWMStreamConfig> config;
+      ASSERT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, lossless, format, config.put()), S_OK);
+      ComPtr<IWMMediaProps> props;
+      ASSERT_EQ(config.query_to(IID_IWMMediaProps, props), S_OK);
+      MediaTypeBlock block;
+      ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
+      if (block.wave()->nSamplesPerSec == c.rate && block.wave()->nChannels == c.channels &&
+          block.wave()->wBitsPerSample == c.bits)
+        break;
+    }
+    ASSERT_LT(format, formats) << name;
+    const Input input = Signal(c.rate, c.channels, c.bits, c.frames, c.noise);
+    const auto single = scratch / (name + "-1.wma");
+    const auto several = scratch / (name + "-3.wma");
+    {
+      CodingThreadsSetting one(1);
+      ASSERT_EQ(EncodeFile(single, lossless, format, input, {}, true), S_OK) << name;
+    }
+    {
+      CodingThreadsSetting three(3);
+      ASSERT_EQ(EncodeFile(several, lossless, format, input, {}, true), S_OK) << name;
+    }
+    EXPECT_TRUE(ReadFile(single) == ReadFile(several)) << name;
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(single, reader), S_OK) << name;
+    const BOOL discrete = TRUE;
+    ASSERT_EQ(reader->SetOutputSetting(0, u"EnableDiscreteOutput", WMT_TYPE_BOOL,
+                                       reinterpret_cast<const BYTE*>(&discrete), 4),
+              S_OK);
+    const Pcm decoded = DecodeAll(reader.get());
+    EXPECT_EQ(decoded.bits, c.bits) << name;
+    EXPECT_TRUE(decoded.bytes == input.pcm) << name;
+    EXPECT_TRUE(FfmpegDecode(single, c.bits == 16 ? "s16le" : "s24le") == input.pcm) << name;
+  }
+}
+
 // Input of another width, rate and channel count is converted to the stream's format.
 TEST_F(RuntimeTest, InputIsConvertedToTheStreamFormat) {
   ScratchDirectory scratch;
@@ -569,6 +647,50 @@ TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadFile(path), earlier);
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// The writer replaces a file as the host does: its scratch file is private while it is written,
+// and the replaced file keeps the earlier one's mode and attributes; a new file has the mode
+// that the umask gives any new file.
+TEST_F(RuntimeTest, ReplacedFileKeepsItsModeAndAttributesAndIsPrivateMeanwhile) {
+  ScratchDirectory scratch;
+  const std::string earlier = (scratch / "earlier.wma").string();
+  WriteFile(earlier, {1, 2, 3});
+  chmod(earlier.c_str(), 0640);
+  ASSERT_EQ(setxattr(earlier.c_str(), "user.origin", "kept", 4, 0), 0) << std::strerror(errno);
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(WidePath(earlier).c_str()), S_OK);
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 1.0, true)), S_OK);
+  std::size_t scratchFiles = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+    if (entry.path().filename().string()[0] != '.') continue;
+    struct stat status {};
+    ASSERT_EQ(stat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << entry.path();
+    ++scratchFiles;
+  }
+  EXPECT_EQ(scratchFiles, 1u);
+  ASSERT_EQ(writer->EndWriting(), S_OK);
+  struct stat status {};
+  ASSERT_EQ(stat(earlier.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_GT(status.st_size, 3);
+  char value[8] = {};
+  EXPECT_EQ(getxattr(earlier.c_str(), "user.origin", value, sizeof(value)), 4);
+  EXPECT_STREQ(value, "kept");
+
+  const mode_t mask = umask(0);
+  umask(mask);
+  const std::string made = (scratch / "new.wma").string();
+  ASSERT_EQ(EncodeFile(made, 0, 7, Signal(44100, 2, 16, 0.2, true)), S_OK);
+  ASSERT_EQ(stat(made.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
 }
 
