@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "com_boundary.h"
-#include "common/result.h"
 #include "hand_out.h"
+#include "result.h"
 #include "result_codes.h"
 #include "text_out.h"
 
