@@ -77,6 +77,7 @@ class AudioEncoder {
   std::vector<uint32_t> converted_;  // the converter's planar output: 4-byte samples
   std::vector<uint8_t*> planes_;
   QWORD inputFrames_ = 0;
+  QWORD convertedFrames_ = 0;              // what the converter gave, at the stream's rate
   std::unique_ptr<PayloadPacker> packer_;  // null: the coders' payloads go to the sink
   std::unique_ptr<SegmentedEncoder> segments_;
 };

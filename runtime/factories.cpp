@@ -4,6 +4,7 @@
 #endif
 #include <wmsdk.h>
 
+#include "com_boundary.h"
 #include "ffmpeg_handles.h"
 #include "hand_out.h"
 #include "profile_manager.h"
@@ -26,7 +27,7 @@ HRESULT Create(Interface** target) {
   SilenceFfmpeg();
   // The trace's switch is read here, on the caller's thread, so that no worker reads it first.
   wmvcore::settings::TraceEnabled();
-  return wmvcore::HandOut(MakeComObject<Object>(), target);
+  return wmvcore::HandOut(wmvcore::MakeRuntimeObject<Object>(), target);
 }
 
 }  // namespace

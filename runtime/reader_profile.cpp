@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "com_boundary.h"
 #include "common/com_ptr.h"
 #include "result_codes.h"
 #include "stream_config.h"
@@ -50,7 +51,7 @@ void ReaderProfile::ForgetStreams() {
 
 HRESULT ReaderProfile::HandOutConfig(const Stream& stream, IWMStreamConfig** config) const {
   // A new configuration each call, as the caller may change its copy.
-  auto made = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(stream.type));
+  auto made = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(stream.type));
   if (!made) return E_OUTOFMEMORY;
   made->SetStreamNumber(stream.number);
   made->SetBitrate(stream.bitrate);

@@ -151,8 +151,8 @@ class SegmentedDecoder::Segment final : public WorkerJob {
 
   HRESULT Decode(AVCodecContext& decoder) {
     for (std::size_t i = 0; i < packets.size(); ++i) {
-      // A damaged packet is refused with an error and simply not decoded.
-      avcodec_send_packet(&decoder, packets[i].get());
+      // A damaged packet is refused with an error and simply not decoded; memory is no damage.
+      if (avcodec_send_packet(&decoder, packets[i].get()) == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
       RETURN_IF_FAILED(Collect(decoder, i >= preRoll));
     }
     if (!last) return S_OK;
@@ -166,7 +166,9 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     for (;;) {
       if (!next_) next_.reset(av_frame_alloc());
       if (!next_) return E_OUTOFMEMORY;
-      if (avcodec_receive_frame(&decoder, next_.get()) < 0) return S_OK;
+      const int received = avcodec_receive_frame(&decoder, next_.get());
+      if (received == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+      if (received < 0) return S_OK;
       if (keep)
         RETURN_IF_FAILED(Keep());
       else

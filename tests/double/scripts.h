@@ -125,13 +125,14 @@ bool IsNonEmptyName(std::u16string_view name);
 // on them with `acceptsInput`, SetOutputFilename the name with `acceptsFileName`; an empty judge
 // accepts anything.
 // WriteSample logs a copy of each sample's bytes unless `keepsSampleBytes` is false, as for a
-// benchmark that writes many large samples.
+// benchmark that writes many large samples. AllocateSample hands out `sampleSizeChange` bytes
+// more than asked (fewer below 0), and reports that length, as a runtime that rounds its buffers
+// up may.
 struct WriterScript {
   std::optional<MediaFormat> inputFormat{};
   std::function<bool(const WAVEFORMATEX&)> acceptsInput = IsConsistentPcm;
   std::function<bool(std::u16string_view)> acceptsFileName = IsNonEmptyName;
   bool keepsSampleBytes = true;
-  // AllocateSample hands out buffers this many bytes longer than asked (shorter below 0).
   int sampleSizeChange = 0;
 };
 

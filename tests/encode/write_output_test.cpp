@@ -179,14 +179,23 @@ TEST_F(WriteOutputTest, BeginsWritingOnceAndRetriesAfterAFailedStart) {
   EXPECT_EQ(runtime.log().samplesWritten.size(), 2u);
 }
 
+// The time runs by the bytes submitted, whatever room the writer's samples have beyond them.
 TEST_F(WriteOutputTest, StampsEachBufferWithTheSumOfTheTruncatedDurationsBeforeIt) {
-  Open(16);
-  std::vector<BYTE> buffer(65536);
-  for (int k = 0; k < 4; ++k) ASSERT_EQ(Write(buffer), 65536);
-  EXPECT_THAT(Stamps(), ElementsAre(0u, 3715192u, 2 * 3715192u, 3 * 3715192u));
-  for (const auto& sample : runtime.log().samplesWritten) {
-    EXPECT_EQ(sample.input, 0u);
-    EXPECT_EQ(sample.flags, 0u);
+  for (const int extraBytes : {0, 1, 4096}) {
+    SCOPED_TRACE(extraBytes);
+    runtime.writer.sampleSizeChange = extraBytes;
+    runtime.record().samplesWritten.clear();
+    Open(16);
+    std::vector<BYTE> buffer(65536);
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(Write(buffer), 65536);
+    EXPECT_THAT(Stamps(), ElementsAre(0u, 3715192u, 2 * 3715192u, 3 * 3715192u));
+    for (const auto& sample : runtime.log().samplesWritten) {
+      EXPECT_EQ(sample.input, 0u);
+      EXPECT_EQ(sample.flags, 0u);
+      EXPECT_EQ(sample.bytes.size(), 65536u);
+    }
+    CloseFilterOutput(handle);
+    handle = nullptr;
   }
 }
 

@@ -24,6 +24,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hardening/wave_bytes.h"
@@ -104,9 +105,10 @@ struct Row {
   bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
   std::string readFault = "";  // "NAME@OFFSET": reads of NAME from OFFSET on fail, as on a bad disk
   StandardOutput standardOutput = StandardOutput::kCaptured;
-  std::string notice = "";    // the one line a success writes on stderr; none unless given
-  std::string shrinkAt = "";  // "NAME@OFFSET": NAME is cut at OFFSET once reading reaches it
-  bool plainFolder = false;   // "plain/" in the directory takes no extended attributes (ramfs)
+  std::string notice = "";         // the one line a success writes on stderr; none unless given
+  std::string shrinkAt = "";       // "NAME@OFFSET": NAME is cut at OFFSET once reading reaches it
+  bool plainFolder = false;        // "plain/" in the directory takes no extended attributes (ramfs)
+  bool workerMemoryFault = false;  // FFmpeg's allocations fail on the two coding workers
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
@@ -684,6 +686,21 @@ std::vector<Row> Rows() {
       [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "out.wav"), PcmWave(0.2)); }};
   failingDisk.readFault = "failing.wma@32768";  // the second of FFmpeg's 32 KiB reads
   rows.push_back(failingDisk);
+  // A coding worker that runs out of memory fails the run for that reason, never as the
+  // codec's failure, nor with audio left out.
+  // (Eight seconds: more than the segments in flight, so that a write meets the failure.)
+  Row encodeWithoutMemory =
+      EncodeWave("WorkerOutOfMemoryWhileEncodingSaysSo", PcmWave(8.0), Result::kFails,
+                 "out.wma: the filter could not write the audio: Cannot allocate memory");
+  encodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(encodeWithoutMemory);
+  Row decodeWithoutMemory{"WorkerOutOfMemoryWhileDecodingSaysSo",
+                          [](const ScratchDirectory& d) {
+                            return Decode(SharedMedia::Get() / "titled.wma", d / "out.wav");
+                          },
+                          Result::kFails, "titled.wma: cannot read: Cannot allocate memory"};
+  decodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(decodeWithoutMemory);
   rows.push_back(
       {"DecodeToDevStdoutWritesThroughTheLink",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/stdout"); },
@@ -940,27 +957,34 @@ std::vector<Row> Rows() {
 
 // ---- The check of every row ---------------------------------------------------------------
 
-// The read-fault library preloaded into the programs run while one lives; the sanitizers are
-// told that their run-time library does not come first.
-class ReadFault {
+// A fault library preloaded into the programs run while one lives, armed by its variable; the
+// sanitizers are told that their run-time library does not come first.
+class Fault {
  public:
-  ReadFault(const std::string& fault, const std::string& shrinkAt) {
+  using Variables = std::vector<std::pair<std::string, std::string>>;
+  Fault(const char* library, Variables variables) : variables_(std::move(variables)) {
     const char* options = std::getenv("ASAN_OPTIONS");
     savedAsanOptions_ = options != nullptr ? options : "";
-    setenv("LD_PRELOAD", READ_FAULT_LIBRARY, 1);
-    setenv("WMAFILTER_READ_FAULT", fault.c_str(), 1);
-    setenv("WMAFILTER_SHRINK_AT", shrinkAt.c_str(), 1);
+    setenv("LD_PRELOAD", library, 1);
+    for (const auto& [name, value] : variables_) setenv(name.c_str(), value.c_str(), 1);
     setenv("ASAN_OPTIONS", (savedAsanOptions_ + ":verify_asan_link_order=0").c_str(), 1);
   }
-  ~ReadFault() {
+  ~Fault() {
     unsetenv("LD_PRELOAD");
-    unsetenv("WMAFILTER_READ_FAULT");
-    unsetenv("WMAFILTER_SHRINK_AT");
+    for (const auto& variable : variables_) unsetenv(variable.first.c_str());
     setenv("ASAN_OPTIONS", savedAsanOptions_.c_str(), 1);
   }
 
  private:
+  Variables variables_;
   std::string savedAsanOptions_;
+};
+
+// Two coding threads while it lives, so that there are workers to fail.
+class TwoWorkers {
+ public:
+  TwoWorkers() { setenv("WMAFILTER_THREADS", "2", 1); }
+  ~TwoWorkers() { unsetenv("WMAFILTER_THREADS"); }
 };
 
 // A descriptor for the program's standard output, or -1 to capture it.
@@ -1003,10 +1027,16 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   const std::set<std::string> before = directory.Contents();
 
   if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
-  const std::optional<ReadFault> fault =
-      row.readFault.empty() && row.shrinkAt.empty()
-          ? std::nullopt
-          : std::optional<ReadFault>(std::in_place, row.readFault, row.shrinkAt);
+  std::optional<Fault> fault;
+  if (!row.readFault.empty() || !row.shrinkAt.empty()) {
+    fault.emplace(READ_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_READ_FAULT", row.readFault},
+                                                       {"WMAFILTER_SHRINK_AT", row.shrinkAt}});
+  }
+  std::optional<TwoWorkers> workers;
+  if (row.workerMemoryFault) {
+    workers.emplace();
+    fault.emplace(MEMORY_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_WORKER_MEMORY_FAULT", "1"}});
+  }
   const int output = OpenStandardOutput(row.standardOutput, directory);
   const ProgramRun run = RunProgram(arguments, row.unprivileged, output);
   if (output >= 0) close(output);

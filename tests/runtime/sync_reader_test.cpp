@@ -289,8 +289,8 @@ TEST_F(RuntimeTest, CutFilesDeliverWhatDecodesAndEnd) {
 }
 
 // The header's length cuts the final frame alone (here its last 908 of 156,556 frames), and
-// only where it ends inside it: not at its first frame, not past the audio (a file cut short),
-// not for a duration of 0, nor a broadcast file's, which is not valid.
+// only where it ends inside it or at its first frame (then all of it goes): not past the audio
+// (a file cut short), not for a duration of 0, nor a broadcast file's, which is not valid.
 TEST_F(RuntimeTest, HeaderLengthCutsOnlyTheFinalFrame) {
   // Lengths in 100 ns units: 155,700 frames, the final frame's first (155,648), 60 s, none, and
   // the file's own.
@@ -299,7 +299,7 @@ TEST_F(RuntimeTest, HeaderLengthCutsOnlyTheFinalFrame) {
     bool broadcast;
     std::size_t frames;
   } kCases[] = {{35306122, false, 155700},
-                {35294331, false, 156556},
+                {35294331, false, 155648},
                 {600000000, false, 156556},
                 {0, false, 156556},
                 {35490000, true, 156556}};
