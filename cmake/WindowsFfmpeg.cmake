@@ -15,7 +15,8 @@ endif()
 
 # Kept for the machine, not the build tree: every clone and build tree of the same architecture
 # shares one build of each version, so a fresh clone does not build FFmpeg again. The name holds
-# the compiler's target and a digest of the build script, so a changed recipe builds anew.
+# the compiler's target and a digest of the build script and of the compiler's version, so a
+# changed recipe or an upgraded compiler (whose static libraries the DLL links) builds anew.
 if(DEFINED ENV{XDG_CACHE_HOME})
   set(default_ffmpeg_cache $ENV{XDG_CACHE_HOME}/wmafilter/ffmpeg)
 elseif(DEFINED ENV{HOME})
@@ -26,6 +27,8 @@ endif()
 set(WMAFILTER_FFMPEG_CACHE ${default_ffmpeg_cache} CACHE PATH
     "Where the FFmpeg builds for Windows are kept, shared by every build tree of the machine")
 file(SHA256 ${CMAKE_CURRENT_LIST_DIR}/build-windows-ffmpeg.sh recipe_digest)
+string(SHA256 recipe_digest
+       "${recipe_digest} ${CMAKE_C_COMPILER_ID} ${CMAKE_C_COMPILER_VERSION}")
 string(SUBSTRING ${recipe_digest} 0 12 recipe_digest)
 set(ffmpeg_work_dir ${WMAFILTER_FFMPEG_CACHE}/${WMAFILTER_MINGW_PREFIX}-${recipe_digest})
 string(REGEX REPLACE "^[0-9]+:" "" ffmpeg_directory "${WMAFILTER_FFMPEG_VERSION}")

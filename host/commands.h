@@ -20,6 +20,8 @@ struct EncodeSettings {
 int RunEncode(const FilterLibrary& library, const std::string& input, const std::string& output,
               const EncodeSettings& settings);
 int RunOptions(const FilterLibrary& library, DWORD options);
+// Lists the formats of the media runtime that the loaded filter library loaded.
+int RunFormats(bool json);
 
 // Reports an error the host's way: one line on stderr. Returns the exit code 1.
 int ReportError(const std::string& message);

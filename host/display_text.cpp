@@ -107,3 +107,12 @@ std::string HexWord(DWORD value) {
   std::snprintf(text, sizeof(text), "0x%08x", static_cast<unsigned>(value));
   return text;
 }
+
+std::string WideToUtf8(const WCHAR* text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string converted(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, converted.data(), bytes, nullptr, nullptr);
+  converted.pop_back();  // the terminator
+  return converted;
+}

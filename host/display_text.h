@@ -28,3 +28,6 @@ std::string JsonString(const std::string& utf8);
 
 // A 32-bit word as the host prints options words and flags: 0x and eight hex digits.
 std::string HexWord(DWORD value);
+
+// UTF-16 text up to its terminator as UTF-8; empty when it cannot be converted.
+std::string WideToUtf8(const WCHAR* text);

@@ -11,6 +11,7 @@
 #include "interruption.h"
 #include "path_checks.h"
 #include "progress.h"
+#include "runtime_formats.h"
 #include "scratch_output.h"
 #include "wave_reader.h"
 
@@ -18,6 +19,21 @@ namespace {
 
 // The filter takes the rate as a signed 32-bit number.
 constexpr std::uint32_t kLargestRate = 0x7FFFFFFF;
+
+// What the runtime that the filter loaded says a word chooses, for the host's lines: " (codec,
+// constant rate, format)", " (the runtime has no such format)", or nothing when the runtime
+// cannot be asked or the word is 0, whose meaning is the filter's to find.
+std::string ChoiceOf(DWORD options) {
+  RuntimeCodecs codecs;
+  std::string error;
+  if (options == 0 || !codecs.Open(error)) return "";
+  const std::optional<RuntimeFormat> format = codecs.FormatOf(options);
+  if (!format) return " (the runtime has no such format)";
+  std::string description = format->description;
+  description.erase(0, description.find_first_not_of(' '));  // the runtime pads the bit rate
+  return " (" + OneLine(format->codecName) + ", " + RateModeName(format->variableBitRate) +
+         " rate, " + OneLine(description) + ")";
+}
 
 // The channels of a file the filter saved, as it reads them back; 0 when it cannot tell.
 WORD SavedChannels(const FilterExports& exports, const std::string& path) {
@@ -71,7 +87,7 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
     return ReportError(outputPath + ": the filter refused to write " +
                        std::to_string(wave.sampleRate) + " Hz, " + std::to_string(hostWidth) +
                        "-bit, " + std::to_string(channels.filterChannels) +
-                       "-channel audio with options " + HexWord(options));
+                       "-channel audio with options " + HexWord(options) + ChoiceOf(options));
   }
   if (hostWidth != HostWidthFor(wave)) {
     return ReportError(inputPath + ": the host cannot send its audio as " +
@@ -140,7 +156,8 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
                  SpeakerNames(channels.speakers).c_str(), unsigned{savedChannels},
                  SpeakerNames(UsualChannelMask(savedChannels)).c_str());
   }
-  std::printf("encoded %s into %s with options %s\n", OneLine(inputPath).c_str(),
-              OneLine(outputPath).c_str(), HexWord(used).c_str());
+  // The word the filter used, 0 resolved, and what it chose.
+  std::printf("encoded %s into %s with options %s%s\n", OneLine(inputPath).c_str(),
+              OneLine(outputPath).c_str(), HexWord(used).c_str(), ChoiceOf(used).c_str());
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "display_text.h"
 #include "interruption.h"
+#include "option_values.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -26,9 +27,11 @@ constexpr char kUsage[] =
     "  decode FILE.wma OUT.wav [--pcm24]\n"
     "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
     "  encode IN.wav OUT.wma [--options WORD] [--width BITS]\n"
-    "                                  encode a WAVE file, with its tags (--width declares\n"
-    "                                  another sample width, to see the filter refuse it)\n"
+    "                                  encode a WAVE file, with its tags (WORD in decimal or\n"
+    "                                  0x hex, as formats prints it; --width declares another\n"
+    "                                  sample width, to see the filter refuse it)\n"
     "  options [--word WORD]           run the encoder options dialog and print the word\n"
+    "  formats [--json]                every format the options dialog offers, with its word\n"
     "  registration                    print the filter's registration record\n"
     "--verbose writes the runtime's failed calls to stderr as they fail\n";
 
@@ -47,15 +50,6 @@ std::string DefaultFilterPath() {
 #endif
 }
 
-bool ParseWord(const std::string& text, DWORD& word) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end != 0 || errno != 0 || value > 0xFFFFFFFFull) return false;
-  word = static_cast<DWORD>(value);
-  return true;
-}
-
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
@@ -66,7 +60,8 @@ int Help() {
   return 0;
 }
 
-// Switches on the failure trace of the filter and the runtime it loads (failure_trace.h).
+// Switches on the failure trace of the runtime that the filter loads (runtime/failure_trace.h),
+// before the filter is loaded; the filter itself traces nothing.
 void TraceFailures() {
 #ifdef _WIN32
   SetEnvironmentVariableA("WMAFILTER_TRACE", "1");
@@ -129,11 +124,11 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
     } else if (argument == "--filter" && i + 1 < argc) {
       filterPath = argv[++i];
     } else if ((argument == "--options" || argument == "--word") && i + 1 < argc) {
-      if (!ParseWord(argv[++i], options))
+      if (!ParseOptionNumber(argv[++i], options))
         return ReportError("not an options word: " + std::string(argv[i]));
     } else if (argument == "--width" && i + 1 < argc) {
       DWORD bits = 0;
-      if (!ParseWord(argv[++i], bits) || bits == 0 || bits > 0xFFFF)
+      if (!ParseOptionNumber(argv[++i], bits) || bits == 0 || bits > 0xFFFF)
         return ReportError("not a sample width: " + std::string(argv[i]));
       width = static_cast<WORD>(bits);
     } else if (argument == "--verbose") {
@@ -152,7 +147,7 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
   const bool known =
       (command == "info" && operands == 1) || (command == "decode" && operands == 2) ||
       (command == "encode" && operands == 2) || (command == "options" && operands == 0) ||
-      (command == "registration" && operands == 0);
+      (command == "formats" && operands == 0) || (command == "registration" && operands == 0);
   if (!known) return Usage();
   productOnStandardOutput = command != "decode" && command != "encode";
 
@@ -164,6 +159,7 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
   if (command == "encode")
     return RunEncode(library, words[1], words[2], EncodeSettings{options, width});
   if (command == "options") return RunOptions(library, options);
+  if (command == "formats") return RunFormats(json);
   return PrintRegistration(library);
 }
 

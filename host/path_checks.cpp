@@ -121,10 +121,6 @@ bool RouteOutput(const std::string& path, OutputRoute& route, std::string& error
         output.st_ino == named.st_ino) {
       return true;
     }
-    if (S_ISSOCK(named.st_mode)) {
-      route = OutputRoute::kStraightThrough;
-      return true;
-    }
 #endif
     if (S_ISCHR(named.st_mode) || S_ISFIFO(named.st_mode)) {
       route = OutputRoute::kStraightThrough;

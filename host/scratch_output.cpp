@@ -1,15 +1,11 @@
 #include "scratch_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <climits>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -30,83 +26,88 @@ constexpr char kSeparators[] = "/\\:";
 constexpr char kSeparators[] = "/";
 #endif
 
-// Makes a new, empty file, failing when anything stands at the path; errno tells why.
-bool CreateExclusively(const std::string& path) {
 #ifdef _WIN32
-  const int descriptor =
-      _open(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (descriptor >= 0) _close(descriptor);
-#else
-  // Readable and writable as far as the umask allows, as any new file: it becomes the output.
-  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (descriptor >= 0) close(descriptor);
-#endif
-  return descriptor >= 0;
+// The host's names are in the ANSI code page, as its arguments come.
+NativePath ToNative(const std::string& path) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (units <= 1) return {};
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), units);
+  wide.pop_back();
+  return wide;
 }
 
-// The output's folder as a prefix of its path, separator included; empty for the current one.
-std::string FolderPrefix(const std::string& path) {
-  const std::size_t last = path.find_last_of(kSeparators);
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+std::string FromNative(const NativePath& path) {
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
+  narrow.pop_back();
+  return narrow;
 }
 
-std::uint64_t ProcessId() {
-#ifdef _WIN32
-  return GetCurrentProcessId();
-#else
-  return static_cast<std::uint64_t>(getpid());
-#endif
-}
+std::string Reason(const ReplaceFailure& failure) { return SystemErrorText(failure.error); }
 
-// Gives the scratch file what the earlier file at the output's name had: its mode, and its
-// owner and group as far as this process may set them (root may; others keep their own). A
-// new output keeps the mode it was made with, under the umask. Best effort: a file system
-// without owners or modes takes the output as it comes.
-void KeepEarlierAttributes(const std::string& scratch, const std::string& output) {
-#ifdef _WIN32
-  (void)scratch;
-  (void)output;
-#else
-  struct stat earlier;
-  if (stat(output.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
-  mode_t mode = earlier.st_mode & 07777;
-  if (chown(scratch.c_str(), earlier.st_uid, earlier.st_gid) != 0 &&
-      chown(scratch.c_str(), static_cast<uid_t>(-1), earlier.st_gid) != 0) {
-    // The group's rights were given to the earlier group, not to the one the file has now.
-    mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
+// A stream over the scratch file's handle, which it then owns.
+std::FILE* StreamOver(std::intptr_t handle) {
+  const int descriptor = _open_osfhandle(handle, _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    return nullptr;
   }
-  // After the owner: a change of owner clears the set-user and set-group bits.
-  chmod(scratch.c_str(), mode);
-#endif
+  std::FILE* stream = _fdopen(descriptor, "wb");
+  if (stream == nullptr) _close(descriptor);
+  return stream;
 }
+
+void CloseHandleOf(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+#else
+NativePath ToNative(const std::string& path) { return path; }
+std::string FromNative(const NativePath& path) { return path; }
+std::string Reason(const ReplaceFailure& failure) { return std::strerror(failure.error); }
+
+std::FILE* StreamOver(std::intptr_t handle) {
+  std::FILE* stream = fdopen(static_cast<int>(handle), "wb");
+  if (stream == nullptr) close(static_cast<int>(handle));
+  return stream;
+}
+
+void CloseHandleOf(std::intptr_t handle) { close(static_cast<int>(handle)); }
+#endif
 
 }  // namespace
 
-ScratchOutput::~ScratchOutput() {
-  if (!scratchPath_.empty()) std::remove(scratchPath_.c_str());
-}
-
-bool ScratchOutput::Create(std::string& error) {
-  const std::string folder = FolderPrefix(path_);
+bool ScratchOutput::Create(std::string& error, std::FILE** stream) {
 #ifdef PATH_MAX
   // The scratch name may be longer than the output's own leaf, so an output path that just
   // fits the system's limit may leave it no room: said before anything is made.
+  const std::size_t last = path_.find_last_of(kSeparators);
+  const std::size_t folder = last == std::string::npos ? 0 : last + 1;
   const std::size_t longest = PATH_MAX - 1 - ScratchLeafName(kPrefix, 0).size();
-  if (folder.size() > longest) {
+  if (folder > longest) {
     error = path_ + ": its folder's path is too long for a scratch file beside it (over " +
             std::to_string(longest) + " bytes)";
     return false;
   }
 #endif
-  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string name = folder + ScratchLeafName(kPrefix, ProcessId());
-    if (CreateExclusively(name)) {
-      scratchPath_ = name;
-      return true;
-    }
-    if (errno != EEXIST) break;
+  // Held before the file exists, so that no signal can end the run between the two.
+  held_.emplace();
+  std::intptr_t handle = -1;
+  ReplaceFailure failure;
+  if (!file_.Create(ToNative(path_), kPrefix, handle, failure)) {
+    held_.reset();
+    error = path_ + ": cannot write in its folder: " + Reason(failure);
+    return false;
   }
-  error = path_ + ": cannot write in its folder: " + std::strerror(errno);
+  scratchPath_ = FromNative(file_.scratchPath());
+  if (stream == nullptr) {
+    CloseHandleOf(handle);
+    return true;
+  }
+  errno = 0;
+  *stream = StreamOver(handle);
+  if (*stream != nullptr) return true;
+  error = path_ + ": cannot create the file: " + std::strerror(errno);
   return false;
 }
 
@@ -114,19 +115,13 @@ bool ScratchOutput::Create(std::string& error) {
 // the write or the close, where the caller reports it, and forcing every decode through to the
 // disk would cost more than the crash it guards against (the writer forces its own files).
 bool ScratchOutput::Commit(std::string& error) {
-  KeepEarlierAttributes(scratchPath_, path_);
-#ifdef _WIN32
-  // rename() does not replace an existing file on Windows.
-  if (!MoveFileExA(scratchPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    error = path_ + ": cannot replace: " + SystemErrorText(GetLastError());
-    return false;
-  }
-#else
-  if (std::rename(scratchPath_.c_str(), path_.c_str()) != 0) {
-    error = path_ + ": cannot replace: " + std::strerror(errno);
-    return false;
-  }
-#endif
+  ReplaceFailure failure;
+  const bool placed = file_.Place(failure);
   scratchPath_.clear();
-  return true;
+  if (placed) OutputInPlace();
+  held_.reset();
+  if (placed) return true;
+  error = path_ + ": " + (failure.what.empty() ? "cannot replace" : failure.what) + ": " +
+          Reason(failure);
+  return false;
 }

@@ -97,10 +97,7 @@ bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
     if (!OpenStream(route, error)) return false;
   } else {
     output_.emplace(path);
-    if (!output_->Create(error)) return false;
-    errno = 0;
-    file_ = std::fopen(output_->scratchPath().c_str(), "wb");
-    if (file_ == nullptr) return Fail("cannot create the file", error);
+    if (!output_->Create(error, &file_)) return false;
   }
   // Filled in by Finish, where the file can be gone back to.
   const std::uint32_t unknownSize = output_ ? 0 : kUnknownSize;

@@ -5,7 +5,7 @@
 
 #include <wmsdk.h>
 
-#include "common/result.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {

@@ -100,6 +100,8 @@ void FileProperties::Render(ByteWriter& body) const {
 }
 
 QWORD FileProperties::DurationWithoutPreroll() const {
+  // Compared in milliseconds first: a hostile preroll times 10000 could wrap around 64 bits.
+  if (prerollMs >= playDuration / 10000 + 1) return 0;
   const QWORD preroll = prerollMs * 10000;
   return playDuration > preroll ? playDuration - preroll : 0;
 }

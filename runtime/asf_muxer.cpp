@@ -16,7 +16,7 @@ extern "C" {
 }
 
 #include "byte_io.h"
-#include "common/result.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {

@@ -73,7 +73,8 @@ class PackingSink final : public PayloadSink {
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(OpenStreamEncoder open, const WaveFormat& stream) {
   std::unique_ptr<StreamEncoder> encoder = open(stream);
   if (!encoder) return nullptr;
-  return std::unique_ptr<AudioEncoder>(new (std::nothrow) AudioEncoder(std::move(encoder)));
+  // Out of memory here is no format it cannot encode: the exception goes to the caller's boundary.
+  return std::unique_ptr<AudioEncoder>(new AudioEncoder(std::move(encoder)));
 }
 
 AudioEncoder::AudioEncoder(std::unique_ptr<StreamEncoder> encoder)
@@ -178,8 +179,9 @@ HRESULT AudioEncoder::Convert(const BYTE* bytes, std::size_t frames) {
   const int made =
       swr_convert(converter_.get(), planes_.data(), capacity, bytes != nullptr ? &input : nullptr,
                   bytes != nullptr ? inputFrames : 0);
-  if (made < 0) return E_FAIL;
+  if (made < 0) return AvFailure(made);
   if (bytes != nullptr) inputFrames_ += frames;
+  convertedFrames_ += static_cast<QWORD>(made);
   if (made > 0 &&
       av_audio_fifo_write(queue_, reinterpret_cast<void**>(planes_.data()), made) < made)
     return E_OUTOFMEMORY;
@@ -209,7 +211,18 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
 HRESULT AudioEncoder::FinishCoding(PayloadSink& sink) {
   if (!converter_) return NS_E_INVALID_REQUEST;
   carry_.clear();  // a partial sample frame at the very end cannot be played
-  RETURN_IF_FAILED(Convert(nullptr, 0));
+  // A resampler gives back what it holds in steps of what it estimates: drained until a step
+  // gives nothing.
+  for (int queued = -1; queued != av_audio_fifo_size(queue_);) {
+    queued = av_audio_fifo_size(queue_);
+    RETURN_IF_FAILED(Convert(nullptr, 0));
+  }
+  // An input shorter than the resampler's filter gives nothing back at all: made up with
+  // silence to the length the header records, so that the file holds audio for it.
+  const QWORD rate = encoder_->shape().format.samplesPerSec;
+  const QWORD due = (inputFrames_ * rate + input_.rate - 1) / input_.rate;
+  if (convertedFrames_ < due)
+    RETURN_IF_FAILED(QueueSilence(static_cast<int>(due - convertedFrames_)));
   RETURN_IF_FAILED(EncodeQueued(sink, true));
   if (!packer_) return segments_->Finish(sink);
   PackingSink packing(*packer_, sink);

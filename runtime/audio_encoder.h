@@ -15,10 +15,10 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "common/result.h"
 #include "ffmpeg_handles.h"
 #include "media_type.h"
 #include "pcm_format.h"
+#include "result.h"
 #include "stream_encoder.h"
 
 extern "C" {
@@ -77,6 +77,7 @@ class AudioEncoder {
   std::vector<uint32_t> converted_;  // the converter's planar output: 4-byte samples
   std::vector<uint8_t*> planes_;
   QWORD inputFrames_ = 0;
+  QWORD convertedFrames_ = 0;              // what the converter gave, at the stream's rate
   std::unique_ptr<PayloadPacker> packer_;  // null: the coders' payloads go to the sink
   std::unique_ptr<SegmentedEncoder> segments_;
 };

@@ -27,8 +27,9 @@ std::unique_ptr<AudioStreamDecoder> AudioStreamDecoder::Open(const AVStream& str
   if (codec == nullptr) return nullptr;
   CodecContextHandle context = OpenDecoder(*codec, *stream.codecpar, stream.time_base);
   if (!context) return nullptr;
-  std::unique_ptr<AudioStreamDecoder> decoder(new (std::nothrow)
-                                                  AudioStreamDecoder(std::move(context)));
+  // Out of memory here is no stream without a decoder: the exception goes to the reader's
+  // boundary.
+  std::unique_ptr<AudioStreamDecoder> decoder(new AudioStreamDecoder(std::move(context)));
   if (!decoder || !decoder->frame_) return nullptr;
   decoder->format_ = decoder->NativeFormat(false);
   decoder->length_ = length;
@@ -68,13 +69,15 @@ void AudioStreamDecoder::Send(AVPacket* packet) {
     if (threads > 1) ahead_ = SegmentedDecoder::Start(codec_, threads, format_);
   }
   if (ahead_) return ahead_->Send(packet);
-  // A damaged packet is refused with an error and simply not decoded.
-  avcodec_send_packet(codec_.get(), packet);
+  // A damaged packet is refused with an error and simply not decoded; memory is no damage.
+  if (avcodec_send_packet(codec_.get(), packet) == AVERROR(ENOMEM)) outOfMemory_ = true;
 }
 
 HRESULT AudioStreamDecoder::NextFrame(ComPtr<SampleBuffer>& converted) {
   if (ahead_) return ahead_->Receive(format_, *frame_, converted);
+  if (outOfMemory_) return E_OUTOFMEMORY;
   const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+  if (received == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
   if (received == AVERROR(EAGAIN)) return S_FALSE;
   if (received == AVERROR_EOF || (received < 0 && endSent_)) return NS_E_NO_MORE_SAMPLES;
   if (received < 0) return S_FALSE;  // a frame that did not decode: go on with the next packet
@@ -106,6 +109,11 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
     }
     // What the converter held after the final frame lies past the end, and goes.
     if (result == S_OK) continue;
+    if (cutBytes_ == 0) {
+      // The end falls at the final sample's first frame: all of it lies past the end.
+      held_ = DecodedSample{};
+      return NS_E_NO_MORE_SAMPLES;
+    }
     held_.buffer->SetLength(cutBytes_);
     held_.duration = cutDuration_;
     sample = std::move(held_);
@@ -115,14 +123,14 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
 
 // Only the final frame is cut, and only its overhang: a file whose header promises more than it
 // holds (cut short) keeps all it has, and so does one whose audio runs on past the frame that
-// the end falls inside.
+// the end falls inside. An end at the very start of the final frame leaves none of it.
 bool AudioStreamDecoder::EndsInside(const DecodedSample& sample) {
   if (length_ == 0) return false;
   DWORD bytes = 0;
   sample.buffer->GetLength(&bytes);
   const QWORD end = FramesIn(length_, format_.rate);
   const QWORD start = samplesDelivered_ - bytes / format_.FrameBytes();
-  if (end <= start || end >= samplesDelivered_) return false;
+  if (end < start || end >= samplesDelivered_) return false;
   cutBytes_ = static_cast<DWORD>((end - start) * format_.FrameBytes());
   cutDuration_ = end * kUnitsPerSecond / format_.rate - sample.time;
   return true;

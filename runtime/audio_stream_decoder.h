@@ -58,8 +58,8 @@ class AudioStreamDecoder {
   explicit AudioStreamDecoder(CodecContextHandle codec);
   // The next converted sample as decoded, uncut; results as Receive's.
   HRESULT Produce(DecodedSample& sample);
-  // Whether the header's end falls inside `sample`, just stamped; if so, notes its length and
-  // duration cut there.
+  // Whether the header's end falls inside `sample`, just stamped, or at its first frame; if so,
+  // notes its length and duration cut there.
   bool EndsInside(const DecodedSample& sample);
   // The next decoded frame into frame_: S_OK, S_FALSE when more packets are needed,
   // NS_E_NO_MORE_SAMPLES at the end. `converted` is set when a worker has already converted
@@ -84,8 +84,9 @@ class AudioStreamDecoder {
   QWORD samplesDelivered_ = 0;
   bool endSent_ = false;
   bool converterFlushed_ = false;
-  bool started_ = false;  // a packet has been sent
-  QWORD length_ = 0;      // by the header, 100 ns units; 0: not known
+  bool started_ = false;      // a packet has been sent
+  bool outOfMemory_ = false;  // the decoder could not take a packet
+  QWORD length_ = 0;          // by the header, 100 ns units; 0: not known
   // The sample the header's end falls inside, held until it is known whether its frame is the
   // stream's last (then it is cut to cutBytes_ and cutDuration_), and one made after it.
   DecodedSample held_;

@@ -2,9 +2,10 @@
 
 #include <cstring>
 
+#include "com_boundary.h"
 #include "common/com_ptr.h"
-#include "common/result.h"
 #include "common/wide_text.h"
+#include "result.h"
 #include "result_codes.h"
 #include "stream_config.h"
 #include "text_out.h"
@@ -76,7 +77,7 @@ HRESULT CodecInfo::GetCodecFormat(REFGUID type, DWORD codec, DWORD format,
   const auto* formats = Formats(type, codec);
   if (formats == nullptr || format >= formats->size()) return E_INVALIDARG;
   const CatalogueFormat& chosen = (*formats)[format];
-  auto stream = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(WMMEDIATYPE_Audio));
+  auto stream = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(WMMEDIATYPE_Audio));
   if (!stream) return E_OUTOFMEMORY;
   stream->SetType(MediaType::Audio(Codec(type, codec)->subtype, chosen.wave));
   stream->SetBitrate(chosen.bitrate);

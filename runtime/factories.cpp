@@ -4,9 +4,11 @@
 #endif
 #include <wmsdk.h>
 
+#include "com_boundary.h"
 #include "ffmpeg_handles.h"
 #include "hand_out.h"
 #include "profile_manager.h"
+#include "settings.h"
 #include "sync_reader.h"
 #include "writer.h"
 
@@ -23,7 +25,9 @@ template <class Object, class Interface>
 HRESULT Create(Interface** target) {
   if (target == nullptr) return E_POINTER;
   SilenceFfmpeg();
-  return wmvcore::HandOut(MakeComObject<Object>(), target);
+  // The trace's switch is read here, on the caller's thread, so that no worker reads it first.
+  wmvcore::settings::TraceEnabled();
+  return wmvcore::HandOut(wmvcore::MakeRuntimeObject<Object>(), target);
 }
 
 }  // namespace

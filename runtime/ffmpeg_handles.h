@@ -1,8 +1,11 @@
 // Owning handles for FFmpeg's objects, each freed by its own free function.
 #pragma once
 
+#include <cerrno>
 #include <memory>
 #include <vector>
+
+#include <windows.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -37,6 +40,10 @@ using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using CodecParametersHandle = std::unique_ptr<AVCodecParameters, CodecParametersFreer>;
+
+// What a failed call of FFmpeg's is as a result: running out of memory stays that, so that
+// the caller can say so; anything else is the codec's failure.
+inline HRESULT AvFailure(int error) { return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL; }
 
 // Codec contexts shared by reference count between a coder and the jobs that code with them,
 // so that no job relies on its owner outliving it.

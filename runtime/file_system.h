@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/replaced_file.h"
 #include "file_path.h"
 
 namespace wmvcore {
@@ -43,7 +44,9 @@ class File {
 };
 
 // A new, empty file under a short name of its own in the folder of a target, open for reading
-// and writing. It is removed when it goes, unless it has taken the target's place.
+// and writing. It is removed when it goes, unless it has taken the target's place. It is made
+// and put in place as the host's files are (common/replaced_file.h): private while written, and
+// taking the earlier file's mode, owner, ACL and attributes, or failing where it cannot.
 class ScratchFile {
  public:
   // Made exclusively: it is never a file that was there, whatever its name.
@@ -59,13 +62,10 @@ class ScratchFile {
   HRESULT ReplaceTarget();
 
  private:
-  ScratchFile(FilePath path, FilePath target)
-      : path_(std::move(path)), target_(std::move(target)) {}
+  ScratchFile() = default;
 
   File file_;
-  FilePath path_;
-  FilePath target_;
-  bool placed_ = false;
+  ReplacedFile replaced_;  // removed after the destructor has closed the file
 };
 
 // Whether a file may be made at `target`: its folder exists and can be written, and what

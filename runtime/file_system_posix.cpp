@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 #include <utility>
 
 #include <errno_mapping.h>
 #include <wmsdk.h>
 
-#include "common/scratch_name.h"
 #include "file_system.h"
 
 namespace wmvcore {
@@ -27,11 +27,6 @@ std::string DirectoryOf(const FilePath& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-FilePath ScratchName(const FilePath& target) {
-  return DirectoryOf(target) + "/" +
-         ScratchLeafName(".wmvcore-", static_cast<std::uint64_t>(getpid()));
 }
 
 }  // namespace
@@ -94,29 +89,16 @@ HRESULT File::Size(QWORD& bytes) const {
 }
 
 HRESULT ScratchFile::Create(const FilePath& target, std::unique_ptr<ScratchFile>& scratch) {
-  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    FilePath path = ScratchName(target);
-    // Read and write for everyone the umask allows, as for any new file: it becomes the target.
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) return LastSystemError();
-    std::unique_ptr<ScratchFile> made(new (std::nothrow) ScratchFile(path, target));
-    if (!made) {
-      close(fd);
-      unlink(path.c_str());
-      return E_OUTOFMEMORY;
-    }
-    made->file_.handle_ = fd;
-    scratch = std::move(made);
-    return S_OK;
-  }
-  return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+  std::unique_ptr<ScratchFile> made(new (std::nothrow) ScratchFile());
+  if (!made) return E_OUTOFMEMORY;
+  ReplaceFailure failure;
+  if (!made->replaced_.Create(target, ".wmvcore-", made->file_.handle_, failure))
+    return SystemError(failure.error);
+  scratch = std::move(made);
+  return S_OK;
 }
 
-ScratchFile::~ScratchFile() {
-  file_.Close();
-  if (!placed_) unlink(path_.c_str());
-}
+ScratchFile::~ScratchFile() { file_.Close(); }
 
 HRESULT ScratchFile::ReplaceTarget() {
   // Through to the disk before the rename, so that the name never stands for a file whose
@@ -126,8 +108,8 @@ HRESULT ScratchFile::ReplaceTarget() {
   const int syncError = errno;
   file_.handle_ = -1;
   if (close(fd) != 0 || !synced) return SystemError(synced ? errno : syncError);
-  if (rename(path_.c_str(), target_.c_str()) != 0) return LastSystemError();
-  placed_ = true;
+  ReplaceFailure failure;
+  if (!replaced_.Place(failure)) return SystemError(failure.error);
   return S_OK;
 }
 

@@ -5,7 +5,6 @@
 #include <new>
 #include <string>
 
-#include "common/scratch_name.h"
 #include "file_system.h"
 #include "result_codes.h"
 
@@ -111,33 +110,16 @@ HRESULT File::Size(QWORD& bytes) const {
 HRESULT ScratchFile::Create(const FilePath& target, std::unique_ptr<ScratchFile>& scratch) {
   const std::wstring targetName = WideName(target);
   if (targetName.empty()) return NS_E_INVALID_NAME;
-  const std::wstring folder = FolderPrefix(targetName);
-  for (unsigned attempt = 0; attempt < kScratchAttempts; ++attempt) {
-    const std::string leaf = ScratchLeafName(".wmvcore-", GetCurrentProcessId());
-    const std::wstring name = folder + std::wstring(leaf.begin(), leaf.end());
-    // Made only where no file has the name, and open to this runtime alone until it is renamed.
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
-    if (handle == INVALID_HANDLE_VALUE) return LastSystemError();
-    std::unique_ptr<ScratchFile> made(
-        new (std::nothrow) ScratchFile(PathFromWide(name.c_str()).value_or(FilePath()), target));
-    if (!made) {
-      CloseHandle(handle);
-      DeleteFileW(name.c_str());
-      return E_OUTOFMEMORY;
-    }
-    made->file_.handle_ = reinterpret_cast<std::intptr_t>(handle);
-    scratch = std::move(made);
-    return S_OK;
-  }
-  return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+  std::unique_ptr<ScratchFile> made(new (std::nothrow) ScratchFile());
+  if (!made) return E_OUTOFMEMORY;
+  ReplaceFailure failure;
+  if (!made->replaced_.Create(targetName, ".wmvcore-", made->file_.handle_, failure))
+    return HRESULT_FROM_WIN32(failure.error);
+  scratch = std::move(made);
+  return S_OK;
 }
 
-ScratchFile::~ScratchFile() {
-  file_.Close();
-  if (!placed_) DeleteFileW(WideName(path_).c_str());
-}
+ScratchFile::~ScratchFile() { file_.Close(); }
 
 HRESULT ScratchFile::ReplaceTarget() {
   // Through to the disk before the rename, so that the name never stands for a file whose
@@ -146,10 +128,8 @@ HRESULT ScratchFile::ReplaceTarget() {
   const HRESULT flushError = flushed ? S_OK : LastSystemError();
   file_.Close();
   if (!flushed) return flushError;
-  if (!MoveFileExW(WideName(path_).c_str(), WideName(target_).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return LastSystemError();
-  placed_ = true;
+  ReplaceFailure failure;
+  if (!replaced_.Place(failure)) return HRESULT_FROM_WIN32(failure.error);
   return S_OK;
 }
 

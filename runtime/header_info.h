@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
-#include "common/result.h"
+#include "result.h"
 
 #include "asf_header.h"
 #include "attributes.h"

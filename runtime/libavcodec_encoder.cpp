@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "codec_contexts.h"
-#include "common/result.h"
 #include "ffmpeg_handles.h"
+#include "result.h"
 
 namespace wmvcore {
 namespace {
@@ -37,11 +37,11 @@ class LibavcodecCoder final : public SegmentCoder {
         view.data[c] = reinterpret_cast<uint8_t*>(const_cast<float*>(audio.Float(k, c)));
       view.pts = audio.firstPts +
                  (static_cast<int64_t>(k) - static_cast<int64_t>(audio.priming)) * view.nb_samples;
-      if (avcodec_send_frame(&codec, &view) < 0) return E_FAIL;
+      if (const int sent = avcodec_send_frame(&codec, &view); sent < 0) return AvFailure(sent);
       for (;;) {
         const int received = avcodec_receive_packet(&codec, packet_.get());
         if (received == AVERROR(EAGAIN)) break;
-        if (received < 0) return E_FAIL;
+        if (received < 0) return AvFailure(received);
         // The priming frames' packets are what the segment before wrote.
         HRESULT result = S_OK;
         if (k >= audio.priming) {
@@ -68,9 +68,9 @@ class LibavcodecEncoder final : public StreamEncoder {
   static std::unique_ptr<StreamEncoder> Open(AVCodecID id, const WaveFormat& stream) {
     const AVCodec* codec = avcodec_find_encoder(id);
     if (codec == nullptr) return nullptr;
-    std::unique_ptr<LibavcodecEncoder> encoder(new (std::nothrow)
-                                                   LibavcodecEncoder(*codec, stream));
-    if (!encoder) return nullptr;
+    // Out of memory here is no format it cannot encode: the exception goes to the caller's
+    // boundary.
+    std::unique_ptr<LibavcodecEncoder> encoder(new LibavcodecEncoder(*codec, stream));
     const CodecContextHandle context = encoder->OpenContext();
     if (!context) return nullptr;
     EncoderShape& shape = encoder->shape_;

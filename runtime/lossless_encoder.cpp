@@ -6,12 +6,13 @@
 #include <new>
 #include <vector>
 
-#include "common/result.h"
 #include "lossless/decode_check.h"
 #include "lossless/encoder.h"
 #include "lossless/frame_coder.h"
 #include "lossless/packetizer.h"
 #include "lossless/stream_format.h"
+#include "result.h"
+#include "settings.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -21,11 +22,6 @@ namespace wmvcore {
 namespace {
 
 namespace ll = lossless;
-
-bool CheckEnabled() {
-  const char* value = std::getenv("WMAFILTER_LOSSLESS_CHECK");
-  return value != nullptr && *value != 0 && !(value[0] == '0' && value[1] == 0);
-}
 
 // Collects a segment's packets for its check.
 class CheckedPackets final : public ll::PacketOut {
@@ -178,7 +174,7 @@ class LosslessPacker final : public PayloadPacker {
 class LosslessEncoder final : public StreamEncoder {
  public:
   LosslessEncoder(const ll::StreamFormat& format, EncoderShape shape)
-      : format_(format), shape_(std::move(shape)), check_(CheckEnabled()) {}
+      : format_(format), shape_(std::move(shape)), check_(settings::LosslessCheckAsked()) {}
   const EncoderShape& shape() const override { return shape_; }
   std::unique_ptr<SegmentCoder> NewCoder() const override {
     return std::unique_ptr<SegmentCoder>(new (std::nothrow) LosslessCoder(format_, check_));

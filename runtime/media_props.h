@@ -17,9 +17,11 @@ namespace wmvcore {
 // GetType, GetMediaType and SetMediaType over the held type, for both kinds.
 template <class Derived, class Interface>
 class MediaPropsBase : public ComObject<Derived, Interface> {
- public:
+ protected:
+  // Through MakeRuntimeObject (com_boundary.h).
   explicit MediaPropsBase(MediaType type) : type_(std::move(type)) {}
 
+ public:
   HRESULT STDMETHODCALLTYPE GetType(GUID* type) override {
     if (type == nullptr) return E_POINTER;
     *type = type_.majortype;
@@ -44,7 +46,7 @@ class MediaPropsBase : public ComObject<Derived, Interface> {
 // Names are not used by this runtime: every one is empty.
 inline HRESULT EmptyName(WCHAR* name, WORD* length) { return CopyText(WideString(), name, length); }
 
-class OutputMediaProps final : public MediaPropsBase<OutputMediaProps, IWMOutputMediaProps> {
+class OutputMediaProps : public MediaPropsBase<OutputMediaProps, IWMOutputMediaProps> {
  public:
   using MediaPropsBase::MediaPropsBase;
   HRESULT STDMETHODCALLTYPE GetStreamGroupName(WCHAR* name, WORD* length) override {
@@ -56,7 +58,7 @@ class OutputMediaProps final : public MediaPropsBase<OutputMediaProps, IWMOutput
   void* FindInterface(REFIID iid);
 };
 
-class InputMediaProps final : public MediaPropsBase<InputMediaProps, IWMInputMediaProps> {
+class InputMediaProps : public MediaPropsBase<InputMediaProps, IWMInputMediaProps> {
  public:
   using MediaPropsBase::MediaPropsBase;
   HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR* name, WORD* length) override {

@@ -113,9 +113,9 @@ std::optional<MediaType> MediaType::Read(IWMMediaProps* props) {
   if (props == nullptr || FAILED(props->GetMediaType(nullptr, &size)) ||
       size < sizeof(WM_MEDIA_TYPE))
     return std::nullopt;
+  // Out of memory is no unreadable type: the exception goes to the caller's boundary.
   std::unique_ptr<std::max_align_t[]> block(
-      new (std::nothrow) std::max_align_t[size / sizeof(std::max_align_t) + 1]);
-  if (!block) return std::nullopt;
+      new std::max_align_t[size / sizeof(std::max_align_t) + 1]);
   auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.get());
   if (FAILED(props->GetMediaType(type, &size))) return std::nullopt;
   return From(type);

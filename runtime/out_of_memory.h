@@ -2,9 +2,9 @@
 // nothrow new or av_malloc and are checked where they are made. What the standard library
 // allocates (containers, strings, shared ownership) reports failure only by throwing
 // std::bad_alloc, so the runtime is built with exceptions for that alone: nothing in it throws
-// on its own, and the exception is caught where work enters the runtime (the reader's Open and
-// GetNextSample, the encoder's calls) and where a job starts on a worker thread, and becomes
-// E_OUTOFMEMORY there.
+// on its own, and the exception is caught where work enters the runtime, every method of its
+// objects (com_boundary.h), and where a job starts on a worker thread, and becomes
+// E_OUTOFMEMORY there. (The encoder also catches it, to give up its scratch file at once.)
 #pragma once
 
 #include <new>

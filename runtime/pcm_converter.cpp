@@ -73,7 +73,7 @@ HRESULT PcmConverter::Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample
           : swr_convert(converter_.get(), &out, capacity, nullptr, 0);
   if (converted <= 0) {
     sample.reset();
-    return S_FALSE;
+    return converted == AVERROR(ENOMEM) ? E_OUTOFMEMORY : S_FALSE;
   }
   if (output_.bits == 24) PackTo24Bits(out, static_cast<std::size_t>(converted) * output_.channels);
   sample->SetLength(static_cast<DWORD>(output_.FrameBytes() * static_cast<std::size_t>(converted)));

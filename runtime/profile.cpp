@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "com_boundary.h"
 #include "hand_out.h"
+#include "result.h"
 #include "result_codes.h"
 #include "text_out.h"
 
@@ -80,8 +82,8 @@ HRESULT Profile::RemoveStreamByNumber(WORD number) {
 }
 
 HRESULT Profile::AddStream(IWMStreamConfig* config) {
-  auto copy = StreamConfig::CopyOf(config);
-  if (!copy) return E_INVALIDARG;
+  ComPtr<StreamConfig> copy;
+  RETURN_IF_FAILED(StreamConfig::CopyOf(config, copy));
   // Every stream needs its own number, set before it joins the profile.
   if (copy->streamNumber() == 0 || FindStream(copy->streamNumber()) != streams_.end())
     return NS_E_INVALID_REQUEST;
@@ -90,8 +92,8 @@ HRESULT Profile::AddStream(IWMStreamConfig* config) {
 }
 
 HRESULT Profile::ReconfigStream(IWMStreamConfig* config) {
-  auto copy = StreamConfig::CopyOf(config);
-  if (!copy) return E_INVALIDARG;
+  ComPtr<StreamConfig> copy;
+  RETURN_IF_FAILED(StreamConfig::CopyOf(config, copy));
   const auto found = FindStream(copy->streamNumber());
   if (found == streams_.end()) return NS_E_INVALID_REQUEST;
   *found = std::move(copy);
@@ -101,7 +103,7 @@ HRESULT Profile::ReconfigStream(IWMStreamConfig* config) {
 HRESULT Profile::CreateNewStream(REFGUID type, IWMStreamConfig** config) {
   if (config == nullptr) return E_POINTER;
   if (type != WMMEDIATYPE_Audio && type != WMMEDIATYPE_Video) return E_INVALIDARG;
-  return HandOut(MakeComObject<StreamConfig>(type), config);
+  return HandOut(MakeRuntimeObject<StreamConfig>(type), config);
 }
 
 // Mutual exclusion is for files with alternative streams; profiles here have none.

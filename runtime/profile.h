@@ -15,10 +15,12 @@
 
 namespace wmvcore {
 
-class Profile final : public ComObject<Profile, IWMProfile> {
- public:
+class Profile : public ComObject<Profile, IWMProfile> {
+ protected:
+  // Through MakeRuntimeObject (com_boundary.h).
   explicit Profile(WMT_VERSION version) : version_(version) {}
 
+ public:
   HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* version) override;
   HRESULT STDMETHODCALLTYPE GetName(WCHAR* name, DWORD* length) override;
   HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override;

@@ -1,5 +1,6 @@
 #include "profile_manager.h"
 
+#include "com_boundary.h"
 #include "hand_out.h"
 #include "profile.h"
 #include "result_codes.h"
@@ -18,7 +19,7 @@ HRESULT ProfileManager::CreateEmptyProfile(WMT_VERSION version, IWMProfile** pro
   if (version != WMT_VER_4_0 && version != WMT_VER_7_0 && version != WMT_VER_8_0 &&
       version != WMT_VER_9_0)
     return E_INVALIDARG;
-  return HandOut(MakeComObject<Profile>(version), profile);
+  return HandOut(MakeRuntimeObject<Profile>(version), profile);
 }
 
 // Profiles are built from codec formats here; none are stored, saved or shipped.

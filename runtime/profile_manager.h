@@ -10,7 +10,10 @@
 
 namespace wmvcore {
 
-class ProfileManager final : public ComObject<ProfileManager, IWMProfileManager, CodecInfo> {
+class ProfileManager : public ComObject<ProfileManager, IWMProfileManager, CodecInfo> {
+ protected:
+  ProfileManager() = default;  // through MakeRuntimeObject (com_boundary.h)
+
  public:
   HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION version, IWMProfile** profile) override;
   HRESULT STDMETHODCALLTYPE LoadProfileByID(REFGUID id, IWMProfile** profile) override;

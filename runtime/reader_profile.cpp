@@ -1,5 +1,9 @@
 #include "reader_profile.h"
 
+#include <algorithm>
+#include <limits>
+
+#include "com_boundary.h"
 #include "common/com_ptr.h"
 #include "result_codes.h"
 #include "stream_config.h"
@@ -25,7 +29,9 @@ void ReaderProfile::DescribeStreams(const asf::Header& header) {
       const auto wave = ParseWaveFormat(properties->typeSpecific);
       if (wave) {
         stream.mediaType = MediaType::Audio(SubtypeForTag(wave->formatTag), *wave);
-        stream.bitrate = wave->avgBytesPerSec * 8;
+        // Held at the most a DWORD holds: a hostile header's product could wrap.
+        stream.bitrate = static_cast<DWORD>(
+            std::min<QWORD>(QWORD{wave->avgBytesPerSec} * 8, std::numeric_limits<DWORD>::max()));
       }
     } else if (properties->streamType == asf::kVideoMedia) {
       stream.type = WMMEDIATYPE_Video;
@@ -45,7 +51,7 @@ void ReaderProfile::ForgetStreams() {
 
 HRESULT ReaderProfile::HandOutConfig(const Stream& stream, IWMStreamConfig** config) const {
   // A new configuration each call, as the caller may change its copy.
-  auto made = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(stream.type));
+  auto made = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(stream.type));
   if (!made) return E_OUTOFMEMORY;
   made->SetStreamNumber(stream.number);
   made->SetBitrate(stream.bitrate);

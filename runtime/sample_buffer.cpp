@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "com_boundary.h"
+
 namespace wmvcore {
 
 SampleBuffer* SampleBuffer::Create(DWORD maxLength, DWORD length) {
@@ -9,7 +11,7 @@ SampleBuffer* SampleBuffer::Create(DWORD maxLength, DWORD length) {
   // At least one byte, so that an empty sample still has an address to hand out.
   std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[maxLength > 0 ? maxLength : 1]);
   if (!bytes) return nullptr;
-  return MakeComObject<SampleBuffer>(std::move(bytes), maxLength, length);
+  return MakeRuntimeObject<SampleBuffer>(std::move(bytes), maxLength, length);
 }
 
 void* SampleBuffer::FindInterface(REFIID iid) {

@@ -11,7 +11,7 @@
 
 namespace wmvcore {
 
-class SampleBuffer final : public ComObject<SampleBuffer, INSSBuffer> {
+class SampleBuffer : public ComObject<SampleBuffer, INSSBuffer> {
  public:
   // A buffer of `maxLength` bytes whose length starts at `length`; null when out of memory.
   static SampleBuffer* Create(DWORD maxLength, DWORD length);
@@ -27,6 +27,7 @@ class SampleBuffer final : public ComObject<SampleBuffer, INSSBuffer> {
 
   void* FindInterface(REFIID iid);
 
+ protected:
   // Through Create.
   SampleBuffer(std::unique_ptr<BYTE[]> bytes, DWORD maxLength, DWORD length)
       : bytes_(std::move(bytes)), maxLength_(maxLength), length_(length) {}

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "codec_contexts.h"
-#include "common/result.h"
 #include "pcm_converter.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 // Packets decoded before a segment and dropped. Measured with the decoder's start-of-stream
 // trim left off (below): one packet makes every segment identical to one decoder's output, on
-// the shared Windows-made files and on long files of both codecs at every rate, channel count
+// the Windows-made test files and on long files of both codecs at every rate, channel count
 // and bit rate without noise substitution. Two are kept: a frame can begin in the packet
 // before the one it ends in, and a packet need not hold a whole frame of its own.
 constexpr std::size_t kPreRollPackets = 2;
@@ -151,8 +151,8 @@ class SegmentedDecoder::Segment final : public WorkerJob {
 
   HRESULT Decode(AVCodecContext& decoder) {
     for (std::size_t i = 0; i < packets.size(); ++i) {
-      // A damaged packet is refused with an error and simply not decoded.
-      avcodec_send_packet(&decoder, packets[i].get());
+      // A damaged packet is refused with an error and simply not decoded; memory is no damage.
+      if (avcodec_send_packet(&decoder, packets[i].get()) == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
       RETURN_IF_FAILED(Collect(decoder, i >= preRoll));
     }
     if (!last) return S_OK;
@@ -166,7 +166,9 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     for (;;) {
       if (!next_) next_.reset(av_frame_alloc());
       if (!next_) return E_OUTOFMEMORY;
-      if (avcodec_receive_frame(&decoder, next_.get()) < 0) return S_OK;
+      const int received = avcodec_receive_frame(&decoder, next_.get());
+      if (received == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+      if (received < 0) return S_OK;
       if (keep)
         RETURN_IF_FAILED(Keep());
       else

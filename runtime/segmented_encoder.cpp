@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "common/result.h"
+#include "result.h"
 
 namespace wmvcore {
 namespace {

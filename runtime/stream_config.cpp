@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "com_boundary.h"
+
 namespace wmvcore {
 namespace {
 
@@ -20,27 +22,34 @@ StreamConfig::StreamConfig(const GUID& streamType) : streamType_(streamType) {
   mediaType_.majortype = streamType;
 }
 
-ComPtr<StreamConfig> StreamConfig::CopyOf(IWMStreamConfig* source) {
-  if (source == nullptr) return nullptr;
+HRESULT StreamConfig::CopyOf(IWMStreamConfig* source, ComPtr<StreamConfig>& copy) {
+  // A source that cannot be read is an invalid argument, unless memory ran out reading it.
+  const auto unreadable = [](HRESULT result) {
+    return result == E_OUTOFMEMORY ? result : E_INVALIDARG;
+  };
+  if (source == nullptr) return E_INVALIDARG;
   GUID streamType{};
-  if (FAILED(source->GetStreamType(&streamType))) return nullptr;
+  if (const HRESULT read = source->GetStreamType(&streamType); FAILED(read))
+    return unreadable(read);
   ComPtr<IWMMediaProps> props;
-  if (FAILED(source->QueryInterface(IID_IWMMediaProps, props.put_void()))) return nullptr;
+  if (const HRESULT found = source->QueryInterface(IID_IWMMediaProps, props.put_void());
+      FAILED(found))
+    return unreadable(found);
   auto type = MediaType::Read(props.get());
-  if (!type) return nullptr;
-  auto copy = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(streamType));
-  if (!copy) return nullptr;
+  if (!type) return E_INVALIDARG;
+  copy = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(streamType));
+  if (!copy) return E_OUTOFMEMORY;
   source->GetStreamNumber(&copy->streamNumber_);
   source->GetBitrate(&copy->bitrate_);
   source->GetBufferWindow(&copy->bufferWindow_);
   copy->name_ = TextThrough(source, &IWMStreamConfig::GetStreamName);
   copy->connectionName_ = TextThrough(source, &IWMStreamConfig::GetConnectionName);
   copy->mediaType_ = std::move(*type);
-  return copy;
+  return S_OK;
 }
 
 ComPtr<StreamConfig> StreamConfig::Copy() const {
-  auto copy = ComPtr<StreamConfig>::Adopt(MakeComObject<StreamConfig>(streamType_));
+  auto copy = ComPtr<StreamConfig>::Adopt(MakeRuntimeObject<StreamConfig>(streamType_));
   if (!copy) return nullptr;
   copy->streamNumber_ = streamNumber_;
   copy->name_ = name_;

@@ -16,11 +16,15 @@
 
 namespace wmvcore {
 
-class StreamConfig final : public ComObject<StreamConfig, IWMStreamConfig, IWMMediaProps> {
- public:
+class StreamConfig : public ComObject<StreamConfig, IWMStreamConfig, IWMMediaProps> {
+ protected:
+  // Through MakeRuntimeObject (com_boundary.h).
   explicit StreamConfig(const GUID& streamType);
-  // A copy of any IWMStreamConfig, read through its interfaces; null when it cannot be read.
-  static ComPtr<StreamConfig> CopyOf(IWMStreamConfig* source);
+
+ public:
+  // A copy of any IWMStreamConfig, read through its interfaces: E_INVALIDARG when it cannot be
+  // read, E_OUTOFMEMORY.
+  static HRESULT CopyOf(IWMStreamConfig* source, ComPtr<StreamConfig>& copy);
   ComPtr<StreamConfig> Copy() const;
 
   // IWMStreamConfig

@@ -6,13 +6,14 @@
 #include <utility>
 
 #include "asf_file.h"
-#include "common/result.h"
+#include "com_boundary.h"
 #include "common/wide_text.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
 #include "out_of_memory.h"
+#include "result.h"
 #include "result_codes.h"
 
 namespace wmvcore {
@@ -33,10 +34,6 @@ void* SyncReader::FindInterface(REFIID iid) {
 }
 
 HRESULT SyncReader::Open(const WCHAR* filename) {
-  return OutOfMemoryAsFailure([&] { return OpenPath(filename); });
-}
-
-HRESULT SyncReader::OpenPath(const WCHAR* filename) {
   if (filename == nullptr) return E_INVALIDARG;
   if (demuxer_) return NS_E_INVALID_REQUEST;
   const auto path = PathFromWide(filename);
@@ -209,7 +206,7 @@ HRESULT SyncReader::GetOutputProps(DWORD output, IWMOutputMediaProps** props) {
   if (found == nullptr) return E_INVALIDARG;
   auto type = CurrentType(*found);
   if (!type) return NS_E_INVALID_OUTPUT_FORMAT;
-  return HandOut(MakeComObject<OutputMediaProps>(std::move(*type)), props);
+  return HandOut(MakeRuntimeObject<OutputMediaProps>(std::move(*type)), props);
 }
 
 HRESULT SyncReader::SetOutputProps(DWORD output, IWMOutputMediaProps* props) {
@@ -248,7 +245,7 @@ HRESULT SyncReader::GetOutputFormat(DWORD output, DWORD format, IWMOutputMediaPr
     type = CurrentType(*found);
   }
   if (!type) return NS_E_INVALID_OUTPUT_FORMAT;
-  return HandOut(MakeComObject<OutputMediaProps>(std::move(*type)), props);
+  return HandOut(MakeRuntimeObject<OutputMediaProps>(std::move(*type)), props);
 }
 
 HRESULT SyncReader::GetOutputNumberForStream(WORD stream, DWORD* output) {
@@ -347,7 +344,7 @@ HRESULT SyncReader::GetNextSample(WORD stream, INSSBuffer** sample, QWORD* time,
   }
   DecodedSample decoded;
   std::size_t index = 0;
-  RETURN_IF_FAILED(OutOfMemoryAsFailure([&] { return NextDecoded(stream, decoded, index); }));
+  RETURN_IF_FAILED(NextDecoded(stream, decoded, index));
   *sample = decoded.buffer.detach();
   if (time != nullptr) *time = decoded.time;
   if (duration != nullptr) *duration = decoded.duration;

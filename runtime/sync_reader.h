@@ -23,9 +23,8 @@
 
 namespace wmvcore {
 
-class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo, ReaderProfile> {
+class SyncReader : public ComObject<SyncReader, IWMSyncReader, HeaderInfo, ReaderProfile> {
  public:
-  SyncReader();
   ~SyncReader();
 
   HRESULT STDMETHODCALLTYPE Open(const WCHAR* filename) override;
@@ -59,6 +58,9 @@ class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo,
 
   void* FindInterface(REFIID iid);
 
+ protected:
+  SyncReader();  // through MakeRuntimeObject (com_boundary.h)
+
  private:
   struct Output {
     int streamIndex = 0;  // in the demuxer
@@ -74,7 +76,6 @@ class SyncReader final : public ComObject<SyncReader, IWMSyncReader, HeaderInfo,
   Output* FindOutput(DWORD output);
   // The type of the output's current format: the chosen one, else the first it offers.
   std::optional<MediaType> CurrentType(const Output& output) const;
-  HRESULT OpenPath(const WCHAR* filename);
   // The next sample of any decoding output (or of the one for `stream`, when not 0).
   HRESULT NextDecoded(WORD stream, DecodedSample& sample, std::size_t& outputIndex);
 

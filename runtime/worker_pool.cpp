@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdlib>
 #include <system_error>
 
 #include "out_of_memory.h"
+#include "settings.h"
 
 namespace wmvcore {
 
@@ -36,16 +36,12 @@ unsigned UsableCores() {
 
 }  // namespace
 
-// The only place that reads the setting: a writer reads it at BeginWriting and a reader when
-// its first packet is decoded. The ceiling keeps what is in flight (a codec and a few segments
-// of audio a worker) modest in the 32-bit address space of the Windows build.
+// A writer asks at BeginWriting and a reader when its first packet is decoded, both on the
+// caller's thread. The ceiling keeps what is in flight (a codec and a few segments of audio a
+// worker) modest in the 32-bit address space of the Windows build.
 unsigned CodingThreads() {
-  if (const char* setting = std::getenv("WMAFILTER_THREADS")) {
-    char* end = nullptr;
-    const unsigned long asked = std::strtoul(setting, &end, 10);
-    if (end != setting && *end == '\0' && asked >= 1)
-      return static_cast<unsigned>(std::min<unsigned long>(asked, kMaxCodingThreads));
-  }
+  if (const unsigned long asked = settings::ThreadsAsked(); asked >= 1)
+    return static_cast<unsigned>(std::min<unsigned long>(asked, kMaxCodingThreads));
   return std::clamp(UsableCores(), 1u, kMaxCodingThreads);
 }
 

@@ -2,13 +2,14 @@
 
 #include <utility>
 
+#include "com_boundary.h"
 #include "common/com_ptr.h"
 #include "common/media_time.h"
-#include "common/result.h"
 #include "file_path.h"
 #include "file_system.h"
 #include "hand_out.h"
 #include "media_props.h"
+#include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
 
@@ -93,9 +94,9 @@ HRESULT Writer::GetInputProps(DWORD input, IWMInputMediaProps** props) {
   if (props == nullptr) return E_POINTER;
   if (!stream_) return NS_E_INVALID_REQUEST;
   if (input != 0) return E_INVALIDARG;
-  return HandOut(
-      MakeComObject<InputMediaProps>(MediaType::Pcm(input_->rate, input_->channels, input_->bits)),
-      props);
+  return HandOut(MakeRuntimeObject<InputMediaProps>(
+                     MediaType::Pcm(input_->rate, input_->channels, input_->bits)),
+                 props);
 }
 
 HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) {
@@ -124,7 +125,7 @@ HRESULT Writer::GetInputFormat(DWORD input, DWORD format, IWMInputMediaProps** p
   if (props == nullptr) return E_POINTER;
   if (!stream_) return NS_E_INVALID_REQUEST;
   if (input != 0 || format >= std::size(kInputWidths)) return E_INVALIDARG;
-  return HandOut(MakeComObject<InputMediaProps>(MediaType::Pcm(
+  return HandOut(MakeRuntimeObject<InputMediaProps>(MediaType::Pcm(
                      stream_->wave.samplesPerSec, stream_->wave.channels, kInputWidths[format])),
                  props);
 }

@@ -23,9 +23,8 @@
 
 namespace wmvcore {
 
-class Writer final : public ComObject<Writer, IWMWriter, HeaderInfo> {
+class Writer : public ComObject<Writer, IWMWriter, HeaderInfo> {
  public:
-  Writer();
   ~Writer();
 
   HRESULT STDMETHODCALLTYPE SetProfileByID(REFGUID profile) override;
@@ -45,6 +44,9 @@ class Writer final : public ComObject<Writer, IWMWriter, HeaderInfo> {
   HRESULT STDMETHODCALLTYPE Flush() override;
 
   void* FindInterface(REFIID iid);
+
+ protected:
+  Writer();  // through MakeRuntimeObject (com_boundary.h)
 
  private:
   enum class State { kConfiguring, kWriting, kFinished, kFailed };

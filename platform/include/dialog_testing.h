@@ -64,4 +64,8 @@ class ScopedDialogScript {
   const DialogScript* previous_;
 };
 
+// The next DialogBoxParamA on this thread fails as when its windows cannot be created: it
+// returns -1 with ERROR_NOT_ENOUGH_MEMORY and calls no procedure.
+void FailNextDialogCreation();
+
 }  // namespace platform_testing

@@ -14,6 +14,8 @@ namespace platform_testing {
 void FailHeapAllocation(unsigned nth);
 // The nth GlobalAlloc on this thread from now on returns null; 0 cancels.
 void FailGlobalAllocation(unsigned nth);
+// The nth GlobalLock on this thread from now on returns null; 0 cancels.
+void FailGlobalLock(unsigned nth);
 // HeapAlloc calls made on this thread so far, failed ones included.
 unsigned HeapAllocationCalls();
 

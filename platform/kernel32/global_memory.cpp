@@ -47,6 +47,7 @@ class GlobalRegistry {
 
 GlobalRegistry registry;
 thread_local kernel32::AllocationPlan globalPlan;
+thread_local kernel32::AllocationPlan lockPlan;
 kernel32::LiveCount liveGlobalBlocks;
 
 GlobalBlock* FindOrFail(HGLOBAL handle) {
@@ -60,6 +61,7 @@ GlobalBlock* FindOrFail(HGLOBAL handle) {
 namespace platform_testing {
 
 void FailGlobalAllocation(unsigned nth) { globalPlan.FailNth(nth); }
+void FailGlobalLock(unsigned nth) { lockPlan.FailNth(nth); }
 std::size_t LiveGlobalBlocks() { return liveGlobalBlocks.value(); }
 
 }  // namespace platform_testing
@@ -91,6 +93,11 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
 LPVOID WINAPI GlobalLock(HGLOBAL memory) {
   GlobalBlock* block = FindOrFail(memory);
   if (block == nullptr) return nullptr;
+  // As Windows fails to lock a discarded block; the block stays as it was, unlocked.
+  if (lockPlan.NextFails()) {
+    SetLastError(ERROR_DISCARDED);
+    return nullptr;
+  }
   if (block->movable) ++block->locks;
   return block->data;
 }

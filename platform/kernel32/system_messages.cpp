@@ -36,6 +36,7 @@ constexpr ErrorPair kErrors[] = {
     {EBUSY, ERROR_BUSY},
     {ELOOP, ERROR_CANT_RESOLVE_FILENAME},
     {EXDEV, ERROR_NOT_SAME_DEVICE},
+    {ENOTSUP, ERROR_NOT_SUPPORTED},
     {EINVAL, ERROR_INVALID_PARAMETER},
     {EIO, ERROR_GEN_FAILURE},  // and every error without a closer Win32 code
 };

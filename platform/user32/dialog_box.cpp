@@ -1,10 +1,14 @@
 // DialogBoxParamA: a modal dialog from a template in a module's resources, run by the calling
 // thread's message loop until EndDialog.
+#include <dialog_testing.h>
+
 #include "user32/dialog.h"
 #include "user32/presentation.h"
 
 namespace user32 {
 namespace {
+
+thread_local bool failNextCreation = false;
 
 HWND FirstTabStop(const Dialog& dialog) {
   for (const Control& control : dialog.controls) {
@@ -45,6 +49,8 @@ INT_PTR RunModal(Dialog& dialog, LPARAM initParam) {
 }  // namespace
 }  // namespace user32
 
+void platform_testing::FailNextDialogCreation() { user32::failNextCreation = true; }
+
 extern "C" {
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent,
@@ -69,6 +75,11 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
     return -1;
   }
 
+  if (user32::failNextCreation) {
+    user32::failNextCreation = false;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return -1;
+  }
   user32::Dialog dialog;
   user32::CreateDialogWindows(*dialogTemplate, parent, dialogProc, dialog);
   const INT_PTR result = user32::RunModal(dialog, initParam);

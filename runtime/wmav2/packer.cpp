@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/result.h"
+#include "result.h"
 
 namespace wmvcore::wmav2 {
 

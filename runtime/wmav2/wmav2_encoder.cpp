@@ -8,10 +8,10 @@
 #include "analysis.h"
 #include "bit_writer.h"
 #include "coding.h"
-#include "common/result.h"
 #include "layout.h"
 #include "packer.h"
 #include "rate_control.h"
+#include "result.h"
 
 namespace wmvcore {
 namespace {

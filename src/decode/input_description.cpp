@@ -2,6 +2,7 @@
 // from its header, without decoding it. Both borrow the context's reader to reach the header.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "common/com_ptr.h"
 #include "common/wide_text.h"
@@ -70,7 +71,12 @@ ULONGLONG WINAPI FilterGetFileSize(FilterHandle handle) {
   const QWORD tenths = ReadDurationTenths(context->reader);
   const QWORD rate = static_cast<QWORD>(static_cast<LONGLONG>(context->sampleRate));
   const QWORD bytesPerSample = context->bitsPerSample / 8;
-  return tenths * rate * context->channels * bytesPerSample / 10;
+  // At most 2^32 Hz times 2^16 channels times 4 bytes: 50 bits, no wrap.
+  const QWORD bytesPerSecond = rate * context->channels * bytesPerSample;
+  // A duration whose estimate does not fit 64 bits (a hostile header) gives no estimate, as
+  // one that cannot be read, rather than a wrapped product.
+  if (bytesPerSecond != 0 && tenths > std::numeric_limits<QWORD>::max() / bytesPerSecond) return 0;
+  return tenths * bytesPerSecond / 10;
 }
 
 LONG WINAPI FilterOptionsString(FilterHandle handle, LPSTR text) {

@@ -43,8 +43,9 @@ bool FetchNextSample(InputContext& context) {
     const HRESULT fetched =
         context.reader->GetNextSample(0, sample.put(), &time, &duration, &flags, &output, nullptr);
     if (FAILED(fetched) || !sample) {
-      SetLastError(FAILED(fetched) && fetched != NS_E_NO_MORE_SAMPLES ? static_cast<DWORD>(fetched)
-                                                                      : ERROR_SUCCESS);
+      // A success with no sample breaks the reader's contract: a failure, not a clean end.
+      const HRESULT cause = SUCCEEDED(fetched) ? E_UNEXPECTED : fetched;
+      SetLastError(cause == NS_E_NO_MORE_SAMPLES ? ERROR_SUCCESS : static_cast<DWORD>(cause));
       return false;
     }
     // Only output 0 is the audio the host opened; the samples of other outputs of a file with

@@ -87,7 +87,7 @@ LONG WINAPI WriteFilterOutput(FilterHandle handle, BYTE* buffer, LONG bytes) {
   if (FAILED(writer->AllocateSample(length, sample.put()))) return 0;
   BYTE* data = nullptr;
   DWORD reportedLength = 0;
-  // The writer reports the size asked for; a smaller buffer is refused, never overrun.
+  // A buffer smaller than asked is refused, never overrun.
   if (FAILED(sample->GetBufferAndLength(&data, &reportedLength)) || reportedLength < length ||
       (data == nullptr && length != 0)) {
     return 0;
@@ -99,10 +99,11 @@ LONG WINAPI WriteFilterOutput(FilterHandle handle, BYTE* buffer, LONG bytes) {
   }
 
   // Each sample's duration is truncated on its own; the stamps may fall behind the exact time
-  // by less than one unit per sample.
+  // by less than one unit per sample. The duration is that of the bytes submitted: a writer may
+  // hand out a larger buffer than asked, and its spare room is no audio.
   const DWORD bytesPerSecond = static_cast<DWORD>(context->channels) *
                                static_cast<DWORD>(context->sampleRate) *
                                (context->bitsPerSample / 8u);
-  context->sampleTime += static_cast<QWORD>(reportedLength) * kUnitsPerSecond / bytesPerSecond;
+  context->sampleTime += static_cast<QWORD>(length) * kUnitsPerSecond / bytesPerSecond;
   return bytes;
 }

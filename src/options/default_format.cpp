@@ -8,9 +8,8 @@ namespace {
 
 bool QualifiesAsDefault(const CodecFormatDetails& details) {
   const WAVEFORMATEX& format = *details.format;
-  return format.nChannels <= 2 && format.wBitsPerSample == 16 && format.nSamplesPerSec == 44100 &&
-         WideContains(details.description.get(), WSTR("128 kbps")) &&
-         !WideContains(details.description.get(), WSTR("(A/V)"));
+  return QualifiesAsDefaultFormat(format.nChannels, format.wBitsPerSample, format.nSamplesPerSec,
+                                  details.description.get());
 }
 
 // The word of the codec's first qualifying format, or 0.
@@ -18,7 +17,9 @@ DWORD SearchCodec(IWMCodecInfo3* codecInfo, DWORD codecIndex) {
   if (FAILED(SelectBitRateMode(codecInfo, codecIndex, FALSE))) return 0;
   DWORD formats = 0;
   if (FAILED(codecInfo->GetCodecFormatCount(WMMEDIATYPE_Audio, codecIndex, &formats))) return 0;
-  for (DWORD formatIndex = 0; formatIndex < formats; ++formatIndex) {
+  // Only the indices that the word can hold are searched, as the dialog's OK accepts only them.
+  for (DWORD formatIndex = 0; formatIndex < formats && formatIndex <= kMaxFormatIndex;
+       ++formatIndex) {
     CodecFormatDetails details;
     if (!details.Read(codecInfo, codecIndex, formatIndex) || !QualifiesAsDefault(details)) continue;
     // Codec 0, format 0 builds the word 0, the request for the default itself, so the search
@@ -38,7 +39,7 @@ DWORD FindDefaultEncoderOptions() {
   if (!enumeration.Open()) return 0;
   DWORD codecs = 0;
   if (FAILED(enumeration.codecInfo->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs))) return 0;
-  for (DWORD codecIndex = 0; codecIndex < codecs; ++codecIndex) {
+  for (DWORD codecIndex = 0; codecIndex < codecs && codecIndex <= kMaxCodecIndex; ++codecIndex) {
     const DWORD options = SearchCodec(enumeration.codecInfo.get(), codecIndex);
     if (options != 0) return options;
   }

@@ -10,8 +10,6 @@ namespace {
 
 constexpr char kConstantBitRate[] = "CBR";
 constexpr char kVariableBitRate[] = "VBR";
-constexpr DWORD kMaxCodecIndex = 0xFF;
-constexpr DWORD kMaxFormatIndex = 0xFFFF;
 
 // The mode list's selection: position 0 is constant and 1 variable bit rate.
 BOOL SelectedMode(HWND window) {
@@ -54,11 +52,10 @@ void AcceptChoice(HWND window) {
     EndDialog(window, 0);
     return;
   }
-  DWORD options = BuildEncoderOptions(static_cast<DWORD>(codec), static_cast<DWORD>(format),
-                                      SelectedMode(window) != 0);
   // Constant bit rate, codec 0, format 0 builds 0, which FilterGetOptions cannot return and
-  // every reader would take for the default; the mark keeps the choice.
-  if (options == 0) options = kExplicitChoiceMark;
+  // every reader would take for the default; the word is marked then, to keep the choice.
+  const DWORD options = ChoiceEncoderOptions(static_cast<DWORD>(codec), static_cast<DWORD>(format),
+                                             SelectedMode(window) != 0);
   EndDialog(window, static_cast<INT_PTR>(options));
 }
 

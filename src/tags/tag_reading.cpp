@@ -21,7 +21,8 @@ constexpr DWORD kValuePadding = 2 * sizeof(WCHAR);
 // One header attribute of the file (stream 0), its name and value fetched by the two-call
 // protocol. Each buffer has zeroes of its own beyond the length the runtime reports, so a name
 // or value that the runtime did not terminate, or a value of an odd length, still ends there.
-// The value ends at the length the second call reports, which may be shorter than the first.
+// Name and value end at the lengths the second call reports, which may be shorter than the
+// first's.
 struct HeaderAttribute {
   HeapBuffer<WCHAR> name;
   HeapBuffer<BYTE> value;
@@ -42,7 +43,8 @@ Fetch FetchAttribute(IWMHeaderInfo3* header, WORD index, HeaderAttribute& attrib
   // padding just before a tiny block.
   if (valueBytes > std::numeric_limits<DWORD>::max() - kValuePadding) return Fetch::kSkipped;
   const DWORD valueCapacity = valueBytes;
-  attribute.name = AllocateWideText(nameUnits);
+  const WORD nameCapacity = nameUnits;
+  attribute.name = AllocateWideText(nameCapacity);
   attribute.value = HeapBuffer<BYTE>(valueCapacity + kValuePadding);
   if (!attribute.name || !attribute.value) return Fetch::kSkipped;
   if (FAILED(header->GetAttributeByIndexEx(0, index, attribute.name.get(), &nameUnits,
@@ -52,6 +54,7 @@ Fetch FetchAttribute(IWMHeaderInfo3* header, WORD index, HeaderAttribute& attrib
   }
   // Bytes past the second length were never written, so the value ends there; a runtime that
   // claims more than the buffer holds is believed only as far as the buffer goes.
+  EndWideText(attribute.name, nameCapacity, nameUnits);
   std::memset(attribute.value.get() + std::min(valueBytes, valueCapacity), 0, kValuePadding);
   return Fetch::kFetched;
 }

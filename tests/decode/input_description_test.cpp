@@ -57,7 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{1'000'000, 44100, 1, 16, 17'640},          // exactly a tenth
                     SizeCase{10'000'000, 22050, 1, 8, 24'255},
                     // Ten hours of 8 channels: the estimate needs all 64 bits.
-                    SizeCase{360'000'000'000, 96000, 8, 24, 110'592'307'200}));
+                    SizeCase{360'000'000'000, 96000, 8, 24, 110'592'307'200},
+                    // A hostile duration whose estimate passes 64 bits gives none, not a wrap.
+                    SizeCase{0xFFFF'FFFF'FFFF'FFFF, 192000, 8, 24, 0}));
 
 TEST_F(InputDescriptionTest, TheSizeIsZeroWheneverTheDurationCannotBeRead) {
   const Attribute duration = QwordAttribute(u"Duration", 10'000'000);

@@ -201,6 +201,12 @@ MediaFormat WithFormatBytes(std::size_t count) {
   return format;
 }
 
+MediaFormat ReportingSize(DWORD size) {
+  MediaFormat format = PcmFormat(44100, 2, 16);
+  format.reportedSize = size;
+  return format;
+}
+
 const std::vector<std::string> kNone;
 const std::vector<std::string> kReader = {"SyncReader"};
 const std::vector<std::string> kPropsThenReader = {"OutputProps", "SyncReader"};
@@ -228,6 +234,8 @@ const OpenFailure kOpenFailures[] = {
     {"Width20", Offering(PcmFormat(44100, 2, 20)), 0, kPropsThenReader, kSecondGetMediaType},
     {"NoFormatBlock", Offering(WithFormatBytes(0)), 0, kPropsThenReader, kSecondGetMediaType},
     {"ShortFormatBlock", Offering(WithFormatBytes(15)), 0, kPropsThenReader, kSecondGetMediaType},
+    {"TypeShorterThanItsRecord", Offering(ReportingSize(sizeof(WM_MEDIA_TYPE) - 1)), 0,
+     kPropsThenReader, kSecondGetMediaType},
     {"SetOutputProps", Failing("SyncReader.SetOutputProps"), 0, kPropsThenReader,
      "SyncReader.SetOutputProps(0, audio:"},
 };

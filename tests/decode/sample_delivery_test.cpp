@@ -206,6 +206,17 @@ TEST_F(SampleDeliveryTest, AFailingGetNextSampleEndsTheCallWithTheBytesSoFar) {
   EXPECT_THAT(input.Read(4), ElementsAre(5));
 }
 
+TEST_F(SampleDeliveryTest, ASuccessWithoutASampleEndsTheCallAsAFailure) {
+  Sample nothing;
+  nothing.withBuffer = false;
+  runtime.reader.samples = {{{1, 2}}, nothing, {{3}}};
+  InputFile input;
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_THAT(input.Read(4), ElementsAre(1, 2));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(E_UNEXPECTED)) << "no clean end";
+  EXPECT_THAT(input.Read(4), ElementsAre(3));
+}
+
 TEST_F(SampleDeliveryTest, ABufferThatCannotBeReadCountsAsEmpty) {
   runtime.reader.samples = {{{1, 2}}, {{3, 4}}};
   runtime.Fail("SampleBuffer.GetBufferAndLength", E_FAIL, 1);

@@ -52,7 +52,7 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
     }
   }
   if (found == nullptr) return E_INVALIDARG;
-  const std::size_t nameNeeded = found->name.size() + 1;
+  const std::size_t nameNeeded = found->name.size() + 1 + found->claimedNameExtraUnits;
   const std::size_t valueNeeded = found->value.bytes.size();
   const DWORD valueRoom = *length;
   if (!Fits(name, nameLength, nameNeeded) || !Fits(value, length, valueNeeded)) {
@@ -62,9 +62,8 @@ HRESULT HeaderContents::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* na
   }
   if (type != nullptr) *type = found->value.type;
   if (language != nullptr) *language = found->language;
-  OverclaimedText(found->name, 0, name);
+  *nameLength = static_cast<WORD>(OverclaimedText(found->name, found->claimedNameExtraUnits, name));
   CopyBytes(found->value.bytes, value);
-  *nameLength = static_cast<WORD>(nameNeeded);
   *length = static_cast<DWORD>(valueNeeded);
   if (found->claimedLength && value == nullptr) *length = *found->claimedLength;
   if (found->claimedLength && value != nullptr) {

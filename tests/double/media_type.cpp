@@ -30,7 +30,7 @@ HRESULT WriteMediaType(const MediaFormat& format, WM_MEDIA_TYPE* type, DWORD* si
   type->cbFormat = static_cast<ULONG>(format.format.size());
   type->pbFormat = format.format.empty() ? nullptr : block;
   if (!format.format.empty()) std::memcpy(block, format.format.data(), format.format.size());
-  *size = needed;
+  *size = format.reportedSize.value_or(needed);
   return S_OK;
 }
 

@@ -123,7 +123,7 @@ HRESULT ProfileManager::GetCodecFormatDesc(REFGUID majorType, DWORD codec, DWORD
   // The text first, so that a buffer too small hands out no configuration.
   const HRESULT copied =
       CopyText(found->description, codecs_[codec].claimedExtraUnits, description, size);
-  if (FAILED(copied) || config == nullptr) return copied;
+  if (FAILED(copied) || config == nullptr || !found->withConfig) return copied;
   *config = MakeComObject<StreamConfig>(runtime(), found->format);
   return *config == nullptr ? E_OUTOFMEMORY : S_OK;
 }

@@ -38,6 +38,9 @@ struct MediaFormat {
   BOOL temporalCompression = FALSE;
   ULONG sampleSize = 0;
   std::vector<BYTE> format{};
+  // The size that GetMediaType reports once it has filled a buffer, when not the type's own: a
+  // runtime that says it wrote less than the record.
+  std::optional<DWORD> reportedSize{};
 
   // The WAVEFORMATEX at the start of the format block; the missing bytes read as zero.
   WAVEFORMATEX wave() const;
@@ -63,7 +66,8 @@ struct Sample {
   QWORD time = 0;
   QWORD duration = 0;
   DWORD flags = 0;
-  HRESULT result = S_OK;  // what GetNextSample answers as it hands this sample out
+  HRESULT result = S_OK;   // what GetNextSample answers as it hands this sample out
+  bool withBuffer = true;  // false: GetNextSample answers `result` and hands out no buffer
 };
 using Samples = std::vector<Sample>;
 
@@ -81,6 +85,8 @@ struct Attribute {
   // that asks for more than it then gives. The value call reports the value's own length and
   // fills the rest of the claimed length with 'Z' units, which the caller must not read.
   std::optional<DWORD> claimedLength{};
+  // For its name: see OverclaimedText.
+  WORD claimedNameExtraUnits = 0;
 };
 
 // UTF-16 bytes of the text; with its terminator unless told otherwise.
@@ -119,18 +125,22 @@ bool IsNonEmptyName(std::u16string_view name);
 // on them with `acceptsInput`, SetOutputFilename the name with `acceptsFileName`; an empty judge
 // accepts anything.
 // WriteSample logs a copy of each sample's bytes unless `keepsSampleBytes` is false, as for a
-// benchmark that writes many large samples.
+// benchmark that writes many large samples. AllocateSample hands out `sampleSizeChange` bytes
+// more than asked (fewer below 0), and reports that length, as a runtime that rounds its buffers
+// up may.
 struct WriterScript {
   std::optional<MediaFormat> inputFormat{};
   std::function<bool(const WAVEFORMATEX&)> acceptsInput = IsConsistentPcm;
   std::function<bool(std::u16string_view)> acceptsFileName = IsNonEmptyName;
   bool keepsSampleBytes = true;
+  int sampleSizeChange = 0;
 };
 
 // One format of a codec in the profile manager's catalogue.
 struct CodecFormat {
   MediaFormat format{};
   std::u16string description{};
+  bool withConfig = true;  // false: the description comes with S_OK and no configuration
 };
 // A Windows Media Audio codec format with its description, e.g.
 // WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16).

@@ -75,6 +75,10 @@ HRESULT SyncReader::GetNextSample(WORD streamNumber, INSSBuffer** sample, QWORD*
   }
   if (nextSample_ == samples_.size()) return NS_E_NO_MORE_SAMPLES;
   const Sample& next = samples_[nextSample_];
+  if (!next.withBuffer) {
+    ++nextSample_;
+    return next.result;
+  }
   auto* buffer = MakeComObject<SampleBuffer>(runtime(), next.bytes);
   if (buffer == nullptr) return E_OUTOFMEMORY;
   ++nextSample_;

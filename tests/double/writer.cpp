@@ -1,5 +1,6 @@
 #include "double/writer.h"
 
+#include <algorithm>
 #include <string>
 
 #include "double/describe.h"
@@ -115,7 +116,10 @@ HRESULT Writer::AllocateSample(DWORD size, INSSBuffer** sample) {
   const HRESULT planned = Enter("Writer.AllocateSample", std::to_string(size));
   if (FAILED(planned)) return planned;
   if (sample == nullptr) return E_POINTER;
-  *sample = MakeComObject<SampleBuffer>(runtime(), std::vector<BYTE>(size, kUnwrittenByte));
+  const long long changed = static_cast<long long>(size) + runtime().writer.sampleSizeChange;
+  *sample = MakeComObject<SampleBuffer>(
+      runtime(),
+      std::vector<BYTE>(static_cast<std::size_t>(std::max(changed, 0LL)), kUnwrittenByte));
   return *sample == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 

@@ -69,6 +69,8 @@ TEST_F(DefaultOptionsTest, TakesTheFirstQualifyingFormatThatBuildsANonZeroWord) 
   const CodecFormat no = NotQualifying();
   const CodecFormat yes = Qualifying();
   const CodecFormat shortBlock = {PcmWaveFormatBlock(yes.format), yes.description};
+  CodecFormat unconfigured = yes;
+  unconfigured.withConfig = false;
   const std::vector<SearchCase> kCases = {
       {"two codecs with a match",
        {{u"A", {no}}, {u"B", {no, no, no, yes}}, {u"C", {yes}}},
@@ -86,6 +88,7 @@ TEST_F(DefaultOptionsTest, TakesTheFirstQualifyingFormatThatBuildsANonZeroWord) 
       {"5.1", {{u"A", {no, WmaFormat(u"128 kbps, 44 kHz, 6 channel CBR", 44100, 6, 16)}}}, 0},
       {"variable bit rate only", {{u"A", {no}, {no, yes}}}, 0},
       {"no codecs", {}, 0},
+      {"a format without its configuration", {{u"A", {no}}, {u"B", {unconfigured, yes}}}, 0x10001},
   };
   for (const SearchCase& search : kCases) {
     SCOPED_TRACE(search.what);
@@ -94,6 +97,10 @@ TEST_F(DefaultOptionsTest, TakesTheFirstQualifyingFormatThatBuildsANonZeroWord) 
   // The search stops at its match: codec 2 is never looked at.
   EXPECT_EQ(Search(kCases[0].codecs), 0x10003u);
   EXPECT_THAT(runtime.callsTo("CodecInfo.SetCodecEnumerationSetting(audio, 2"), IsEmpty());
+  // A match past codec 255 is out of the word's reach: its word would name codec 0.
+  std::vector<Codec> many(256, Codec{u"A", {no}});
+  many.push_back({u"B", {yes}});
+  EXPECT_EQ(Search(many), 0u) << "codec 256";
 }
 
 TEST_F(DefaultOptionsTest, ReleasesEachFormatInOrderAndTheEnumerationCodecInfoFirst) {

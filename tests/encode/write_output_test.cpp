@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "encode/encode_support.h"
@@ -178,14 +179,23 @@ TEST_F(WriteOutputTest, BeginsWritingOnceAndRetriesAfterAFailedStart) {
   EXPECT_EQ(runtime.log().samplesWritten.size(), 2u);
 }
 
+// The time runs by the bytes submitted, whatever room the writer's samples have beyond them.
 TEST_F(WriteOutputTest, StampsEachBufferWithTheSumOfTheTruncatedDurationsBeforeIt) {
-  Open(16);
-  std::vector<BYTE> buffer(65536);
-  for (int k = 0; k < 4; ++k) ASSERT_EQ(Write(buffer), 65536);
-  EXPECT_THAT(Stamps(), ElementsAre(0u, 3715192u, 2 * 3715192u, 3 * 3715192u));
-  for (const auto& sample : runtime.log().samplesWritten) {
-    EXPECT_EQ(sample.input, 0u);
-    EXPECT_EQ(sample.flags, 0u);
+  for (const int extraBytes : {0, 1, 4096}) {
+    SCOPED_TRACE(extraBytes);
+    runtime.writer.sampleSizeChange = extraBytes;
+    runtime.record().samplesWritten.clear();
+    Open(16);
+    std::vector<BYTE> buffer(65536);
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(Write(buffer), 65536);
+    EXPECT_THAT(Stamps(), ElementsAre(0u, 3715192u, 2 * 3715192u, 3 * 3715192u));
+    for (const auto& sample : runtime.log().samplesWritten) {
+      EXPECT_EQ(sample.input, 0u);
+      EXPECT_EQ(sample.flags, 0u);
+      EXPECT_EQ(sample.bytes.size(), 65536u);
+    }
+    CloseFilterOutput(handle);
+    handle = nullptr;
   }
 }
 
@@ -201,15 +211,21 @@ TEST_F(WriteOutputTest, TimesFloatBuffersByTheirPackedLength) {
 }
 
 TEST_F(WriteOutputTest, AFailedStepLeavesTheTimeAndNoSampleBehind) {
-  for (const char* step : {"Writer.AllocateSample", "SampleBuffer.GetBufferAndLength",
-                           "SampleBuffer.SetLength", "Writer.WriteSample"}) {
+  constexpr char kShortSample[] = "a sample shorter than asked";
+  for (const std::string step : {"Writer.AllocateSample", "SampleBuffer.GetBufferAndLength",
+                                 "SampleBuffer.SetLength", "Writer.WriteSample", kShortSample}) {
     SCOPED_TRACE(step);
     Open(32);
     std::vector<BYTE> first(4096);
     ASSERT_EQ(Write(first), 4096);
-    runtime.Fail(step, E_FAIL);
+    if (step == kShortSample) {
+      runtime.writer.sampleSizeChange = -1;
+    } else {
+      runtime.Fail(step.c_str(), E_FAIL);
+    }
     std::vector<BYTE> buffer = FloatBytes({1.0f, 2.0f});
     EXPECT_EQ(Write(buffer), 0);
+    runtime.writer.sampleSizeChange = 0;
     EXPECT_THAT(std::vector<BYTE>(buffer.begin(), buffer.begin() + 6),
                 ElementsAre(0x00, 0x01, 0x00, 0x00, 0x02, 0x00));  // converted already
     EXPECT_EQ(runtime.liveObjects(), 1u);                          // the writer alone

@@ -9,7 +9,10 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +24,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hardening/wave_bytes.h"
@@ -38,7 +42,7 @@ using test_support::WriteBytes;
 
 constexpr char kNotReadable[] = "not a Windows Media file the filter can read";
 constexpr char kRefused[] = "the filter refused to write";
-// A file of the shared test data: 48 kHz stereo, a header of 4984 bytes, then the data object.
+// One of the real test files: 48 kHz stereo, a header of 4984 bytes, then the data object.
 constexpr char kSampleName[] = "taglib-silence-1.wma";
 constexpr std::size_t kLongestTagText = 32766;
 
@@ -101,8 +105,10 @@ struct Row {
   bool fullDisk = false;  // "full/" in the directory is as good as full; the message is its reason
   std::string readFault = "";  // "NAME@OFFSET": reads of NAME from OFFSET on fail, as on a bad disk
   StandardOutput standardOutput = StandardOutput::kCaptured;
-  std::string notice = "";    // the one line a success writes on stderr; none unless given
-  std::string shrinkAt = "";  // "NAME@OFFSET": NAME is cut at OFFSET once reading reaches it
+  std::string notice = "";         // the one line a success writes on stderr; none unless given
+  std::string shrinkAt = "";       // "NAME@OFFSET": NAME is cut at OFFSET once reading reaches it
+  bool plainFolder = false;        // "plain/" in the directory takes no extended attributes (ramfs)
+  bool workerMemoryFault = false;  // FFmpeg's allocations fail on the two coding workers
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
@@ -262,6 +268,62 @@ class FullFolder {
   rlimit saved_{};
 };
 
+// A folder on a file system without extended attributes or ACLs, where this process may
+// mount one.
+class PlainFolder {
+ public:
+  explicit PlainFolder(const std::string& path) : path_(path) {
+    mkdir(path.c_str(), 0755);
+    mounted_ = mount("ramfs", path.c_str(), "ramfs", 0, nullptr) == 0;
+  }
+  ~PlainFolder() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+// An ACL that keeps the file from its group and lets the unprivileged user read it, and an
+// attribute of the user's, on a file of mode 0640.
+void GiveAclAndAttribute(const std::string& path) {
+  chmod(path.c_str(), 0640);
+  const ProgramRun set = RunProgram({"setfacl", "-m", "g::---,u:nobody:r", path});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_EQ(setxattr(path.c_str(), "user.origin", "kept", 4, 0), 0) << std::strerror(errno);
+}
+
+std::string AclOf(const std::string& path) {
+  return RunProgram({"getfacl", "--omit-header", "--numeric", path}).out;
+}
+
+// A replace onto an earlier file with an ACL and an attribute keeps both, as a file made
+// beside it with the same ones has them.
+Row KeepsAclAndAttribute(const std::string& name, bool encode) {
+  const std::string output = encode ? "out.wma" : "out.wav";
+  return {name,
+          [encode, output](const ScratchDirectory& d) {
+            WriteBytes(d / output, PcmWave(0.2));
+            WriteBytes(d / "model", {});
+            GiveAclAndAttribute(d / output);
+            GiveAclAndAttribute(d / "model");
+            return encode ? Encode(WaveInput(d, PcmWave(0.2)), d / output)
+                          : Decode(Testdata(kSampleName), d / output);
+          },
+          Result::kSucceeds,
+          "",
+          {},
+          [output](const ScratchDirectory& d) {
+            EXPECT_NE(ReadBytes(d / output), PcmWave(0.2)) << "replaced";
+            EXPECT_EQ(AclOf(d / output), AclOf(d / "model"));
+            char value[8] = {};
+            EXPECT_EQ(getxattr((d / output).c_str(), "user.origin", value, sizeof(value)), 4);
+            EXPECT_STREQ(value, "kept");
+          }};
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows = {
       // ---- Files that are not there or not files ----
@@ -350,6 +412,11 @@ std::vector<Row> Rows() {
                  {"--options", "0x00FF0000"}),
       EncodeWave("OptionsNameNoFormat", PcmWave(0.2), Result::kFails, kRefused,
                  {"--options", "0x0000FFFF"}),
+      // One rule for blanks in option values: passed over around a number, refused inside it.
+      EncodeWave("OptionsWordWithABlankAfter", PcmWave(0.2), Result::kSucceeds,
+                 "with options 0x00000007 (", {"--options", "7 "}),
+      EncodeWave("OptionsWordWithABlankInside", PcmWave(0.2), Result::kFails,
+                 "not an options word: 0x 7", {"--options", "0x 7"}),
       EncodeWave("HostWidth12", PcmWave(0.2), Result::kFails, "12-bit", {"--width", "12"}),
       EncodeWave("HostWidth24", PcmWave(0.2), Result::kFails, "24-bit", {"--width", "24"}),
       EncodeWave("Wave12BitSamples",
@@ -619,6 +686,21 @@ std::vector<Row> Rows() {
       [](const ScratchDirectory& d) { EXPECT_EQ(ReadBytes(d / "out.wav"), PcmWave(0.2)); }};
   failingDisk.readFault = "failing.wma@32768";  // the second of FFmpeg's 32 KiB reads
   rows.push_back(failingDisk);
+  // A coding worker that runs out of memory fails the run for that reason, never as the
+  // codec's failure, nor with audio left out.
+  // (Eight seconds: more than the segments in flight, so that a write meets the failure.)
+  Row encodeWithoutMemory =
+      EncodeWave("WorkerOutOfMemoryWhileEncodingSaysSo", PcmWave(8.0), Result::kFails,
+                 "out.wma: the filter could not write the audio: Cannot allocate memory");
+  encodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(encodeWithoutMemory);
+  Row decodeWithoutMemory{"WorkerOutOfMemoryWhileDecodingSaysSo",
+                          [](const ScratchDirectory& d) {
+                            return Decode(SharedMedia::Get() / "titled.wma", d / "out.wav");
+                          },
+                          Result::kFails, "titled.wma: cannot read: Cannot allocate memory"};
+  decodeWithoutMemory.workerMemoryFault = true;
+  rows.push_back(decodeWithoutMemory);
   rows.push_back(
       {"DecodeToDevStdoutWritesThroughTheLink",
        [](const ScratchDirectory&) { return Decode(Testdata(kSampleName), "/dev/stdout"); },
@@ -645,6 +727,46 @@ std::vector<Row> Rows() {
                     EXPECT_EQ(status.st_mode & 07777, 0600u);
                     EXPECT_GT(status.st_size, 0);
                   }});
+  rows.push_back(KeepsAclAndAttribute("EncodeKeepsTheAclAndAttributesOfTheFileItReplaces", true));
+  rows.push_back(KeepsAclAndAttribute("DecodeKeepsTheAclAndAttributesOfTheFileItReplaces", false));
+  Row aclNotKept{"AclThatCannotBeKeptLeavesTheEarlierFile",
+                 [](const ScratchDirectory& d) {
+                   // The output names, through a link, a file whose ACL the folder cannot take.
+                   WriteBytes(d / "earlier.wav", PcmWave(0.2));
+                   GiveAclAndAttribute(d / "earlier.wav");
+                   symlink("../earlier.wav", (d / "plain/out.wav").c_str());
+                   return Decode(Testdata(kSampleName), d / "plain/out.wav");
+                 },
+                 Result::kFails,
+                 "plain/out.wav: cannot keep its access control list "
+                 "(system.posix_acl_access): Operation not supported",
+                 {},
+                 [](const ScratchDirectory& d) {
+                   EXPECT_EQ(ReadBytes(d / "earlier.wav"), PcmWave(0.2));
+                   EXPECT_TRUE(std::filesystem::is_symlink(d / "plain/out.wav"));
+                 }};
+  aclNotKept.plainFolder = true;
+  rows.push_back(aclNotKept);
+  rows.push_back({"ReplacingAnotherUsersFileGrantsTheWriterNoMoreThanItHad",
+                  [](const ScratchDirectory& d) {
+                    // Set-user-ID, executable by its owner, written by others: the writer may
+                    // not give the new file to the earlier owner or group, so it keeps it with
+                    // the rights it had (others' read and write) and nothing else.
+                    mkdir((d / "shared").c_str(), 0777);
+                    chmod((d / "shared").c_str(), 0777);
+                    WriteBytes(d / "shared/out.wav", PcmWave(0.2));
+                    chmod((d / "shared/out.wav").c_str(), 04746);
+                    return Decode(SharedMedia::Get() / "titled.wma", d / "shared/out.wav");
+                  },
+                  Result::kSucceeds,
+                  "",
+                  {},
+                  [](const ScratchDirectory& d) {
+                    struct stat status;
+                    ASSERT_EQ(stat((d / "shared/out.wav").c_str(), &status), 0);
+                    EXPECT_EQ(status.st_mode & 07777, 0606u);
+                  },
+                  /*unprivileged=*/true});
   Row fullOutput{"InfoIntoAFullStandardOutput",
                  [](const ScratchDirectory&) {
                    return std::vector<std::string>{"info", Testdata(kSampleName), "--json"};
@@ -660,6 +782,21 @@ std::vector<Row> Rows() {
       {"out.wav"}};
   closedPipe.standardOutput = StandardOutput::kClosedPipe;
   rows.push_back(closedPipe);
+  // A named socket is no file to write, nor a stream to write through: opening it fails.
+  rows.push_back({"NamedSocketAsDecodeOutput",
+                  [](const ScratchDirectory& d) {
+                    const std::string path = d / "out.sock";
+                    sockaddr_un address{};
+                    address.sun_family = AF_UNIX;
+                    EXPECT_LT(path.size(), sizeof(address.sun_path));
+                    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+                    const int bound = socket(AF_UNIX, SOCK_STREAM, 0);
+                    EXPECT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
+                              0);
+                    close(bound);
+                    return Decode(Testdata(kSampleName), path);
+                  },
+                  Result::kFails, "out.sock: is not a regular file"});
   rows.push_back({"PipeAsEncodeInput",
                   [](const ScratchDirectory& d) {
                     mkfifo((d / "in.wav").c_str(), 0600);
@@ -820,27 +957,34 @@ std::vector<Row> Rows() {
 
 // ---- The check of every row ---------------------------------------------------------------
 
-// The read-fault library preloaded into the programs run while one lives; the sanitizers are
-// told that their run-time library does not come first.
-class ReadFault {
+// A fault library preloaded into the programs run while one lives, armed by its variable; the
+// sanitizers are told that their run-time library does not come first.
+class Fault {
  public:
-  ReadFault(const std::string& fault, const std::string& shrinkAt) {
+  using Variables = std::vector<std::pair<std::string, std::string>>;
+  Fault(const char* library, Variables variables) : variables_(std::move(variables)) {
     const char* options = std::getenv("ASAN_OPTIONS");
     savedAsanOptions_ = options != nullptr ? options : "";
-    setenv("LD_PRELOAD", READ_FAULT_LIBRARY, 1);
-    setenv("WMAFILTER_READ_FAULT", fault.c_str(), 1);
-    setenv("WMAFILTER_SHRINK_AT", shrinkAt.c_str(), 1);
+    setenv("LD_PRELOAD", library, 1);
+    for (const auto& [name, value] : variables_) setenv(name.c_str(), value.c_str(), 1);
     setenv("ASAN_OPTIONS", (savedAsanOptions_ + ":verify_asan_link_order=0").c_str(), 1);
   }
-  ~ReadFault() {
+  ~Fault() {
     unsetenv("LD_PRELOAD");
-    unsetenv("WMAFILTER_READ_FAULT");
-    unsetenv("WMAFILTER_SHRINK_AT");
+    for (const auto& variable : variables_) unsetenv(variable.first.c_str());
     setenv("ASAN_OPTIONS", savedAsanOptions_.c_str(), 1);
   }
 
  private:
+  Variables variables_;
   std::string savedAsanOptions_;
+};
+
+// Two coding threads while it lives, so that there are workers to fail.
+class TwoWorkers {
+ public:
+  TwoWorkers() { setenv("WMAFILTER_THREADS", "2", 1); }
+  ~TwoWorkers() { unsetenv("WMAFILTER_THREADS"); }
 };
 
 // A descriptor for the program's standard output, or -1 to capture it.
@@ -875,15 +1019,24 @@ TEST_P(BadInputTable, GivesItsResultAndLeavesNothingBehind) {
   ScratchDirectory directory;
   std::optional<FullFolder> full;
   if (row.fullDisk) full.emplace(directory / "full");
+  std::optional<PlainFolder> plain;
+  if (row.plainFolder) plain.emplace(directory / "plain");
+  if (plain && !plain->mounted()) GTEST_SKIP() << "no ramfs can be mounted";
   std::vector<std::string> arguments = row.prepare(directory);
   arguments.insert(arguments.begin(), FILTERHOST);
   const std::set<std::string> before = directory.Contents();
 
   if (full && !full->Fill()) GTEST_SKIP() << "neither a tmpfs nor a file size limit can be set";
-  const std::optional<ReadFault> fault =
-      row.readFault.empty() && row.shrinkAt.empty()
-          ? std::nullopt
-          : std::optional<ReadFault>(std::in_place, row.readFault, row.shrinkAt);
+  std::optional<Fault> fault;
+  if (!row.readFault.empty() || !row.shrinkAt.empty()) {
+    fault.emplace(READ_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_READ_FAULT", row.readFault},
+                                                       {"WMAFILTER_SHRINK_AT", row.shrinkAt}});
+  }
+  std::optional<TwoWorkers> workers;
+  if (row.workerMemoryFault) {
+    workers.emplace();
+    fault.emplace(MEMORY_FAULT_LIBRARY, Fault::Variables{{"WMAFILTER_WORKER_MEMORY_FAULT", "1"}});
+  }
   const int output = OpenStandardOutput(row.standardOutput, directory);
   const ProgramRun run = RunProgram(arguments, row.unprivileged, output);
   if (output >= 0) close(output);

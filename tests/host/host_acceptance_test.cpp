@@ -1,9 +1,10 @@
 // The host program driving the native filter over the stand-in runtime on real files, as a
-// person uses it: decoding the shared Windows Media files, and saving tagged audio and reading
+// person uses it: decoding the real Windows Media files, and saving tagged audio and reading
 // it back.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -125,6 +126,7 @@ TEST(HostDecode, CarriesTheFilesMappedTagsIntoTheWaveFile) {
   // The display chunk is a 32-bit text format code and the text.
   for (const WaveTag& tag : ReadWaveTags(output)) {
     if (tag.chunkId == "DISP") {
+      ASSERT_GE(tag.data.size(), 4u);
       EXPECT_EQ(tag.data[0], 1);
     }
   }
@@ -302,11 +304,11 @@ struct LongMedia {
   }
 };
 
-// The names in a directory that start with a dot: scratch files.
+// The files in a directory, or any folder below, whose names start with a dot: scratch files.
 std::vector<std::string> HiddenFiles(const ScratchDirectory& directory) {
   std::vector<std::string> hidden;
   for (const std::string& name : directory.Contents())
-    if (name[0] == '.') hidden.push_back(name);
+    if (std::filesystem::path(name).filename().string()[0] == '.') hidden.push_back(name);
   return hidden;
 }
 
@@ -327,25 +329,54 @@ struct Interruption {
   const char* command;
   int signal;
   Moment moment;
+  // The signal sent three times more, 0 to 10 ms after the first. (Two different signals
+  // that come together are pending together, and the system hands them over in no set order.)
+  bool repeated = false;
+  bool moveFolder = false;  // the output's folder is renamed just before the signal
 };
 
 class HostInterruption : public ::testing::TestWithParam<Interruption> {};
 
+// Also: while written, every scratch file is private (the earlier file is 0644 here).
 TEST_P(HostInterruption, KeepsTheEarlierFileAndLeavesNoScratchFile) {
   const Interruption& when = GetParam();
   const bool encode = std::string(when.command) == "encode";
   const ScratchDirectory directory;
-  const std::string output = directory / (encode ? "out.wma" : "out.wav");
+  std::filesystem::create_directory(directory / "folder");
+  const std::string leaf = encode ? "out.wma" : "out.wav";
   const std::string earlier = kTestData + "/mutagen-issue_29.wma";
-  std::filesystem::copy_file(earlier, output);
+  const std::string named = directory / ("folder/" + leaf);
+  std::filesystem::copy_file(earlier, named);
+  chmod(named.c_str(), 0644);
   const std::string input = encode ? LongMedia::Get().wave : LongMedia::Get().wma;
 
-  test_support::StartedProgram host({kHost, when.command, input, output});
+  test_support::StartedProgram host({kHost, when.command, input, named});
   while (!host.Ended() && !Reached(when.moment, directory)) usleep(200);
-  kill(host.pid(), when.signal);
+  for (const std::string& name : HiddenFiles(directory)) {
+    struct stat status {};
+    if (stat((directory.path() / name).c_str(), &status) == 0) {
+      EXPECT_EQ(status.st_mode & 0777 & ~0600u, 0u) << name << " is not private";
+    }
+  }
+  std::string folder = "folder";
+  if (when.moveFolder) {
+    ASSERT_EQ(rename((directory / "folder").c_str(), (directory / "moved").c_str()), 0);
+    folder = "moved";
+  }
+  // Sent only while the program has not been reaped, so that its number is still its own.
+  const auto signal = [&host, &when] {
+    if (!host.Ended()) kill(host.pid(), when.signal);
+  };
+  signal();
+  for (const useconds_t pause : {0, 1000, 10000}) {
+    if (!when.repeated) break;
+    usleep(pause);
+    signal();
+  }
   const ProgramRun run = host.Wait();
 
   EXPECT_THAT(HiddenFiles(directory), ::testing::IsEmpty());
+  const std::string output = directory / (folder + "/" + leaf);
   if (run.exitCode == 0) {  // it finished before the signal came: the output is whole
     EXPECT_TRUE(encode ? RunProgram({kHost, "info", output}).exitCode == 0
                        : !ReadPcm16(output).empty());
@@ -361,13 +392,24 @@ std::vector<Interruption> Interruptions() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
       for (const Moment moment : {Moment::kAtOnce, Moment::kWhileWriting})
         all.push_back({command, signal, moment});
+  // Signals during the clean-up of the first, as a Ctrl-C on `timeout` sends them, and a
+  // folder renamed during the run.
+  all.push_back({"encode", SIGINT, Moment::kWhileWriting, true});
+  all.push_back({"encode", SIGTERM, Moment::kAtOnce, true});
+  all.push_back({"decode", SIGTERM, Moment::kWhileWriting, true});
+  all.push_back({"encode", SIGTERM, Moment::kWhileWriting, false, true});
+  all.push_back({"decode", SIGINT, Moment::kWhileWriting, true, true});
   return all;
 }
 
 std::string InterruptionName(const ::testing::TestParamInfo<Interruption>& info) {
   constexpr const char* kMoments[] = {"AtOnce", "WhileWriting"};
-  return std::string(info.param.command) + "_" + strsignal(info.param.signal) + "_" +
-         kMoments[static_cast<int>(info.param.moment)];
+  std::string name = std::string(info.param.command) + "_" + strsignal(info.param.signal) + "_" +
+                     kMoments[static_cast<int>(info.param.moment)];
+  if (info.param.repeated) name += "_Repeated";
+  if (info.param.moveFolder) name += "_FolderMoved";
+  std::erase(name, ' ');
+  return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HostInterruption, ::testing::ValuesIn(Interruptions()),

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -296,6 +297,28 @@ TEST_F(OptionsDialogTest, WithoutTheDialogTheIncomingWordComesBack) {
       FilterGetOptions(reinterpret_cast<HWND>(0x4), GetModuleHandleA(nullptr), 0, 0, 0, 0x00000002),
       0x00000002u);
   EXPECT_EQ(ProfileManagersMade(), 0u);
+  // A dialog that cannot be created (-1).
+  platform_testing::FailNextDialogCreation();
+  EXPECT_EQ(FilterGetOptions(nullptr, GetModuleHandleA(nullptr), 0, 0, 0, 0x00010002), 0x00010002u);
+  EXPECT_EQ(ProfileManagersMade(), 0u);
+}
+
+TEST_F(OptionsDialogTest, ACodecIndexTheWordCannotHoldEndsAsCancelled) {
+  std::vector<runtime_double::Codec> many;
+  for (int index = 0; index <= 256; ++index) {
+    std::u16string name = u"Codec ";
+    for (const char digit : std::to_string(1000 + index).substr(1)) name += char16_t(digit);
+    many.push_back(
+        {name, {runtime_double::WmaFormat(u"128 kbps, 44 kHz, stereo CBR", 44100, 2, 16)}, {}});
+  }
+  runtime_.codecs = many;
+  // Codec 256 would build the word of codec 0 with bit 24 set.
+  EXPECT_EQ(Choose(0x00010000,
+                   [](DialogUser& user) {
+                     EXPECT_TRUE(user.SelectText(IDC_CODEC, "Codec 256"));
+                     EXPECT_TRUE(user.Click(IDOK));
+                   }),
+            0x00010000u);
 }
 
 }  // namespace

@@ -106,12 +106,26 @@ TEST_F(RuntimeTest, ACoverPictureIsABinaryAttribute) {
   EXPECT_EQ(cover->value, test_support::CoverPictureValue());
 }
 
-// "Duration" is the play duration less the preroll, in 100 ns units.
+// "Duration" is the play duration less the preroll, in 100 ns units; a preroll longer than the
+// play duration, however large, leaves 0, never a wrapped product.
 TEST_F(RuntimeTest, DurationComesFromTheFileProperties) {
-  for (const auto& [name, expected] : {std::pair{"taglib-silence-1.wma", QWORD{37100000}},
-                                       std::pair{"taglib-real_example.wma", QWORD{965020000}}}) {
+  ScratchDirectory scratch;
+  // 1844674407370956 ms times 10000 wraps around 64 bits to 8384 units.
+  WriteFile(scratch / "huge-preroll.wma",
+            test_support::WithChangedHeader(
+                ReadFile(TestFile("taglib-silence-1.wma")), [](wmvcore::asf::Header& header) {
+                  header.Find<wmvcore::asf::FileProperties>()->prerollMs = 1844674407370956;
+                }));
+  struct Row {
+    std::filesystem::path path;
+    QWORD expected;
+    double tolerance;
+  };
+  for (const Row& row : {Row{TestFile("taglib-silence-1.wma"), 37100000, 100000.0},
+                         Row{TestFile("taglib-real_example.wma"), 965020000, 100000.0},
+                         Row{scratch / "huge-preroll.wma", 0, 0.0}}) {
     ComPtr<IWMSyncReader> reader;
-    ASSERT_EQ(OpenReader(TestFile(name), reader), S_OK);
+    ASSERT_EQ(OpenReader(row.path, reader), S_OK) << row.path;
     auto info = HeaderOf(reader.get());
     WORD stream = 0;
     WORD length = 0;
@@ -123,8 +137,32 @@ TEST_F(RuntimeTest, DurationComesFromTheFileProperties) {
                                        reinterpret_cast<BYTE*>(&duration), &length),
               S_OK);
     EXPECT_EQ(type, WMT_TYPE_QWORD);
-    EXPECT_NEAR(static_cast<double>(duration), static_cast<double>(expected), 100000.0) << name;
+    EXPECT_NEAR(static_cast<double>(duration), static_cast<double>(row.expected), row.tolerance)
+        << row.path;
   }
+}
+
+// A stream's bit rate is its format's bytes a second times 8, held at the most a DWORD holds
+// when a hostile header's product would wrap.
+TEST_F(RuntimeTest, AStreamsBitRateDoesNotWrap) {
+  ScratchDirectory scratch;
+  WriteFile(scratch / "fast.wma",
+            test_support::WithChangedHeader(
+                ReadFile(TestFile("taglib-silence-1.wma")), [](wmvcore::asf::Header& header) {
+                  auto& format = header.Find<wmvcore::asf::StreamProperties>()->typeSpecific;
+                  // nAvgBytesPerSec, whose product with 8 is 8 once wrapped to 32 bits.
+                  const BYTE bytesPerSecond[4] = {0x01, 0x00, 0x00, 0x20};
+                  std::memcpy(format.data() + 8, bytesPerSecond, sizeof(bytesPerSecond));
+                }));
+  ComPtr<IWMSyncReader> reader;
+  ASSERT_EQ(OpenReader(scratch / "fast.wma", reader), S_OK);
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(reader.query_to(IID_IWMProfile, profile), S_OK);
+  ComPtr<IWMStreamConfig> config;
+  ASSERT_EQ(profile->GetStream(0, config.put()), S_OK);
+  DWORD bitrate = 0;
+  ASSERT_EQ(config->GetBitrate(&bitrate), S_OK);
+  EXPECT_EQ(bitrate, 0xFFFFFFFFu);
 }
 
 // The size protocol: no buffer gives the size, one unit short gives "buffer too small" and

@@ -1,4 +1,4 @@
-// Helpers for the runtime's integration tests: the shared test files, ffmpeg as an independent
+// Helpers for the runtime's integration tests: the real test files, ffmpeg as an independent
 // reference, scratch files, and whole-file decoding through the reader.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <wmsdk.h>
 
 #include "common/com_ptr.h"
-#include "common/result.h"
+#include "result.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_testing {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -277,22 +279,25 @@ TEST_F(RuntimeTest, RoundTripLinesUpFromTheFirstSample) {
 
 // A save hands back exactly the frames saved, however they end against the codec's frame of
 // 2048, at 44.1 and 48 kHz, mono and stereo, coded and decoded on one thread or three; what is
-// kept is ffmpeg's decode, byte for byte. Saved at another rate (the last row), a file holds
-// the frame nearest the ideal length, once the resampler gives any audio at all.
+// kept is ffmpeg's decode, byte for byte. Saved at another rate (the last rows), a file holds
+// the frame count nearest the length it records (the input's, in whole 100 ns units): at half
+// the rate, an odd length ends at the start of a decoded frame, which then goes whole; a single
+// frame still makes a file with audio.
 TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
   struct Case {
     DWORD format, rate;
     WORD channels;
-    double scale;  // stream frames an input frame
+    DWORD streamRate;
+    std::vector<std::size_t> moreFrames = {};
   };
-  constexpr Case kCases[] = {{7, 44100, 2, 1},
-                             {14, 44100, 1, 1},
-                             {2, 48000, 2, 1},
-                             {2, 48000, 1, 1},
-                             {7, 48000, 2, 44100 / 48000.0}};
+  const Case kCases[] = {{7, 44100, 2, 44100},          {14, 44100, 1, 44100}, {2, 48000, 2, 48000},
+                         {2, 48000, 1, 48000},          {7, 48000, 2, 44100},  {7, 22050, 2, 44100},
+                         {21, 44100, 1, 22050, {65537}}};
   ScratchDirectory scratch;
   for (const Case& c : kCases) {
-    for (const std::size_t frames : {1, 300, 2048, 2049, 3 * 44100, 1'045'187}) {
+    std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100, 1'045'187};
+    lengths.insert(lengths.end(), c.moreFrames.begin(), c.moreFrames.end());
+    for (const std::size_t frames : lengths) {
       const std::string name = std::to_string(c.format) + "/" + std::to_string(c.rate) + "/" +
                                std::to_string(c.channels) + "/" + std::to_string(frames);
       Pcm decoded[2];
@@ -308,10 +313,9 @@ TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
       const Bytes reference = FfmpegDecode(scratch / "1.wma", "s16le");
       ASSERT_LE(ours.size(), reference.size()) << name;
       EXPECT_TRUE(std::equal(ours.begin(), ours.end(), reference.begin())) << name;
-      const std::size_t back = ours.size() / (2 * decoded[0].channels);
-      if (c.scale == 1 || back > 0) {
-        EXPECT_EQ(back, static_cast<std::size_t>(std::llround(frames * c.scale))) << name;
-      }
+      const QWORD units = QWORD{frames} * 10'000'000 / c.rate;
+      const QWORD nearest = (units * c.streamRate + 5'000'000) / 10'000'000;
+      EXPECT_EQ(ours.size() / (2 * decoded[0].channels), nearest) << name;
     }
   }
 }
@@ -643,6 +647,50 @@ TEST_F(RuntimeTest, FullDiskFailsAndLeavesNoFile) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadFile(path), earlier);
+  EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
+}
+
+// The writer replaces a file as the host does: its scratch file is private while it is written,
+// and the replaced file keeps the earlier one's mode and attributes; a new file has the mode
+// that the umask gives any new file.
+TEST_F(RuntimeTest, ReplacedFileKeepsItsModeAndAttributesAndIsPrivateMeanwhile) {
+  ScratchDirectory scratch;
+  const std::string earlier = (scratch / "earlier.wma").string();
+  WriteFile(earlier, {1, 2, 3});
+  chmod(earlier.c_str(), 0640);
+  ASSERT_EQ(setxattr(earlier.c_str(), "user.origin", "kept", 4, 0), 0) << std::strerror(errno);
+  ComPtr<IWMWriter> writer;
+  ASSERT_EQ(WMCreateWriter(nullptr, writer.put()), S_OK);
+  ComPtr<IWMProfile> profile;
+  ASSERT_EQ(MakeProfile(0, 7, profile), S_OK);
+  ASSERT_EQ(writer->SetProfile(profile.get()), S_OK);
+  ASSERT_EQ(writer->SetOutputFilename(WidePath(earlier).c_str()), S_OK);
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  ASSERT_EQ(WriteSamples(writer.get(), Signal(44100, 2, 16, 1.0, true)), S_OK);
+  std::size_t scratchFiles = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+    if (entry.path().filename().string()[0] != '.') continue;
+    struct stat status {};
+    ASSERT_EQ(stat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << entry.path();
+    ++scratchFiles;
+  }
+  EXPECT_EQ(scratchFiles, 1u);
+  ASSERT_EQ(writer->EndWriting(), S_OK);
+  struct stat status {};
+  ASSERT_EQ(stat(earlier.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_GT(status.st_size, 3);
+  char value[8] = {};
+  EXPECT_EQ(getxattr(earlier.c_str(), "user.origin", value, sizeof(value)), 4);
+  EXPECT_STREQ(value, "kept");
+
+  const mode_t mask = umask(0);
+  umask(mask);
+  const std::string made = (scratch / "new.wma").string();
+  ASSERT_EQ(EncodeFile(made, 0, 7, Signal(44100, 2, 16, 0.2, true)), S_OK);
+  ASSERT_EQ(stat(made.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
   EXPECT_TRUE(NoScratchFilesIn(scratch.path()));
 }
 

@@ -157,16 +157,30 @@ TEST_F(ReadingTags, AValueIsBoundedByTheRuntimesSecondLengthAndAHugeOneIsPassedO
   EXPECT_THAT(runtime.callsTo("HeaderInfo.GetAttributeByIndexEx(0, 0, buffer"), testing::IsEmpty());
 }
 
-TEST_F(ReadingTags, ABlockThatCannotBeAllocatedEndsTheCallWithoutAnItem) {
-  Open({StringAttribute(u"Title", u"T")});
+TEST_F(ReadingTags, ANameEndsAtTheRuntimesSecondLength) {
+  Attribute overclaimed = StringAttribute(u"Title", u"Song");
+  overclaimed.claimedNameExtraUnits = 3;  // the fill leaves "TitleZZZZ", unterminated
+  Open({overclaimed});
   SpecialDataItem item = SentinelItem();
-  item.dwCursor = 0;
-  platform_testing::FailGlobalAllocation(1);
-  EXPECT_EQ(FilterGetNextSpecialData(input, &item), 0);
-  SpecialDataItem expected = SentinelItem();
-  expected.dwCursor = 1;
-  expected.hData = nullptr;
-  ExpectSameRecord(item, expected);
+  ASSERT_EQ(FilterGetFirstSpecialData(input, &item), 1);
+  EXPECT_EQ(TakeTag(item), DisplayTag("Song"));
+}
+
+TEST_F(ReadingTags, ABlockThatCannotBeAllocatedOrLockedEndsTheCallWithoutAnItem) {
+  Open({StringAttribute(u"Title", u"T")});
+  for (const auto fault :
+       {platform_testing::FailGlobalAllocation, platform_testing::FailGlobalLock}) {
+    SpecialDataItem item = SentinelItem();
+    item.dwCursor = 0;
+    const std::size_t blocks = platform_testing::LiveGlobalBlocks();
+    fault(1);
+    EXPECT_EQ(FilterGetNextSpecialData(input, &item), 0);
+    SpecialDataItem expected = SentinelItem();
+    expected.dwCursor = 1;
+    expected.hData = nullptr;
+    ExpectSameRecord(item, expected);
+    EXPECT_EQ(platform_testing::LiveGlobalBlocks(), blocks) << "nothing half made is kept";
+  }
 }
 
 TEST_F(ReadingTags, TheEnumerationEndsWhereTheHeaderOrTheIndexRunsOut) {

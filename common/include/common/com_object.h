@@ -62,7 +62,9 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
 
  protected:
   ComObject() { com_object_count::Created(); }
-  ~ComObject() = default;
+  // Virtual, for objects made as a class derived from Derived (the runtime's boundary). Its
+  // entries follow every interface method in the first interface's table: no caller looks there.
+  virtual ~ComObject() = default;
 
   void Destroy() { delete static_cast<Derived*>(this); }
 

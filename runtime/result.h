@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "common/failure_trace.h"
+#include "failure_trace.h"
 
 #define RETURN_IF_FAILED(expression)                                            \
   do {                                                                          \
