@@ -326,8 +326,9 @@ std::unique_ptr<StreamEncoder> OpenWmaV2Encoder(const WaveFormat& stream) {
   StreamLayout layout = StreamLayout::Make(static_cast<int>(stream.samplesPerSec), stream.channels,
                                            static_cast<int64_t>(stream.avgBytesPerSec) * 8, kFlags);
   if (layout.frameLength == 0) return nullptr;
-  std::unique_ptr<WmaV2Encoder> encoder(new (std::nothrow) WmaV2Encoder(std::move(layout)));
-  if (!encoder || !encoder->Describe(stream)) return nullptr;
+  // Out of memory here is no format it cannot encode: the exception goes to the caller's boundary.
+  std::unique_ptr<WmaV2Encoder> encoder(new WmaV2Encoder(std::move(layout)));
+  if (!encoder->Describe(stream)) return nullptr;
   return encoder;
 }
 

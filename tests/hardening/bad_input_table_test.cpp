@@ -688,10 +688,13 @@ std::vector<Row> Rows() {
   rows.push_back(failingDisk);
   // A coding worker that runs out of memory fails the run for that reason, never as the
   // codec's failure, nor with audio left out.
-  // (Eight seconds: more than the segments in flight, so that a write meets the failure.)
+  // (Eight seconds: more than the segments in flight, so that a write meets the failure. In
+  // Windows Media Audio V1, whose coding is FFmpeg's: our own V8 encoder asks FFmpeg for its
+  // memory when its coders are made, on the caller's thread, never on a worker.)
   Row encodeWithoutMemory =
       EncodeWave("WorkerOutOfMemoryWhileEncodingSaysSo", PcmWave(8.0), Result::kFails,
-                 "out.wma: the filter could not write the audio: Cannot allocate memory");
+                 "out.wma: the filter could not write the audio: Cannot allocate memory",
+                 {"--options", "0x0001000c"});
   encodeWithoutMemory.workerMemoryFault = true;
   rows.push_back(encodeWithoutMemory);
   Row decodeWithoutMemory{"WorkerOutOfMemoryWhileDecodingSaysSo",
