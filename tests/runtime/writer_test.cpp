@@ -28,6 +28,14 @@ struct Input {
 
 using Tags = std::vector<std::pair<std::u16string, std::u16string>>;
 
+// The runtime's codec information and its count of audio codecs.
+HRESULT OpenCodecInfo(ComPtr<IWMCodecInfo3>& info, DWORD& codecs) {
+  ComPtr<IWMProfileManager> manager;
+  RETURN_IF_FAILED(WMCreateProfileManager(manager.put()));
+  RETURN_IF_FAILED(manager.query_to(IID_IWMCodecInfo3, info));
+  return info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs);
+}
+
 // The stream configuration of catalogue format (codec, format) in a one-stream profile.
 HRESULT MakeProfile(DWORD codec, DWORD format, ComPtr<IWMProfile>& profile, bool variable = false) {
   ComPtr<IWMProfileManager> manager;
@@ -189,12 +197,9 @@ bool NoScratchFilesIn(const std::filesystem::path& directory) {
 // channel count, and that this runtime decodes to exactly that second.
 TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
   ScratchDirectory scratch;
-  ComPtr<IWMProfileManager> manager;
-  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
   ComPtr<IWMCodecInfo3> info;
-  ASSERT_EQ(manager.query_to(IID_IWMCodecInfo3, info), S_OK);
   DWORD codecs = 0;
-  ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
+  ASSERT_EQ(OpenCodecInfo(info, codecs), S_OK);
   for (DWORD codec = 0; codec < codecs; ++codec) {
     DWORD formats = 0;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
@@ -389,12 +394,9 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
     ~CheckSetting() { unsetenv("WMAFILTER_LOSSLESS_CHECK"); }
   } check;
   ScratchDirectory scratch;
-  ComPtr<IWMProfileManager> manager;
-  ASSERT_EQ(WMCreateProfileManager(manager.put()), S_OK);
   ComPtr<IWMCodecInfo3> info;
-  ASSERT_EQ(manager.query_to(IID_IWMCodecInfo3, info), S_OK);
   DWORD codecs = 0;
-  ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
+  ASSERT_EQ(OpenCodecInfo(info, codecs), S_OK);
   const DWORD lossless = codecs - 1;
   const BOOL variable = TRUE;
   ASSERT_EQ(
