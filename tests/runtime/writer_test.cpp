@@ -13,6 +13,7 @@
 #include <random>
 
 #include "runtime/runtime_test_support.h"
+#include "support/sanitizers.h"
 
 namespace {
 
@@ -203,6 +204,9 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
   for (DWORD codec = 0; codec < codecs; ++codec) {
     DWORD formats = 0;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
+    // Under ThreadSanitizer a codec's first format: its workers share the same objects in
+    // every format, and each format's own tables are checked natively and under ASan.
+    if (test_support::kThreadSanitizer) formats = std::min<DWORD>(formats, 1);
     for (DWORD format = 0; format < formats; ++format) {
       ComPtr<IWMStreamConfig> config;
       ASSERT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()), S_OK);
@@ -300,7 +304,10 @@ TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
                          {21, 44100, 1, 22050, {65537}}};
   ScratchDirectory scratch;
   for (const Case& c : kCases) {
-    std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100, 1'045'187};
+    std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100};
+    // The long file, natively only: under the sanitizers the three seconds already pass through
+    // several segments on three threads, and the long one would take most of their run.
+    if (!test_support::kSanitized) lengths.push_back(1'045'187);
     lengths.insert(lengths.end(), c.moreFrames.begin(), c.moreFrames.end());
     for (const std::size_t frames : lengths) {
       const std::string name = std::to_string(c.format) + "/" + std::to_string(c.rate) + "/" +
