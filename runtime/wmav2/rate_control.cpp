@@ -10,6 +10,10 @@ constexpr int kMaxGain = 240;
 // Rounding below one half leaves more coefficients at zero, which costs fewer bits than the
 // noise it adds.
 constexpr float kRounding = 0.42f;
+// The most bits a subset sum of escapes makes up (more are made up one escape after another),
+// and the gap stuffing codes leave them: codes are 20 to 40 bits and an escape adds 5 to 30.
+constexpr std::size_t kMostEscapedBits = 160;
+constexpr std::size_t kEscapeSlack = 64;
 
 // The share of noise each band of a long block gets above its masking threshold. Heard noise
 // is judged a critical band at a time, and a critical band holds more coefficients the higher
@@ -91,6 +95,93 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
   return WriteBlock(layout, block, nullptr);
 }
 
+// Escapes coefficients whose added bits come to `gap` exactly, when some do; whether they
+// did. Coefficients are taken in turn while the gap stays above a few codes' worth; then a
+// subset sum over the rest closes it: reach[s] is the coefficient that first made s bits
+// reachable, so following it back names distinct coefficients.
+bool EscapeExactly(const StreamLayout& layout, std::size_t gap, CodedBlock& block) {
+  std::vector<std::pair<int, int>> options;  // (channel, coefficient) not yet escaped
+  std::vector<int> added;
+  std::vector<std::pair<int, int>> costs;
+  std::array<std::vector<int>, 2> escaped;
+  for (int c = 0; c < layout.channels; ++c) {
+    if (!block.coded[c]) continue;
+    EscapeCosts(layout, block, c, costs);
+    for (const auto& [coefficient, bits] : costs) {
+      if (gap > kMostEscapedBits && static_cast<std::size_t>(bits) <= gap) {
+        escaped[c].push_back(coefficient);
+        gap -= static_cast<std::size_t>(bits);
+        continue;
+      }
+      options.emplace_back(c, coefficient);
+      added.push_back(bits);
+    }
+  }
+  if (gap > kMostEscapedBits) return false;
+  const int target = static_cast<int>(gap);
+  std::vector<int> reach(static_cast<std::size_t>(target) + 1, -1);
+  reach[0] = static_cast<int>(options.size());
+  for (int o = 0; o < static_cast<int>(options.size()) && reach[target] < 0; ++o)
+    for (int s = target; s >= added[o]; --s)
+      if (reach[s] < 0 && reach[s - added[o]] >= 0) reach[s] = o;
+  if (reach[target] < 0) return false;
+  for (int s = target; s > 0; s -= added[reach[s]]) {
+    const auto [channel, coefficient] = options[reach[s]];
+    escaped[channel].push_back(coefficient);
+  }
+  for (int c = 0; c < 2; ++c) {
+    std::sort(escaped[c].begin(), escaped[c].end());
+    block.escaped[c] = std::move(escaped[c]);
+  }
+  return true;
+}
+
+// Stuffing codes, as many as keep the block within `bits`; gives its bits.
+std::size_t FillWithCodes(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {
+  block.stuffing = {};
+  std::size_t size = WriteBlock(layout, block, nullptr);
+  for (int c = 0; c < layout.channels && size < bits; ++c) {
+    if (!block.coded[c]) continue;
+    const int each = StuffingBits(layout, block, c);
+    const int room = StuffingRoom(block.levels[c]);
+    block.stuffing[c] = std::min(room, static_cast<int>((bits - size) / each));
+    size = WriteBlock(layout, block, nullptr);
+    // Filling a channel to its end drops its end code, which may leave it a few bits over.
+    while (size > bits && block.stuffing[c] > 0) {
+      --block.stuffing[c];
+      size = WriteBlock(layout, block, nullptr);
+    }
+  }
+  return size;
+}
+
+// Sets the highest coefficient of level one whose loss takes bits off the block to zero
+// (where the run it ends joins the next one, a longer code may follow); whether there was one.
+bool DropHighestOne(const StreamLayout& layout, CodedBlock& block) {
+  const std::size_t before = WriteBlock(layout, block, nullptr);
+  std::array<int, 2> from{};
+  for (int c = 0; c < layout.channels; ++c) from[c] = static_cast<int>(block.levels[c].size());
+  for (int tries = 0; tries < 8; ++tries) {
+    int channel = -1;
+    int highest = -1;
+    for (int c = 0; c < layout.channels; ++c)
+      for (int i = from[c] - 1; i > highest; --i)
+        if (std::abs(block.levels[c][i]) == 1) {
+          channel = c;
+          highest = i;
+          break;
+        }
+    if (channel < 0) return false;
+    int& level = block.levels[channel][highest];
+    const int kept = level;
+    level = 0;
+    if (WriteBlock(layout, block, nullptr) < before) return true;
+    level = kept;
+    from[channel] = highest;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
@@ -99,6 +190,7 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
     for (int c = 0; c < layout.channels; ++c)
       Exponents(layout, fit.block.size, fit.channels[c].thresholds, fit.block.exponents[c]);
     fit.block.stuffing = {};
+    for (std::vector<int>& escaped : fit.block.escaped) escaped.clear();
   }
   const auto bitsAt = [&](int gain) {
     std::size_t bits = 0;
@@ -122,25 +214,33 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
 std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {
   std::size_t size = WriteBlock(layout, block, nullptr);
   if (size >= bits) return size;
-  // A silent block codes its first channel, to carry the codes.
+  // A silent block codes its first channel, to carry the codes, where its exponents fit.
   if (!block.coded[0] && !block.coded[1]) {
-    block.coded[0] = true;
-    if (block.midSide) block.coded[1] = true;
-    size = WriteBlock(layout, block, nullptr);
+    CodedBlock coded = block;
+    coded.coded[0] = true;
+    if (coded.midSide) coded.coded[1] = true;
+    if (WriteBlock(layout, coded, nullptr) > bits) return size;
+    block = std::move(coded);
   }
-  for (int c = 0; c < layout.channels && size < bits; ++c) {
-    if (!block.coded[c]) continue;
-    const int each = StuffingBits(layout, block, c);
-    const int room = StuffingRoom(block.levels[c]);
-    block.stuffing[c] = std::min(room, static_cast<int>((bits - size) / each));
-    size = WriteBlock(layout, block, nullptr);
-    // Filling a channel to its end drops its end code, which may leave it a few bits over.
-    while (size > bits && block.stuffing[c] > 0) {
-      --block.stuffing[c];
-      size = WriteBlock(layout, block, nullptr);
+  // Codes to a few codes' worth short of `bits`, where escapes have many ways to make up the
+  // rest to the bit; failing that, codes as close as they come, then one code fewer, two...
+  // A gap too small for any escape, with no code to take back, is widened by dropping the
+  // highest coefficient of level one.
+  for (int widened = 0; widened < 16; ++widened) {
+    for (const std::size_t slack : {kEscapeSlack, std::size_t{0}}) {
+      size = FillWithCodes(layout, bits > slack ? bits - slack : 0, block);
+      for (int tries = 0; size < bits && tries < 4; ++tries) {
+        if (EscapeExactly(layout, bits - size, block)) return WriteBlock(layout, block, nullptr);
+        int c = layout.channels - 1;
+        while (c >= 0 && block.stuffing[c] == 0) --c;
+        if (c < 0) break;
+        --block.stuffing[c];
+        size = WriteBlock(layout, block, nullptr);
+      }
     }
+    if (!DropHighestOne(layout, block)) break;
   }
-  return size;
+  return FillWithCodes(layout, bits, block);
 }
 
 }  // namespace wmvcore::wmav2

@@ -56,7 +56,9 @@ struct Encoded {
   std::vector<std::vector<BYTE>> payloads;
   int leading = 0;
   std::size_t frameLength = 0;
-  std::vector<int> firstBlockSizes;  // a frame's first block size: 0 long, more shorter
+  std::vector<int> firstBlockSizes;    // a frame's first block size: 0 long, more shorter
+  std::vector<std::size_t> frameBits;  // each frame's, as the coder hands it to the packer
+  std::vector<int> segmentFrames;      // frames each segment coded
 };
 
 class PayloadList final : public PayloadSink {
@@ -71,21 +73,23 @@ class PayloadList final : public PayloadSink {
   std::vector<std::vector<BYTE>>& payloads_;
 };
 
-// Hands frames to the packer, noting each frame's first block size (the low four bits of the
-// frame's fifth byte, behind its length).
+// Hands frames to the packer, noting each frame's length in bits (its first four bytes) and
+// first block size (the low four bits of its fifth byte).
 class PackingSink final : public PayloadSink {
  public:
-  PackingSink(PayloadPacker& packer, PayloadSink& sink, std::vector<int>& sizes)
-      : packer_(packer), sink_(sink), sizes_(sizes) {}
+  PackingSink(PayloadPacker& packer, PayloadSink& sink, Encoded& encoded)
+      : packer_(packer), sink_(sink), encoded_(encoded) {}
   HRESULT Write(const Payload& frame) override {
-    sizes_.push_back(frame.data[4] & 15);
+    encoded_.frameBits.push_back(frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16 |
+                                 static_cast<std::size_t>(frame.data[3]) << 24);
+    encoded_.firstBlockSizes.push_back(frame.data[4] & 15);
     return packer_.Add(frame, sink_);
   }
 
  private:
   PayloadPacker& packer_;
   PayloadSink& sink_;
-  std::vector<int>& sizes_;
+  Encoded& encoded_;
 };
 
 // Codes `planes` as the writer's front end and segmenter would hand them over, in segments
@@ -121,7 +125,7 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
   std::unique_ptr<PayloadPacker> packer;
   EXPECT_EQ(encoder->NewPacker(packer), S_OK);
   PayloadList payloads(encoded.payloads);
-  PackingSink sink(*packer, payloads, encoded.firstBlockSizes);
+  PackingSink sink(*packer, payloads, encoded);
   // Segments as the segmenter cuts them: a full one looks ahead, the stream's last codes all
   // that is left.
   for (int first = 0; first < frames;) {
@@ -134,6 +138,7 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
     audio.lookahead = frames - first >= full ? static_cast<std::size_t>(shape.lookaheadFrames) : 0;
     audio.firstPts = static_cast<int64_t>(first) * length;
     EXPECT_EQ(coder->Code(audio, sink), S_OK);
+    encoded.segmentFrames.push_back(coded);
     first += coded;
   }
   EXPECT_EQ(packer->Finish(payloads), S_OK);
@@ -210,6 +215,34 @@ bool FramesSpanPackets(const Encoded& encoded) {
   return false;
 }
 
+// Whether each segment's frames take its share of the declared rate: frames 0 to n take the
+// rate's bits a frame, less the packets' headers and the block sizes ahead of each packet's
+// first new frame, times n, rounded. The packets then hold the declared rate however long the
+// stream, but for its last packet. A segment may fall short by less than a stuffing code
+// (at most a 12-bit escape code, a 13-bit level, an 11-bit run and a sign), where nothing
+// else can fill it (silence).
+bool SegmentsSpendTheirShare(const Encoded& encoded) {
+  constexpr int64_t kStuffingCode = 37;
+  const auto layout = LayoutOf(encoded);
+  const double frameBits = static_cast<double>(layout.bitRate) * layout.frameLength / layout.rate;
+  const double packetBits = static_cast<double>(encoded.format.blockAlign) * 8;
+  const double payloadBits =
+      packetBits - (4 + 4 + layout.byteOffsetBits + 3) - 2 * layout.blockSizeBits;
+  const double share = frameBits * payloadBits / packetBits;
+  int64_t first = 0;
+  auto frame = encoded.frameBits.begin();
+  for (const int count : encoded.segmentFrames) {
+    std::size_t spent = 0;
+    for (int f = 0; f < count; ++f) spent += *frame++;
+    const int64_t due = std::llround(share * static_cast<double>(first + count)) -
+                        std::llround(share * static_cast<double>(first));
+    if (static_cast<int64_t>(spent) > due || static_cast<int64_t>(spent) + kStuffingCode <= due)
+      return false;
+    first += count;
+  }
+  return true;
+}
+
 // Round trips at the catalogue's rates and layouts: every payload the format's block
 // alignment long and decoded without an error, the decoded stream as long as the frames
 // coded, lined up with the input from its first sample, and a tone coming back clean; the
@@ -255,6 +288,7 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
                            encoded.format.blockAlign / encoded.format.avgBytesPerSec;
     const std::size_t coded = frames + static_cast<std::size_t>(encoded.leading);
     EXPECT_LE(seconds, static_cast<double>(coded * encoded.frameLength) / c.rate) << name;
+    EXPECT_TRUE(SegmentsSpendTheirShare(encoded)) << name;
     // Every sound starts at once, an attack; after it, only the clicks are.
     const bool someShort = std::any_of(encoded.firstBlockSizes.begin() + 3,
                                        encoded.firstBlockSizes.end(), [](int s) { return s > 0; });
