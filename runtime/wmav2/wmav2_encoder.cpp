@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <new>
 #include <vector>
 
@@ -172,6 +173,12 @@ class WmaV2Coder final : public SegmentCoder {
     return static_cast<std::size_t>(upTo(first + static_cast<int64_t>(audio.coded)) - upTo(first));
   }
 
+  const std::vector<float>& WindowOf(int length, int previous, int next) {
+    std::vector<float>& window = windows_[{length, previous, next}];
+    if (window.empty()) BlockWindow(length, previous, next, window);
+    return window;
+  }
+
   // A block of the frame, analysed: its spectra, its bands, its stereo coding.
   struct Block {
     CodedBlock block;
@@ -196,13 +203,13 @@ class WmaV2Coder final : public SegmentCoder {
     const bool hasNext = frame + 1 < sizes_.size();
     const int nextSize = index + 1 < count ? size : hasNext ? sizes_[frame + 1] : size;
     const int next = layout_.blocks[nextSize].length;
-    BlockWindow(n, previous, next, window_);
+    const std::vector<float>& window = WindowOf(n, previous, next);
     const int start = length / 2 + index * n - n / 2;
     for (int c = 0; c < layout_.channels; ++c) {
       std::copy_n(audio.Float(frame - 1, c), length, buffer_.begin());
       std::copy_n(audio.Float(frame, c), length, buffer_.begin() + length);
       block.spectra[c].resize(static_cast<std::size_t>(n));
-      transforms_[size]->Forward(buffer_.data() + start, window_.data(), block.spectra[c].data());
+      transforms_[size]->Forward(buffer_.data() + start, window.data(), block.spectra[c].data());
       BandEnergies(block.spectra[c].data(), shape, energies_[c]);
       MaskingThresholds(energies_[c], shape, layout_.rate, block.raw[c]);
       block.channels[c].thresholds = block.raw[c];
@@ -256,7 +263,9 @@ class WmaV2Coder final : public SegmentCoder {
   FrameBudget budget_;
   std::vector<std::unique_ptr<Transform>> transforms_;  // by block size
   std::vector<float> buffer_;  // a channel of the frame before and this one
-  std::vector<float> window_;
+  // Windows by block length and the lengths before and after: made once, as their sines
+  // would otherwise take a tenth of the coding time.
+  std::map<std::array<int, 3>, std::vector<float>> windows_;
   std::vector<float> attack_;
   std::vector<int> sizes_;  // by frame of the segment
   std::vector<Block> blocks_;
