@@ -12,8 +12,6 @@
 
 namespace wmvcore::wmav2 {
 
-inline constexpr int kNotNoise = -1000;
-
 // A block as it will be coded.
 struct CodedBlock {
   int size = 0;  // index into the layout's block sizes
@@ -26,11 +24,7 @@ struct CodedBlock {
   std::array<bool, 2> coded{};
   int totalGain = 1;
   std::array<std::vector<int>, 2> exponents;  // per band, the format's exponent steps
-  // Per coefficient up to the coded end, but for those of noise-coded bands.
-  std::array<std::vector<int>, 2> levels;
-  // Per high band, where the stream has them: its noise level in dB, as the decoder scales its
-  // noise, or kNotNoise where the band's coefficients are coded. Empty: none is noise-coded.
-  std::array<std::vector<int>, 2> noiseLevels;
+  std::array<std::vector<int>, 2> levels;     // per coefficient up to the coded end
   // Zero-valued escape codes after a channel's last coefficient, which take bits and change
   // nothing: how a frame is filled to the bits the rate control gives it.
   std::array<int, 2> stuffing{};
@@ -39,13 +33,6 @@ struct CodedBlock {
   // whole stuffing codes cannot.
   std::array<std::vector<int>, 2> escaped;
 };
-
-// The code of a difference (-18 to 18) between the noise levels of two noise-coded high bands.
-struct HighGainCode {
-  uint32_t bits;  // right-aligned
-  int length;
-};
-HighGainCode HighGainCodeOf(int difference);
 
 // Writes `block` (null `out`: only counts) and gives its length in bits.
 std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitWriter* out);

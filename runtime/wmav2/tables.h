@@ -30,11 +30,6 @@ extern const uint8_t kExponentBands22050[3][25];
 extern const uint32_t kScalefactorCodes[121];
 extern const uint8_t kScalefactorBits[121];
 
-// Differences between the noise levels of two noise-coded high bands, plus 18, with their code
-// lengths, in the order of their codes: each code is the one before plus one at its length,
-// the first all zeros.
-extern const uint8_t kHighGainLengths[37][2];
-
 // The band edges, in Hz, from which other block sizes' exponent bands are made.
 extern const uint16_t kCriticalFrequencies[25];
 
