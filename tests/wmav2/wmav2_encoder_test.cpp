@@ -253,22 +253,24 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     int rate, channels, kbps;
     Sound sound;
     double minimumSnrDb;  // for the tone, whose noise the masking model puts about 14 dB down
+    int seconds = 1;      // more: several segments, each held to its share
   };
   constexpr Case kCases[] = {
-      {44100, 2, 128, Sound::kTone, 10}, {44100, 2, 64, Sound::kTone, 10},
-      {44100, 2, 96, Sound::kNoise, 0},  {44100, 2, 128, Sound::kClicks, 0},
-      {48000, 2, 128, Sound::kTone, 10}, {44100, 1, 48, Sound::kTone, 10},
-      {22050, 2, 32, Sound::kTone, 6},   {16000, 1, 24, Sound::kNoise, 0},
-      {8000, 1, 24, Sound::kTone, 6},    {44100, 2, 32, Sound::kSilence, 0},
-      {32000, 2, 48, Sound::kNoise, 0},  {44100, 2, 320, Sound::kTone, 10},
-      {44100, 2, 64, Sound::kClicks, 0},
+      {44100, 2, 128, Sound::kTone, 10},    {44100, 2, 64, Sound::kTone, 10},
+      {44100, 2, 96, Sound::kNoise, 0},     {44100, 2, 128, Sound::kClicks, 0},
+      {48000, 2, 128, Sound::kTone, 10},    {44100, 1, 48, Sound::kTone, 10},
+      {22050, 2, 32, Sound::kTone, 6},      {16000, 1, 24, Sound::kNoise, 0},
+      {8000, 1, 24, Sound::kTone, 6},       {44100, 2, 32, Sound::kSilence, 0},
+      {32000, 2, 48, Sound::kNoise, 0},     {44100, 2, 320, Sound::kTone, 10},
+      {44100, 2, 64, Sound::kClicks, 0},    {44100, 2, 128, Sound::kNoise, 0, 4},
+      {44100, 2, 64, Sound::kClicks, 0, 4},
   };
   av_log_set_callback(CountErrors);
   for (const Case& c : kCases) {
     const std::string name = std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" +
                              std::to_string(c.kbps) + "/" +
                              std::to_string(static_cast<int>(c.sound));
-    const int input = c.rate + 1234;
+    const int input = c.seconds * c.rate + 1234;
     const auto planes = MakeSound(c.sound, c.rate, c.channels, input);
     const Encoded encoded = Encode(planes, c.rate, c.kbps);
     ASSERT_FALSE(encoded.payloads.empty()) << name;
