@@ -100,9 +100,10 @@ void PutDword(Bytes& bytes, std::size_t at, DWORD value) {
 }
 
 // A variable-rate stream's header: the "IsVBR" attribute, and once the stream is written its
-// average rate in the format block and as the extended stream properties' data rate (their
-// peak rate stays the format's nominal one, which no stretch of the stream exceeds).
-void MarkVariableRate(asf::Header& header, DWORD averageBitrate) {
+// average rate in the format block (unless that rate decides how it decodes) and as the
+// extended stream properties' data rate (their peak rate stays the format's nominal one,
+// which no stretch of the stream exceeds).
+void MarkVariableRate(asf::Header& header, DWORD averageBitrate, bool formatKeepsRate) {
   auto* extended = header.Find<asf::ExtendedContentDescription>();
   if (extended == nullptr) {
     header.objects.push_back(asf::ExtendedContentDescription{});
@@ -113,7 +114,8 @@ void MarkVariableRate(asf::Header& header, DWORD averageBitrate) {
   extended->descriptors.push_back(
       asf::Descriptor{0, 0, WSTR("IsVBR"), asf::ValueType::kBool, Bytes{1, 0, 0, 0}});
   if (averageBitrate == 0) return;
-  if (auto* stream = header.Find<asf::StreamProperties>())
+  auto* stream = formatKeepsRate ? nullptr : header.Find<asf::StreamProperties>();
+  if (stream != nullptr)
     PutDword(stream->typeSpecific, 8, averageBitrate / 8);  // WAVEFORMATEX nAvgBytesPerSec
   if (auto* extension = header.Find<asf::HeaderExtension>()) {
     for (auto& object : extension->objects) {
@@ -132,7 +134,8 @@ HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWO
   if (!header) return NS_E_FILE_WRITE;
   SetCodecList(*header, content.codecs);
   RenderAttributes(content.attributes, *header);
-  if (content.variableRate) MarkVariableRate(*header, content.averageBitrate);
+  if (content.variableRate)
+    MarkVariableRate(*header, content.averageBitrate, content.formatKeepsRate);
   // Found after the objects above are placed, which may move it.
   auto* file = header->Find<asf::FileProperties>();
   if (file == nullptr) return NS_E_FILE_WRITE;
