@@ -37,13 +37,13 @@ constexpr double kRichest = 1.6;
 constexpr float kPreEchoRise = 2.0f;
 
 // Coded for quality (1 to 100), each band's noise is its masking threshold moved by an offset
-// falling evenly with the quality: +10.8 dB at 5, 0 at 50, -12 dB at 100. The usual average,
-// which sizes the packets, doubles every 50 steps of quality: 96 kbps at 50 for 44.1 kHz
-// stereo, in proportion to the rate, and 60% of that for one channel. Both from the quality
-// benchmark (bench/quality/run --coders ours-vbr).
-double NoiseOffsetDb(int quality) { return 12.0 - 0.24 * quality; }
+// falling evenly with the quality: +8 dB at 5, -1 dB at 50, -11 dB at 100. The usual average,
+// which sizes the packets, is 100 kbps at 50 for 44.1 kHz stereo and 2.5 times that 50 steps
+// up, in proportion to the rate, and 60% of that for one channel. Both from the quality
+// benchmark (bench/quality/run --coders q10,q25,...).
+double NoiseOffsetDb(int quality) { return 9.0 - 0.2 * quality; }
 double QualityAverage(int quality, int rate, int channels) {
-  const double stereo = 96000.0 * std::exp2((quality - 50) / 50.0) * rate / 44100;
+  const double stereo = 100000.0 * std::pow(2.5, (quality - 50) / 50.0) * rate / 44100;
   return channels == 1 ? 0.6 * stereo : stereo;
 }
 
