@@ -92,6 +92,23 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
   return WriteBlock(layout, block, nullptr);
 }
 
+// Codes at the lowest value from 1 to kMaxGain whose bits, which fall as the value rises, are
+// within `budget` (at kMaxGain when none is); gives those bits.
+template <typename BitsAt>
+std::size_t LowestWithin(std::size_t budget, const BitsAt& bitsAt) {
+  int low = 1;
+  int high = kMaxGain;
+  if (bitsAt(high) > budget) return bitsAt(high);
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (bitsAt(middle) <= budget)
+      high = middle;
+    else
+      low = middle + 1;
+  }
+  return bitsAt(low);
+}
+
 }  // namespace
 
 std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
@@ -107,17 +124,7 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
     return bits;
   };
   // Bits fall as the gain rises: the lowest gain within the budget.
-  int low = 1;
-  int high = kMaxGain;
-  if (bitsAt(high) > budget) return bitsAt(high);
-  while (low < high) {
-    const int middle = (low + high) / 2;
-    if (bitsAt(middle) <= budget)
-      high = middle;
-    else
-      low = middle + 1;
-  }
-  return bitsAt(low);
+  return LowestWithin(budget, bitsAt);
 }
 
 std::size_t FitQuality(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
@@ -144,18 +151,7 @@ std::size_t FitQuality(const StreamLayout& layout, std::vector<BlockToFit>& bloc
   };
   // The frame's bits fall as the gains rise: the least raise within `most`.
   const std::size_t wanted = bitsAt(0);
-  if (wanted <= most) return wanted;
-  int low = 1;
-  int high = kMaxGain;
-  if (bitsAt(high) > most) return bitsAt(high);
-  while (low < high) {
-    const int middle = (low + high) / 2;
-    if (bitsAt(middle) <= most)
-      high = middle;
-    else
-      low = middle + 1;
-  }
-  return bitsAt(low);
+  return wanted <= most ? wanted : LowestWithin(most, bitsAt);
 }
 
 std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {
