@@ -193,10 +193,38 @@ bool NoScratchFilesIn(const std::filesystem::path& directory) {
   return true;
 }
 
+// What a file's header says of its stream's average rate: the first record of its stream
+// bitrate properties (0 without them); and the bytes of its data packets.
+struct RateInHeader {
+  DWORD average = 0;
+  QWORD dataBytes = 0;
+};
+RateInHeader ReadRateInHeader(const Bytes& file) {
+  // The objects' identifiers as stored (little-endian fields first).
+  constexpr BYTE kBitrates[] = {0xce, 0x75, 0xf8, 0x7b, 0x8d, 0x46, 0xd1, 0x11,
+                                0x8d, 0x82, 0x00, 0x60, 0x97, 0xc9, 0xa2, 0xb2};
+  constexpr BYTE kData[] = {0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                            0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+  const auto value = [&](std::size_t at, int bytes) {
+    QWORD read = 0;
+    for (int i = bytes - 1; i >= 0 && at + bytes <= file.size(); --i)
+      read = read << 8 | file[at + i];
+    return read;
+  };
+  RateInHeader rate;
+  const auto bitrates =
+      std::search(file.begin(), file.end(), std::begin(kBitrates), std::end(kBitrates));
+  if (bitrates != file.end())
+    rate.average = static_cast<DWORD>(value(bitrates - file.begin() + 28, 4));
+  const auto data = std::search(file.begin(), file.end(), std::begin(kData), std::end(kData));
+  if (data != file.end()) rate.dataBytes = value(data - file.begin() + 16, 8) - 50;
+  return rate;
+}
+
 // Every catalogue format encodes a second of audio that ffmpeg reads at the promised rate and
 // channel count without a word of error, and that this runtime decodes to exactly that second:
 // the constant-rate formats, and our WMA v2 encoder's variable-rate ones, whose headers say
-// they are of variable rate.
+// they are of variable rate and give their average.
 TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
   ScratchDirectory scratch;
   ComPtr<IWMCodecInfo3> info;
@@ -243,6 +271,14 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
           << codec << "/" << format;
       const Pcm decoded = DecodeFile(path);
       EXPECT_EQ(decoded.bytes.size(), input.pcm.size()) << codec << "/" << format;
+      // A variable-rate file's header gives its average: its data packets, without their own
+      // headers, over the second.
+      const RateInHeader rate = ReadRateInHeader(ReadFile(path));
+      if (variable) {
+        EXPECT_NEAR(rate.average, rate.dataBytes * 8.0, rate.dataBytes * 8 * 0.05) << format;
+      } else {
+        EXPECT_EQ(rate.average, 0u) << codec << "/" << format;
+      }
     }
   }
 }
