@@ -12,6 +12,7 @@
 
 #include "ffmpeg_handles.h"
 #include "wmav2/layout.h"
+#include "wmav2/rate_control.h"
 #include "wmav2/wmav2_encoder.h"
 
 namespace wmvcore {
@@ -355,6 +356,68 @@ TEST(WmaV2Encoder, HigherQualityTakesMoreBytesForLessNoise) {
       EXPECT_GT(snr, lastSnr + 1) << name;
       lastBytes = bytes;
       lastSnr = snr;
+    }
+  }
+}
+
+// A frame is filled to the exact bit it is given (which holds each segment to its share):
+// stuffing codes, then escapes for what codes cannot make up, for gaps from one bit to many
+// codes, in long and short blocks of dense and sparse spectra. Silence, and a block whose
+// coefficients are all escapes, come within one stuffing code.
+TEST(WmaV2Encoder, StuffingFillsAFrameToTheBit) {
+  struct Case {
+    int kbps, size;
+    Sound sound;
+    bool exact;  // else within a stuffing code, where the gap leaves room for codes
+  };
+  constexpr Case kCases[] = {
+      {128, 0, Sound::kNoise, true},
+      {64, 0, Sound::kTone, true},
+      {128, 3, Sound::kNoise, true},
+      {96, 0, Sound::kSilence, false},
+      // A click's few loud coefficients are all escapes already: nothing finer than a code.
+      {64, 2, Sound::kClicks, false},
+  };
+  constexpr std::size_t kGaps[] = {1, 2, 3, 5, 9, 17, 38, 77, 150, 301, 999};
+  for (const Case& c : kCases) {
+    const auto layout = wmav2::StreamLayout::Make(
+        44100, 2, c.kbps * 1000,
+        wmav2::kExponentVlc | wmav2::kBitReservoir | wmav2::kVariableBlocks);
+    const wmav2::BlockLayout& shape = layout.blocks[c.size];
+    // Transform coefficients run to thousands: samples at full scale, by the block's length.
+    auto sound = MakeSound(c.sound, 44100, 2, shape.length);
+    for (auto& channel : sound)
+      for (float& value : channel) value *= 32768.0f * static_cast<float>(shape.length);
+    std::vector<wmav2::BlockToFit> blocks(1);
+    blocks[0].block.size = blocks[0].block.nextSize = c.size;
+    for (int ch = 0; ch < 2; ++ch) {
+      wmav2::ChannelSpectrum& spectrum = blocks[0].channels[ch];
+      spectrum.coefficients = sound[ch].data();
+      // Each band's threshold some 15 dB under its energy, and never nothing.
+      int position = 0;
+      for (const int width : shape.exponentBands) {
+        double energy = 0;
+        for (int i = position; i < position + width; ++i) energy += sound[ch][i] * sound[ch][i];
+        spectrum.thresholds.push_back(static_cast<float>(energy / width / 30 + 1e-9));
+        position += width;
+      }
+    }
+    // The block's share of the rate.
+    const std::size_t fitted =
+        wmav2::FitFrame(layout, blocks, c.kbps * 1000 * shape.length / 44100);
+    for (const std::size_t gap : kGaps) {
+      wmav2::CodedBlock block = blocks[0].block;
+      const std::size_t filled = wmav2::Stuff(layout, fitted + gap, block);
+      const std::string name = std::to_string(c.kbps) + "/" + std::to_string(c.size) + "/" +
+                               std::to_string(static_cast<int>(c.sound)) + " +" +
+                               std::to_string(gap);
+      EXPECT_LE(filled, fitted + gap) << name;
+      EXPECT_EQ(filled, WriteBlock(layout, block, nullptr)) << name;
+      if (c.exact) {
+        EXPECT_EQ(filled, fitted + gap) << name;
+      } else if (gap > 100) {  // room for a coded channel's exponents, then its codes
+        EXPECT_LT(fitted + gap - filled, 37u) << name;
+      }
     }
   }
 }
