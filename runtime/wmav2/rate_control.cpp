@@ -200,6 +200,62 @@ std::size_t LowestWithin(std::size_t budget, const BitsAt& bitsAt) {
   return bitsAt(low);
 }
 
+// Raises exponents of bands whose levels are all zero, which changes the lengths of their
+// codes and nothing the decoder makes of the block (where the stream has no noise coding,
+// which would scale its noise by them, and below the channel's highest, which scales every
+// band), each time the one change that comes closest to `bits` without passing it; gives the
+// block's bits. What fills silence, or a block of escapes only, to the bit.
+std::size_t RaiseQuietExponents(const StreamLayout& layout, std::size_t bits, std::size_t size,
+                                CodedBlock& block) {
+  if (layout.noiseCoding) return size;
+  const std::vector<int>& widths = layout.blocks[block.size].exponentBands;
+  for (int round = 0; round < 10 && size < bits; ++round) {
+    int bestChannel = -1;
+    std::size_t bestBand = 0;
+    int bestExponent = 0;
+    std::size_t bestSize = size;
+    for (int c = 0; c < layout.channels; ++c) {
+      if (!block.coded[c]) continue;
+      std::vector<int>& exponents = block.exponents[c];
+      const std::vector<int>& levels = block.levels[c];
+      // A channel of zeros only may take any exponents the decoder reads.
+      const bool silent =
+          std::all_of(levels.begin(), levels.end(), [](int level) { return level == 0; });
+      const int highest = silent ? 95 : *std::max_element(exponents.begin(), exponents.end());
+      std::size_t position = 0;
+      for (std::size_t b = 0; b < exponents.size(); ++b) {
+        const std::size_t end =
+            std::min(position + static_cast<std::size_t>(widths[b]), levels.size());
+        const bool quiet = std::all_of(
+            levels.begin() + static_cast<std::ptrdiff_t>(std::min(position, levels.size())),
+            levels.begin() + static_cast<std::ptrdiff_t>(end),
+            [](int level) { return level == 0; });
+        position += static_cast<std::size_t>(widths[b]);
+        if (!quiet) continue;
+        const int kept = exponents[b];
+        const int before = b > 0 ? exponents[b - 1] : 36;
+        const int after = b + 1 < exponents.size() ? exponents[b + 1] : kept;
+        for (int e = kept + 1; e <= std::min({highest, kept + 16, before + 60}) && after - e >= -60;
+             ++e) {
+          exponents[b] = e;
+          const std::size_t trial = WriteBlock(layout, block, nullptr);
+          if (trial <= bits && trial > bestSize) {
+            bestChannel = c;
+            bestBand = b;
+            bestExponent = e;
+            bestSize = trial;
+          }
+        }
+        exponents[b] = kept;
+      }
+    }
+    if (bestChannel < 0) break;
+    block.exponents[bestChannel][bestBand] = bestExponent;
+    size = bestSize;
+  }
+  return size;
+}
+
 }  // namespace
 
 std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
@@ -276,7 +332,18 @@ std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& bloc
     }
     if (!DropHighestOne(layout, block)) break;
   }
-  return FillWithCodes(layout, bits, block);
+  // Then raised exponents, with a code or two taken back where they cannot make up the rest.
+  size = RaiseQuietExponents(layout, bits, FillWithCodes(layout, bits, block), block);
+  for (int c = layout.channels - 1; c >= 0 && size < bits; --c)
+    for (int tries = 0; tries < 2 && size < bits && block.stuffing[c] > 0; ++tries) {
+      const CodedBlock kept = block;
+      --block.stuffing[c];
+      const std::size_t raised =
+          RaiseQuietExponents(layout, bits, WriteBlock(layout, block, nullptr), block);
+      if (raised == bits) return raised;
+      block = kept;
+    }
+  return size;
 }
 
 }  // namespace wmvcore::wmav2
