@@ -8,6 +8,7 @@
 
 #include "codec_contexts.h"
 #include "pcm_converter.h"
+#include "recycled_blocks.h"
 #include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
@@ -100,7 +101,8 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     ComPtr<SampleBuffer> converted;
   };
 
-  explicit Segment(SharedCodecContexts decoders) : decoders_(std::move(decoders)) {}
+  Segment(SharedCodecContexts decoders, std::shared_ptr<RecycledBlocks> blocks)
+      : decoders_(std::move(decoders)), blocks_(std::move(blocks)) {}
 
   // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
   // when null, and for `target`.
@@ -190,7 +192,7 @@ class SegmentedDecoder::Segment final : public WorkerJob {
         !converter_.Configure(frame, *target_))
       return S_OK;
     // Nothing is carried between frames here, so every sample comes out at once.
-    const HRESULT made = converter_.Convert(&frame, kept.converted);
+    const HRESULT made = converter_.Convert(&frame, kept.converted, blocks_);
     if (FAILED(made)) return made;
     if (made != S_OK || kept.converted->length() != target_->FrameBytes() * frame.nb_samples)
       return E_UNEXPECTED;
@@ -199,6 +201,7 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   }
 
   SharedCodecContexts decoders_;
+  std::shared_ptr<RecycledBlocks> blocks_;  // what converted samples are made in
   SharedCodecContext decoder_;
   std::optional<PcmFormat> target_;
   PcmConverter converter_;
@@ -241,6 +244,7 @@ SegmentedDecoder::SegmentedDecoder(SharedCodecContext decoder, SharedCodecContex
       decoders_(std::move(decoders)),
       format_(format),
       segmentBytes_(decoder_->bit_rate / 8 * kSegmentSeconds),
+      blocks_(std::make_shared<RecycledBlocks>()),
       pool_(threads) {}
 
 SegmentedDecoder::~SegmentedDecoder() = default;
@@ -255,7 +259,7 @@ bool SegmentedDecoder::Full(const Segment& segment) const {
 std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const Segment* before) {
   std::unique_ptr<Segment> segment;
   if (spares_.empty()) {
-    segment.reset(new (std::nothrow) Segment(decoders_));
+    segment.reset(new (std::nothrow) Segment(decoders_, blocks_));
     if (!segment) return nullptr;
   } else {
     segment = std::move(spares_.back());

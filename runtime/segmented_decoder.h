@@ -30,6 +30,7 @@
 
 namespace wmvcore {
 
+class RecycledBlocks;
 class SampleBuffer;
 
 class SegmentedDecoder {
@@ -78,6 +79,9 @@ class SegmentedDecoder {
   SharedCodecContexts decoders_;      // one a worker; empty: decoded in one piece
   PcmFormat format_;
   int64_t segmentBytes_ = 0;  // 0: segments are cut by packet count alone
+  // Where workers make the sample buffers they convert into: blocks the caller releases come
+  // back for the next segment instead of going back to the system.
+  std::shared_ptr<RecycledBlocks> blocks_;
   std::unique_ptr<Segment> filling_;
   bool ended_ = false;
   bool outOfMemory_ = false;  // a segment could not be made: the stream cannot go on

@@ -204,6 +204,32 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
     EXPECT_TRUE(several.bytes == single.bytes && several.times == single.times) << path;
   }
 
+  // Every sample held until the reader is gone: the workers' sample buffers reuse the memory
+  // of released ones, and none may be handed out again while held, or outlive where it came
+  // from.
+  {
+    CodingThreadsSetting setting(3);
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(files.front(), reader), S_OK);
+    std::vector<ComPtr<INSSBuffer>> held;
+    for (;;) {
+      ComPtr<INSSBuffer> sample;
+      QWORD time = 0;
+      if (reader->GetNextSample(0, sample.put(), &time, nullptr, nullptr, nullptr, nullptr) != S_OK)
+        break;
+      held.push_back(std::move(sample));
+    }
+    reader.reset();
+    Bytes joined;
+    for (const ComPtr<INSSBuffer>& sample : held) {
+      BYTE* data = nullptr;
+      DWORD length = 0;
+      EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+      joined.insert(joined.end(), data, data + length);
+    }
+    EXPECT_TRUE(joined == decode(files.front(), 1).bytes);
+  }
+
   // The output format changed on the way, after the workers have converted ahead: to 8-bit
   // mono at 22050 Hz, which the reader resamples, then to 24-bit at the stream's own rate.
   auto switching = [](const std::filesystem::path& path, unsigned threads) {
