@@ -150,9 +150,10 @@ void RepeatPackets(const Bytes& file, int repeats, Bytes& repeated) {
   put(repeated, properties + 56, repeats * packets);
 }
 
-// Decoding ahead on worker threads, in segments of packets each begun two packets early, gives
+// Decoding ahead on worker threads, in segments of packets each begun a packet early, gives
 // the PCM one decoder gives: WMA v2 and v1 decoded side by side, and at bit rates with noise
-// substitution in one piece; noise, tones and silence; a long stream of the Windows encoder;
+// substitution or with block sizes carried from the stream's start in one piece; noise, tones
+// and silence; a long stream of the Windows encoder;
 // files shorter than a segment; the Windows-made files, Pro and Lossless among them; and output
 // formats changed while reading.
 TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
@@ -189,6 +190,13 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
       RepeatPackets(ReadFile(TestFile("mutagen-issue_29.wma")), 25, windowsLong));
   WriteFile(scratch / "windows-long.wma", windowsLong);
   files.push_back(scratch / "windows-long.wma");
+  // Block sizes that change with no bit reservoir: the decoder reads them once, at the
+  // stream's start, and carries them on from there.
+  WriteFile(scratch / "v2-variable-blocks.wma",
+            test_support::WithChangedHeader(ReadFile(files.front()), [](asf::Header& header) {
+              header.Find<asf::StreamProperties>()->typeSpecific.at(18 + 4) |= 0x04;
+            }));
+  files.push_back(scratch / "v2-variable-blocks.wma");
   for (const KnownFile& known : kKnownFiles) files.push_back(TestFile(known.name));
 
   auto decode = [](const std::filesystem::path& path, unsigned threads) {
