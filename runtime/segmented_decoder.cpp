@@ -2,7 +2,6 @@
 
 #include <wmsdk.h>
 
-#include <algorithm>
 #include <new>
 #include <optional>
 
