@@ -33,7 +33,7 @@ while [ $# -gt 0 ]; do
     --work) work="$2"; shift 2 ;;
     --operations) operations="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
-    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,18p' "$0" >&2; exit 2 ;;
   esac
 done
 
