@@ -13,18 +13,3 @@ Function LoadedRuntimeFunction(const char* name) {
   // Through void (*)(), the generic function pointer type, which casts to any other.
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(LoadedRuntimeExport(name)));
 }
-
-// COM initialised on the calling thread for a scope, in the apartment the filter uses.
-class HostComApartment {
- public:
-  HostComApartment() : entered_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  HostComApartment(const HostComApartment&) = delete;
-  HostComApartment& operator=(const HostComApartment&) = delete;
-  ~HostComApartment() {
-    if (entered_) CoUninitialize();
-  }
-  bool entered() const { return entered_; }
-
- private:
-  bool entered_;
-};

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_apartment.h"
 #include "common/com_ptr.h"
 #include "loaded_runtime.h"
 #ifdef _WIN32
@@ -27,7 +28,7 @@ HRESULT RuntimeOpenResult(const std::string& path) {
   std::vector<WCHAR> name(static_cast<std::size_t>(units));
   MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path.c_str(), -1, name.data(), units);
 
-  const HostComApartment apartment;
+  const ScopedComApartment apartment;
   if (!apartment.entered()) return E_FAIL;
   ComPtr<IWMSyncReader> reader;
   if (FAILED(createReader(nullptr, kPlaybackRights, reader.put()))) return E_FAIL;

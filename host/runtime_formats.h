@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "common/com_apartment.h"
 #include "common/com_ptr.h"
 #include "loaded_runtime.h"
 
@@ -54,7 +55,7 @@ class RuntimeCodecs {
   // Selects the mode for the codec; the number of its formats, 0 on failure.
   DWORD FormatCount(bool variableBitRate, DWORD codecIndex) const;
 
-  HostComApartment apartment_;  // declared first, so that COM goes after the interfaces
+  ScopedComApartment apartment_;  // declared first, so that COM goes after the interfaces
   ComPtr<IWMProfileManager> profileManager_;
   ComPtr<IWMCodecInfo3> codecInfo_;
 };

@@ -2,7 +2,7 @@
 
 #include "common/com_ptr.h"
 #include "common/wide_text.h"
-#include "media/com_apartment.h"
+#include "common/com_apartment.h"
 #include "media/media_type.h"
 #include "media/text_conversion.h"
 

@@ -1,7 +1,7 @@
 #include "encode/writer_session.h"
 
 #include "common/com_ptr.h"
-#include "media/com_apartment.h"
+#include "common/com_apartment.h"
 #include "media/media_type.h"
 #include "media/text_conversion.h"
 #include "options/codec_enumeration.h"

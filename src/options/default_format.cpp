@@ -1,6 +1,6 @@
 // FindDefaultEncoderOptions: the default format, looked up in the runtime's codecs each time.
 #include "common/wide_text.h"
-#include "media/com_apartment.h"
+#include "common/com_apartment.h"
 #include "options/codec_enumeration.h"
 #include "options/encoder_options.h"
 

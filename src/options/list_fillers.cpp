@@ -1,7 +1,7 @@
 #include "options/list_fillers.h"
 
 #include "common/wide_text.h"
-#include "media/com_apartment.h"
+#include "common/com_apartment.h"
 #include "options/codec_enumeration.h"
 #include "options/options_resource.h"
 
