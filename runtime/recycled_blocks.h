@@ -2,8 +2,8 @@
 // taker instead of freed. The reader's workers make a sample buffer for every decoded frame and
 // the reader's caller releases it on its own thread: freed there, the blocks go back to the
 // worker's heap in bursts of a segment, which the allocator hands back to the system and then
-// faults in again for the next segment (measured: a two-thread decode spent a fifth of its CPU
-// time on it). Kept here, they stay mapped and warm.
+// faults in again for the next segment (measured: an eighth to a fifth of a two-thread
+// decode's CPU time). Kept here, they stay mapped and warm.
 //
 // Only blocks that once were taken come back, so the store never holds more than were out at
 // once, and memory stays as flat as the work that takes them. Thread-safe; shared by the
