@@ -32,9 +32,9 @@ float BandWeight(const StreamLayout& layout, const BlockLayout& shape, int posit
 
 // Exponent steps (1.25 dB each) of each band: the quantiser's step follows the masking
 // threshold, leaned by the band's weight (a uniform quantiser's noise is step^2 / 12), kept
-// inside the code's range.
-void Exponents(const StreamLayout& layout, int size, const std::vector<float>& thresholds,
-               std::vector<int>& exponents) {
+// inside the code's range; gives the highest step before that shift.
+int Exponents(const StreamLayout& layout, int size, const std::vector<float>& thresholds,
+              std::vector<int>& exponents) {
   const BlockLayout& shape = layout.blocks[size];
   exponents.resize(thresholds.size());
   int highest = -1000;
@@ -55,6 +55,7 @@ void Exponents(const StreamLayout& layout, int size, const std::vector<float>& t
         std::clamp(exponent - highest + 60, std::max(-60, last - 60), std::min(95, last + 60));
     last = exponent;
   }
+  return highest;
 }
 
 void Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spectrum,
@@ -91,6 +92,23 @@ std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 
   return WriteBlock(layout, block, nullptr);
 }
 
+// Codes at the lowest value from 1 to kMaxGain whose bits, which fall as the value rises, are
+// within `budget` (at kMaxGain when none is); gives those bits.
+template <typename BitsAt>
+std::size_t LowestWithin(std::size_t budget, const BitsAt& bitsAt) {
+  int low = 1;
+  int high = kMaxGain;
+  if (bitsAt(high) > budget) return bitsAt(high);
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (bitsAt(middle) <= budget)
+      high = middle;
+    else
+      low = middle + 1;
+  }
+  return bitsAt(low);
+}
+
 }  // namespace
 
 std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
@@ -106,17 +124,34 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
     return bits;
   };
   // Bits fall as the gain rises: the lowest gain within the budget.
-  int low = 1;
-  int high = kMaxGain;
-  if (bitsAt(high) > budget) return bitsAt(high);
-  while (low < high) {
-    const int middle = (low + high) / 2;
-    if (bitsAt(middle) <= budget)
-      high = middle;
-    else
-      low = middle + 1;
+  return LowestWithin(budget, bitsAt);
+}
+
+std::size_t FitQuality(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
+                       double noiseOffsetDb, std::size_t most) {
+  // The gain whose steps make each band's noise its threshold, moved by the offset: a step
+  // of 10^(e/16) is the gain 1.25 e for the highest exponent e, which the shift above put at 60.
+  std::vector<int> gains(blocks.size());
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    BlockToFit& fit = blocks[b];
+    int highest = 1000;
+    for (int c = 0; c < layout.channels; ++c)
+      highest = std::min(highest, Exponents(layout, fit.block.size, fit.channels[c].thresholds,
+                                            fit.block.exponents[c]));
+    // The channel of the lower thresholds sets the gain, so neither carries more noise.
+    gains[b] = static_cast<int>(std::lround(1.25 * highest + noiseOffsetDb));
+    fit.block.stuffing = {};
   }
-  return bitsAt(low);
+  const auto bitsAt = [&](int raise) {
+    std::size_t bits = 0;
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+      bits += Trial(layout, blocks[b].channels, std::clamp(gains[b] + raise, 1, kMaxGain),
+                    blocks[b].block);
+    return bits;
+  };
+  // The frame's bits fall as the gains rise: the least raise within `most`.
+  const std::size_t wanted = bitsAt(0);
+  return wanted <= most ? wanted : LowestWithin(most, bitsAt);
 }
 
 std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block) {

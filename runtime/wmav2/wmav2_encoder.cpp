@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "analysis.h"
@@ -35,6 +36,17 @@ constexpr double kRichest = 1.6;
 // How much more noise a band may carry than in the block before.
 constexpr float kPreEchoRise = 2.0f;
 
+// Coded for quality (1 to 100), each band's noise is its masking threshold moved by an offset
+// falling evenly with the quality: +8 dB at 5, -1 dB at 50, -11 dB at 100. The usual average,
+// which sizes the packets, is 100 kbps at 50 for 44.1 kHz stereo and 2.5 times that 50 steps
+// up, in proportion to the rate, and 60% of that for one channel. Both from the quality
+// benchmark (bench/quality/run --coders q10,q25,...).
+double NoiseOffsetDb(int quality) { return 9.0 - 0.2 * quality; }
+double QualityAverage(int quality, int rate, int channels) {
+  const double stereo = 100000.0 * std::pow(2.5, (quality - 50) / 50.0) * rate / 44100;
+  return channels == 1 ? 0.6 * stereo : stereo;
+}
+
 // How the bits of a segment are shared out among its frames.
 struct FrameBudget {
   double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
@@ -42,6 +54,9 @@ struct FrameBudget {
                           // packet
   std::size_t least = 0;  // a frame's fewest, so that no packet holds more frames than its
                           // count can say
+  // Coded for quality: each band's noise against its masking threshold, in dB; the frames
+  // then take what they need, within [least, most], and `nominal` only sizes the packets.
+  std::optional<double> quality;
 };
 
 // Bits a band would need above its masking threshold: a guide for choosing the stereo coding,
@@ -111,11 +126,15 @@ class WmaV2Coder final : public SegmentCoder {
         fits_[b].channels = blocks_[b].channels;
         fits_[b].block = std::move(blocks_[b].block);
       }
-      std::size_t used = FitFrame(layout_, fits_, bits);
-      if (used < bits && (last || used < budget_.least)) {
+      std::size_t used = budget_.quality
+                             ? FitQuality(layout_, fits_, *budget_.quality, budget_.most)
+                             : FitFrame(layout_, fits_, bits);
+      // Coded for quality, a frame takes the bits its noise needs, and no fewer than the least.
+      const std::size_t goal = budget_.quality ? std::max(used, budget_.least) : bits;
+      if (used < goal && (last || used < budget_.least)) {
         CodedBlock& filled = fits_.back().block;
         const std::size_t others = used - WriteBlock(layout_, filled, nullptr);
-        used = others + Stuff(layout_, bits - others, filled);
+        used = others + Stuff(layout_, goal - others, filled);
       }
       saved = allowance - static_cast<double>(used);
       writer_.Clear();
@@ -251,14 +270,15 @@ class WmaV2Encoder final : public StreamEncoder {
  public:
   explicit WmaV2Encoder(StreamLayout layout) : layout_(std::move(layout)) {}
 
-  bool Describe(const WaveFormat& stream) {
+  // Describes the stream, its packets sized for frames at `packetRate` (bits per second).
+  bool Describe(const WaveFormat& stream, double packetRate) {
     EncoderShape& shape = shape_;
     shape.format = stream;
     shape.format.formatTag = kTag;
     shape.format.bitsPerSample = 16;
-    // Packets of about kFramesPerPacket frames at the declared rate.
-    const double frameBits =
-        static_cast<double>(layout_.bitRate) * layout_.frameLength / layout_.rate;
+    shape.format.avgBytesPerSec = static_cast<DWORD>(layout_.bitRate / 8);
+    // Packets of about kFramesPerPacket frames at that rate.
+    const double frameBits = packetRate * layout_.frameLength / layout_.rate;
     const auto bytes = std::lround(frameBits * kFramesPerPacket / 8);
     if (bytes < 64 || bytes > 0xFFFF) return false;
     shape.format.blockAlign = static_cast<WORD>(bytes);
@@ -301,6 +321,13 @@ class WmaV2Encoder final : public StreamEncoder {
     return true;
   }
 
+  // Codes for quality, the noise `noiseOffsetDb` from the masking thresholds: the decoder's
+  // layout stays the declared rate's, so the header keeps that rate in the format.
+  void CodeForQuality(double noiseOffsetDb) {
+    budget_.quality = noiseOffsetDb;
+    shape_.averageSetsLayout = true;
+  }
+
   const EncoderShape& shape() const override { return shape_; }
 
   std::unique_ptr<SegmentCoder> NewCoder() const override {
@@ -323,12 +350,23 @@ class WmaV2Encoder final : public StreamEncoder {
 }  // namespace
 
 std::unique_ptr<StreamEncoder> OpenWmaV2Encoder(const WaveFormat& stream) {
-  StreamLayout layout = StreamLayout::Make(static_cast<int>(stream.samplesPerSec), stream.channels,
-                                           static_cast<int64_t>(stream.avgBytesPerSec) * 8, kFlags);
+  const std::optional<int> quality = QualityOfRate(stream.avgBytesPerSec);
+  const int rate = static_cast<int>(stream.samplesPerSec);
+  // A quality's packets are sized for its usual average, and its layout declared at twice
+  // that (never below 32 kbps a channel, which keeps the shortest blocks): a frame may then
+  // take twice its usual share, half a packet, which a packet's bit offset, as wide as the
+  // declared rate makes it, can count. No stretch of the stream exceeds the declared rate.
+  const double packetRate = quality ? QualityAverage(*quality, rate, stream.channels) : 0;
+  const int64_t bitRate =
+      quality ? std::lround(std::max(2.0 * packetRate / stream.channels, 32000.0)) * stream.channels
+              : static_cast<int64_t>(stream.avgBytesPerSec) * 8;
+  StreamLayout layout = StreamLayout::Make(rate, stream.channels, bitRate, kFlags);
   if (layout.frameLength == 0) return nullptr;
   // Out of memory here is no format it cannot encode: the exception goes to the caller's boundary.
   std::unique_ptr<WmaV2Encoder> encoder(new WmaV2Encoder(std::move(layout)));
-  if (!encoder->Describe(stream)) return nullptr;
+  if (!encoder->Describe(stream, quality ? packetRate : static_cast<double>(bitRate)))
+    return nullptr;
+  if (quality) encoder->CodeForQuality(NoiseOffsetDb(*quality));
   return encoder;
 }
 
