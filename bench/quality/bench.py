@@ -35,7 +35,7 @@ import signals  # noqa: E402
 # Our runtime's constant-rate formats for 44.1 kHz stereo in the first codec (WMA v2): the
 # options word is the format's index in the list `filterhost options` shows. Each encode checks
 # that the file declares the rate asked for.
-OUR_WORDS = {64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
+OUR_WORDS = {32: 17, 48: 13, 64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
 CODERS = ["ours", "wmav2", "aac", "vorbis"]
 # Our runtime's quality-based variable-rate formats as coders "q<quality>" (44.1 kHz stereo) or
 # "q<quality>@<rate>x<channels>", e.g. q90@48000x1: each codes the signal converted to its
