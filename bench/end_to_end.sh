@@ -3,7 +3,7 @@
 # processes against the ffmpeg command a user would otherwise run on the same files.
 #
 #   bench/end_to_end.sh [--runs N] [--minutes "10 1 60"] [--threads "1 2"] [--work DIR]
-#                       [--no-build]
+#                       [--operations "decode encode"] [--no-build]
 #
 # For each length it makes a stereo 44.1 kHz 16-bit WAVE file of that many minutes and, with
 # ffmpeg, a 128 kbps WMAv2 file from it; then it times
@@ -21,6 +21,7 @@ cd "$(dirname "$0")/.."
 
 runs=5
 minutes="10 1 60"
+operations="decode encode"
 threads="1 $(nproc)"
 work=""
 build=1
@@ -30,8 +31,9 @@ while [ $# -gt 0 ]; do
     --minutes) minutes="$2"; shift 2 ;;
     --threads) threads="$2"; shift 2 ;;
     --work) work="$2"; shift 2 ;;
+    --operations) operations="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
-    *) sed -n '2,19p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,18p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -131,7 +133,7 @@ for length in $minutes; do
   wma=$work/in-$length.wma
   "$bin/wavetool" "$wav" --seconds $((length * 60))
   ffmpeg -nostdin -v error -y -i "$wav" -c:a wmav2 -b:a 128k "$wma"
-  for operation in decode encode; do
+  for operation in $operations; do
     if [ "$operation" = decode ]; then
       input=$wma output=$work/out.host.wav
       add_command ffmpeg "$cores" ffmpeg -nostdin -v error -y -i "$wma" -f wav \

@@ -124,7 +124,10 @@ std::optional<RuntimeFormat> RuntimeCodecs::ReadFormat(bool variableBitRate, DWO
   format.sampleRate = wave->nSamplesPerSec;
   format.channels = wave->nChannels;
   format.bitsPerSample = wave->wBitsPerSample;
-  format.averageBytesPerSecond = wave->nAvgBytesPerSec;
+  // A quality-based variable-rate format gives its quality there, 0x7FFFFF00 plus it, as the
+  // runtime's audio encoders mark such formats: no average.
+  const bool qualityMarked = (wave->nAvgBytesPerSec & 0xFFFFFF00u) == 0x7FFFFF00u;
+  format.averageBytesPerSecond = qualityMarked ? 0 : wave->nAvgBytesPerSec;
   format.offeredByDialog =
       wave->nChannels <= 2 && !WideContains(description->c_str(), WSTR("(A/V)"));
   format.mayBeDefault =

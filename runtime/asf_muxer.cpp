@@ -99,10 +99,31 @@ void PutDword(Bytes& bytes, std::size_t at, DWORD value) {
     bytes[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
 }
 
+// The stream bitrate properties after the stream properties: one record, the stream's average
+// rate (0 until it is known, the object the same size).
+void SetStreamBitrate(asf::Header& header, DWORD averageBitrate) {
+  const auto* stream = header.Find<asf::StreamProperties>();
+  Bytes body{1, 0, static_cast<BYTE>(stream != nullptr ? stream->StreamNumber() : 1), 0, 0, 0,
+             0, 0};
+  PutDword(body, 4, averageBitrate);
+  auto position = header.objects.begin();
+  for (auto it = header.objects.begin(); it != header.objects.end(); ++it) {
+    auto* unknown = std::get_if<asf::UnknownObject>(&*it);
+    if (unknown != nullptr && unknown->id == asf::kStreamBitratePropertiesObject) {
+      unknown->body = std::move(body);
+      return;
+    }
+    if (std::holds_alternative<asf::StreamProperties>(*it)) position = it + 1;
+  }
+  header.objects.insert(position, asf::UnknownObject{asf::kStreamBitratePropertiesObject, body});
+}
+
 // A variable-rate stream's header: the "IsVBR" attribute, and once the stream is written its
-// average rate in the format block and as the extended stream properties' data rate (their
-// peak rate stays the format's nominal one, which no stretch of the stream exceeds).
-void MarkVariableRate(asf::Header& header, DWORD averageBitrate) {
+// average rate in the bitrate properties, in the format block (unless that rate decides how it
+// decodes) and as the extended stream properties' data rate where there are any (their peak
+// rate stays the format's nominal one, which no stretch of the stream exceeds).
+void MarkVariableRate(asf::Header& header, DWORD averageBitrate, bool formatKeepsRate) {
+  SetStreamBitrate(header, averageBitrate);
   auto* extended = header.Find<asf::ExtendedContentDescription>();
   if (extended == nullptr) {
     header.objects.push_back(asf::ExtendedContentDescription{});
@@ -113,7 +134,8 @@ void MarkVariableRate(asf::Header& header, DWORD averageBitrate) {
   extended->descriptors.push_back(
       asf::Descriptor{0, 0, WSTR("IsVBR"), asf::ValueType::kBool, Bytes{1, 0, 0, 0}});
   if (averageBitrate == 0) return;
-  if (auto* stream = header.Find<asf::StreamProperties>())
+  auto* stream = formatKeepsRate ? nullptr : header.Find<asf::StreamProperties>();
+  if (stream != nullptr)
     PutDword(stream->typeSpecific, 8, averageBitrate / 8);  // WAVEFORMATEX nAvgBytesPerSec
   if (auto* extension = header.Find<asf::HeaderExtension>()) {
     for (auto& object : extension->objects) {
@@ -132,7 +154,8 @@ HRESULT RenderHeader(const Bytes& muxerHeader, const HeaderContent& content, QWO
   if (!header) return NS_E_FILE_WRITE;
   SetCodecList(*header, content.codecs);
   RenderAttributes(content.attributes, *header);
-  if (content.variableRate) MarkVariableRate(*header, content.averageBitrate);
+  if (content.variableRate)
+    MarkVariableRate(*header, content.averageBitrate, content.formatKeepsRate);
   // Found after the objects above are placed, which may move it.
   auto* file = header->Find<asf::FileProperties>();
   if (file == nullptr) return NS_E_FILE_WRITE;

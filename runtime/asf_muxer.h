@@ -35,6 +35,9 @@ struct HeaderContent {
   // true average rate (averageBitrate, bits per second) where it gives the rate.
   bool variableRate = false;
   DWORD averageBitrate = 0;
+  // The format's average rate decides how it decodes (EncoderShape::averageSetsLayout): the
+  // format block keeps the rate it declares.
+  bool formatKeepsRate = false;
 };
 
 // Where libavformat's output goes, in the muxer's own offsets: its header object to memory,

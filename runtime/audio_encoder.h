@@ -40,6 +40,7 @@ class AudioEncoder {
   // The stream's format, with its block alignment and codec data.
   const WaveFormat& format() const { return encoder_->shape().format; }
   bool packetPerPayload() const { return encoder_->shape().packetPerPayload; }
+  bool averageSetsLayout() const { return encoder_->shape().averageSetsLayout; }
   // Whether a converter from `input` to the stream's format can be made.
   static bool CanConvert(const PcmFormat& input, const WaveFormat& stream);
 

@@ -31,18 +31,48 @@ struct CodecEntry {
   const WCHAR* name;
   OpenStreamEncoder open;
   WORD tag;
+  bool qualityFormats;  // the encoder codes for quality too
 };
 
 #ifdef WMAFILTER_FFMPEG_WMAV2
 constexpr OpenStreamEncoder kWmaV2 = OpenLibavcodecWmaV2;
+constexpr bool kWmaV2Quality = false;
 #else
 constexpr OpenStreamEncoder kWmaV2 = OpenWmaV2Encoder;
+constexpr bool kWmaV2Quality = true;
 #endif
 
 const CodecEntry kCodecs[] = {
-    {WSTR("Windows Media Audio V8"), kWmaV2, 0x0161},
-    {WSTR("Windows Media Audio V1"), OpenLibavcodecWmaV1, 0x0160},
+    {WSTR("Windows Media Audio V8"), kWmaV2, 0x0161, kWmaV2Quality},
+    {WSTR("Windows Media Audio V1"), OpenLibavcodecWmaV1, 0x0160, false},
 };
+
+// A lossy codec's quality-based variable-rate formats: the highest quality first, then the
+// higher sample rate, stereo before mono.
+constexpr int kQualities[] = {98, 90, 75, 50, 25, 10};
+constexpr DWORD kQualityRates[] = {48000, 44100};
+constexpr WORD kQualityChannels[] = {2, 1};
+
+void AddQualityFormats(const CodecEntry& codec, CatalogueCodec& entry) {
+  for (int quality : kQualities)
+    for (DWORD rate : kQualityRates)
+      for (WORD channels : kQualityChannels) {
+        WaveFormat wave;
+        wave.formatTag = codec.tag;
+        wave.channels = channels;
+        wave.samplesPerSec = rate;
+        wave.bitsPerSample = 16;
+        wave.avgBytesPerSec = QualityRate(quality);
+        const std::unique_ptr<StreamEncoder> encoder = codec.open(wave);
+        if (!encoder) continue;
+        // The encoder's format (its packets and codec data) asking for the quality; its rate,
+        // which no stretch of the stream exceeds, as the nominal one.
+        CatalogueFormat format{encoder->shape().format.avgBytesPerSec * 8, encoder->shape().format,
+                               DescribeVariableFormat(quality, rate, channels, 16)};
+        format.wave.avgBytesPerSec = wave.avgBytesPerSec;
+        entry.variableRate.push_back(std::move(format));
+      }
+}
 
 // The lossless codec comes after the lossy ones, so that the stored words naming those keep
 // their meaning; it has only variable-rate formats, one per width, rate and channel count it
@@ -105,6 +135,7 @@ std::vector<CatalogueCodec> BuildCatalogue() {
           CatalogueFormat{format.kbps * 1000u, std::move(*wave),
                           DescribeFormat(format.kbps * 1000u, format.rate, format.channels)});
     }
+    if (codec.qualityFormats) AddQualityFormats(codec, entry);
     if (!entry.constantRate.empty()) catalogue.push_back(std::move(entry));
   }
   catalogue.push_back(LosslessCodec());
@@ -135,8 +166,12 @@ const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const Wa
 
 const CatalogueFormat* FindVariableRateFormat(const CatalogueCodec& codec, const WaveFormat& wave) {
   for (const auto& format : codec.variableRate) {
+    // A quality-based format is the one of its quality; the lossless ones have one a layout.
+    const bool quality = QualityOfRate(format.wave.avgBytesPerSec).has_value() ||
+                         QualityOfRate(wave.avgBytesPerSec).has_value();
     if (format.wave.samplesPerSec == wave.samplesPerSec && format.wave.channels == wave.channels &&
-        format.wave.bitsPerSample == wave.bitsPerSample)
+        format.wave.bitsPerSample == wave.bitsPerSample &&
+        (!quality || format.wave.avgBytesPerSec == wave.avgBytesPerSec))
       return &format;
   }
   return nullptr;

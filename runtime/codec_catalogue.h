@@ -1,8 +1,8 @@
-// What this runtime encodes as Windows Media Audio: libavcodec's two encoders, the best first,
-// then this runtime's lossless encoder, each with its formats in a fixed order (the options word of
-// the plug-in stores positions in these lists, so the order never changes). Every format is a real
-// WAVEFORMATEX, its block alignment and codec data taken from the encoder itself, and every one
-// encodes.
+// What this runtime encodes as Windows Media Audio: its own v2 encoder (with quality-based
+// variable-rate formats) and libavcodec's v1 encoder, the best first, then its lossless
+// encoder, each with its formats in a fixed order (the options word of the plug-in stores
+// positions in these lists, so the order never changes). Every format is a real WAVEFORMATEX,
+// its block alignment and codec data taken from the encoder itself, and every one encodes.
 #pragma once
 
 #include <string>
@@ -40,7 +40,8 @@ const CatalogueCodec* FindCodecByTag(WORD formatTag);
 // The codec's constant-rate format with the rate, channels and bit rate of `wave`, or null.
 const CatalogueFormat* FindCatalogueFormat(const CatalogueCodec& codec, const WaveFormat& wave);
 
-// The codec's variable-rate format with the rate, channels and width of `wave`, or null.
+// The codec's variable-rate format with the rate, channels and width of `wave` (and its
+// quality, for a quality-based one), or null.
 const CatalogueFormat* FindVariableRateFormat(const CatalogueCodec& codec, const WaveFormat& wave);
 // The runtime's description of a variable-rate format: "VBR Quality 100, 44 kHz, 2 channel 16
 // bit VBR".

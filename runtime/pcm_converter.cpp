@@ -57,13 +57,16 @@ bool PcmConverter::Configure(const AVFrame& frame, const PcmFormat& output) {
   return true;
 }
 
-HRESULT PcmConverter::Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample) {
+HRESULT PcmConverter::Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample,
+                              const std::shared_ptr<RecycledBlocks>& blocks) {
   if (!converter_) return S_FALSE;
   const int capacity =
       swr_get_out_samples(converter_.get(), frame != nullptr ? frame->nb_samples : 0);
   if (capacity <= 0) return S_FALSE;
   const std::size_t room = ConvertedFrameBytes(output_) * static_cast<std::size_t>(capacity);
-  sample = ComPtr<SampleBuffer>::Adopt(SampleBuffer::Create(static_cast<DWORD>(room), 0));
+  sample =
+      ComPtr<SampleBuffer>::Adopt(blocks ? SampleBuffer::Create(static_cast<DWORD>(room), 0, blocks)
+                                         : SampleBuffer::Create(static_cast<DWORD>(room), 0));
   if (!sample) return E_OUTOFMEMORY;
   BYTE* out = sample->data();
   const int converted =

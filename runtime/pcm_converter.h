@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include <windows.h>
 
@@ -15,6 +16,7 @@
 
 namespace wmvcore {
 
+class RecycledBlocks;
 class SampleBuffer;
 
 class PcmConverter {
@@ -34,8 +36,10 @@ class PcmConverter {
   bool Configure(const AVFrame& frame, const PcmFormat& output);
   bool configured() const { return converter_ != nullptr; }
   // Converts `frame` (null: what the converter still holds) into a new sample buffer whose
-  // length is the samples made: S_OK, S_FALSE when that makes none, E_OUTOFMEMORY.
-  HRESULT Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample);
+  // length is the samples made: S_OK, S_FALSE when that makes none, E_OUTOFMEMORY. The
+  // buffer's bytes come from `blocks` when given.
+  HRESULT Convert(const AVFrame* frame, ComPtr<SampleBuffer>& sample,
+                  const std::shared_ptr<RecycledBlocks>& blocks = nullptr);
 
  private:
   ResamplerHandle converter_;

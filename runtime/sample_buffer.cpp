@@ -3,6 +3,7 @@
 #include <new>
 
 #include "com_boundary.h"
+#include "recycled_blocks.h"
 
 namespace wmvcore {
 
@@ -11,7 +12,19 @@ SampleBuffer* SampleBuffer::Create(DWORD maxLength, DWORD length) {
   // At least one byte, so that an empty sample still has an address to hand out.
   std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[maxLength > 0 ? maxLength : 1]);
   if (!bytes) return nullptr;
-  return MakeRuntimeObject<SampleBuffer>(std::move(bytes), maxLength, length);
+  return MakeRuntimeObject<SampleBuffer>(std::move(bytes), maxLength, length, nullptr);
+}
+
+SampleBuffer* SampleBuffer::Create(DWORD maxLength, DWORD length,
+                                   std::shared_ptr<RecycledBlocks> blocks) {
+  if (length > maxLength) return nullptr;
+  std::unique_ptr<BYTE[]> bytes = blocks->Take(maxLength);
+  if (!bytes) return nullptr;
+  return MakeRuntimeObject<SampleBuffer>(std::move(bytes), maxLength, length, std::move(blocks));
+}
+
+SampleBuffer::~SampleBuffer() {
+  if (blocks_) blocks_->Give(std::move(bytes_), maxLength_);
 }
 
 void* SampleBuffer::FindInterface(REFIID iid) {

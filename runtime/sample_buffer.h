@@ -11,10 +11,16 @@
 
 namespace wmvcore {
 
+class RecycledBlocks;
+
 class SampleBuffer : public ComObject<SampleBuffer, INSSBuffer> {
  public:
   // A buffer of `maxLength` bytes whose length starts at `length`; null when out of memory.
   static SampleBuffer* Create(DWORD maxLength, DWORD length);
+  // The same, its bytes taken from `blocks` and given back to it when the buffer goes.
+  static SampleBuffer* Create(DWORD maxLength, DWORD length,
+                              std::shared_ptr<RecycledBlocks> blocks);
+  ~SampleBuffer();
 
   HRESULT STDMETHODCALLTYPE GetLength(DWORD* length) override;
   HRESULT STDMETHODCALLTYPE SetLength(DWORD length) override;
@@ -29,11 +35,16 @@ class SampleBuffer : public ComObject<SampleBuffer, INSSBuffer> {
 
  protected:
   // Through Create.
-  SampleBuffer(std::unique_ptr<BYTE[]> bytes, DWORD maxLength, DWORD length)
-      : bytes_(std::move(bytes)), maxLength_(maxLength), length_(length) {}
+  SampleBuffer(std::unique_ptr<BYTE[]> bytes, DWORD maxLength, DWORD length,
+               std::shared_ptr<RecycledBlocks> blocks)
+      : bytes_(std::move(bytes)),
+        blocks_(std::move(blocks)),
+        maxLength_(maxLength),
+        length_(length) {}
 
  private:
   std::unique_ptr<BYTE[]> bytes_;
+  std::shared_ptr<RecycledBlocks> blocks_;  // where bytes_ goes back to; null: freed
   DWORD maxLength_;
   DWORD length_;
 };

@@ -2,12 +2,12 @@
 
 #include <wmsdk.h>
 
-#include <algorithm>
 #include <new>
 #include <optional>
 
 #include "codec_contexts.h"
 #include "pcm_converter.h"
+#include "recycled_blocks.h"
 #include "result.h"
 #include "result_codes.h"
 #include "sample_buffer.h"
@@ -15,12 +15,25 @@
 namespace wmvcore {
 namespace {
 
-// Packets decoded before a segment and dropped. Measured with the decoder's start-of-stream
-// trim left off (below): one packet makes every segment identical to one decoder's output, on
-// the Windows-made test files and on long files of both codecs at every rate, channel count
-// and bit rate without noise substitution. Two are kept: a frame can begin in the packet
-// before the one it ends in, and a packet need not hold a whole frame of its own.
-constexpr std::size_t kPreRollPackets = 2;
+// Where a segment's decoder may start. A WMA v1/v2 frame's output is its first half added to
+// the second half of the frame before, both windowed, so a segment starts early with the
+// packet that ends the frame before its first, and drops that packet's audio. Without the bit
+// reservoir every packet holds one whole frame, and any packet will do. With it, a packet
+// opens with a count of the frames that end in it (the first may have begun in the packets
+// before) and where the first frame that begins in it starts; a decoder starting afresh skips
+// to there, so it decodes a packet's last frame as one decoder does only when that frame
+// begins in the packet too: a count of two or more. Segments are cut after such a packet
+// where they can, and start one packet early; otherwise they start early from the last such
+// packet of the segment before, as far back as that is.
+constexpr uint16_t kBitReservoir = 0x0002;
+constexpr uint16_t kVariableBlocks = 0x0004;
+
+// The coding flags of a WMA v1 or v2 stream's codec data, where the decoder reads them.
+uint16_t CodingFlags(const AVCodecContext& codec) {
+  const int at = codec.codec_id == AV_CODEC_ID_WMAV1 ? 2 : 4;
+  if (codec.extradata == nullptr || codec.extradata_size < at + 2) return 0;
+  return static_cast<uint16_t>(codec.extradata[at] | codec.extradata[at + 1] << 8);
+}
 
 // A segment ends after about this much audio by the stream's byte rate (690 KiB of 16-bit
 // stereo at 44.1 kHz, twice that while left as decoded floats), and in segments decoded side
@@ -67,8 +80,12 @@ bool DecodesInSegments(const AVCodecContext& codec) {
   // Another libavcodec may decide otherwise: its streams are decoded in one piece, which gives
   // one decoder's output whatever its rule.
   if (AV_VERSION_MAJOR(avcodec_version()) != kNoiseRuleLibavcodecMajor) return false;
-  return (codec.codec_id == AV_CODEC_ID_WMAV1 || codec.codec_id == AV_CODEC_ID_WMAV2) &&
-         codec.block_align > 0 && codec.bit_rate > 0 && codec.sample_rate > 0 &&
+  if (codec.codec_id != AV_CODEC_ID_WMAV1 && codec.codec_id != AV_CODEC_ID_WMAV2) return false;
+  // Block sizes are read at the start of each packet's frames only with the bit reservoir;
+  // without it, they run on from the start of the stream.
+  const uint16_t flags = CodingFlags(codec);
+  if ((flags & kVariableBlocks) != 0 && (flags & kBitReservoir) == 0) return false;
+  return codec.block_align > 0 && codec.bit_rate > 0 && codec.sample_rate > 0 &&
          codec.ch_layout.nb_channels > 0 && !AddsNoise(codec);
 }
 
@@ -100,7 +117,8 @@ class SegmentedDecoder::Segment final : public WorkerJob {
     ComPtr<SampleBuffer> converted;
   };
 
-  explicit Segment(SharedCodecContexts decoders) : decoders_(std::move(decoders)) {}
+  Segment(SharedCodecContexts decoders, std::shared_ptr<RecycledBlocks> blocks)
+      : decoders_(std::move(decoders)), blocks_(std::move(blocks)) {}
 
   // Empties the segment for decoding by `decoder`, or by the worker's own from a clean start
   // when null, and for `target`.
@@ -190,7 +208,7 @@ class SegmentedDecoder::Segment final : public WorkerJob {
         !converter_.Configure(frame, *target_))
       return S_OK;
     // Nothing is carried between frames here, so every sample comes out at once.
-    const HRESULT made = converter_.Convert(&frame, kept.converted);
+    const HRESULT made = converter_.Convert(&frame, kept.converted, blocks_);
     if (FAILED(made)) return made;
     if (made != S_OK || kept.converted->length() != target_->FrameBytes() * frame.nb_samples)
       return E_UNEXPECTED;
@@ -199,6 +217,7 @@ class SegmentedDecoder::Segment final : public WorkerJob {
   }
 
   SharedCodecContexts decoders_;
+  std::shared_ptr<RecycledBlocks> blocks_;  // what converted samples are made in
   SharedCodecContext decoder_;
   std::optional<PcmFormat> target_;
   PcmConverter converter_;
@@ -241,21 +260,31 @@ SegmentedDecoder::SegmentedDecoder(SharedCodecContext decoder, SharedCodecContex
       decoders_(std::move(decoders)),
       format_(format),
       segmentBytes_(decoder_->bit_rate / 8 * kSegmentSeconds),
+      reservoir_((CodingFlags(*decoder_) & kBitReservoir) != 0),
+      blockAlign_(decoder_->block_align),
+      blocks_(std::make_shared<RecycledBlocks>()),
       pool_(threads) {}
 
 SegmentedDecoder::~SegmentedDecoder() = default;
 
+bool SegmentedDecoder::StartsAfresh(const AVPacket& packet) const {
+  if (!reservoir_) return true;
+  // A packet the decoder refuses as short leaves it where it was.
+  return packet.size >= blockAlign_ && (packet.data[0] & 0x0F) >= 2;
+}
+
 bool SegmentedDecoder::Full(const Segment& segment) const {
   const std::size_t own = segment.packets.size() - segment.preRoll;
   if (own >= kMaxSegmentPackets) return true;
-  if (!decoders_->empty() && own < kMinParallelPackets) return false;
+  if (!decoders_->empty() && (own < kMinParallelPackets || !StartsAfresh(*segment.packets.back())))
+    return false;
   return segmentBytes_ > 0 && static_cast<int64_t>(segment.ownBytes) >= segmentBytes_;
 }
 
 std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const Segment* before) {
   std::unique_ptr<Segment> segment;
   if (spares_.empty()) {
-    segment.reset(new (std::nothrow) Segment(decoders_));
+    segment.reset(new (std::nothrow) Segment(decoders_, blocks_));
     if (!segment) return nullptr;
   } else {
     segment = std::move(spares_.back());
@@ -269,7 +298,14 @@ std::unique_ptr<SegmentedDecoder::Segment> SegmentedDecoder::NextSegment(const S
                  decoders_->empty() ? std::nullopt : std::optional<PcmFormat>(format_));
   if (own) return segment;
   const auto& packets = before->packets;
-  const std::size_t early = std::min(kPreRollPackets, packets.size());
+  // No further back than a segment's packets, so that a stream in which no packet starts
+  // afresh costs no more than twice the work.
+  const std::size_t lowest =
+      packets.size() > kMaxSegmentPackets ? packets.size() - kMaxSegmentPackets : 0;
+  std::size_t start = packets.size();
+  while (start > lowest && !StartsAfresh(*packets[--start])) {
+  }
+  const std::size_t early = packets.size() - start;
   for (std::size_t i = packets.size() - early; i < packets.size(); ++i) {
     PacketHandle packet(av_packet_clone(packets[i].get()));
     if (!packet) return nullptr;

@@ -3,11 +3,13 @@
 // what the caller does with the audio.
 //
 // Streams of WMA v1 and v2 without noise substitution are decoded in segments side by side,
-// one decoder a worker, each segment started a few packets early: those packets fill the bit
-// reservoir and the overlap, and their frames are dropped, so what a segment keeps is what one
-// decoder gives. Every other stream (WMA Pro, Lossless, Voice, and v1 and v2 with noise
-// substitution, whose noise table position runs on from the start of the stream) is decoded
-// in one piece by the stream's own decoder, segment after segment on one worker. Workers
+// one decoder a worker, each segment started early, by one packet where the stream allows it:
+// that packet fills the bit reservoir and the overlap, and its frames are dropped, so what a
+// segment keeps is what one decoder gives. Every other stream (WMA Pro, Lossless, Voice, and
+// v1 and v2 with noise substitution, whose noise table position runs on from the start of the
+// stream, or with block sizes that change but no bit reservoir, which carry them on from the
+// start) is decoded in one piece by the stream's own decoder, segment after segment on one
+// worker. Workers
 // of segments side by side also convert the audio to the reader's format where that carries
 // nothing from frame to frame; the rest is converted by the reader.
 // Memory stays bounded: a segment a worker and one more are in flight, whatever the length.
@@ -30,6 +32,7 @@
 
 namespace wmvcore {
 
+class RecycledBlocks;
 class SampleBuffer;
 
 class SegmentedDecoder {
@@ -67,6 +70,9 @@ class SegmentedDecoder {
   // packets of `before`.
   std::unique_ptr<Segment> NextSegment(const Segment* before);
   bool Full(const Segment& segment) const;
+  // Whether a worker's decoder, starting afresh on `packet`, decodes its last frame as the
+  // stream's own decoder does, so that a segment may start with it.
+  bool StartsAfresh(const AVPacket& packet) const;
   // Decodes the delivering segment again here, its frames left unconverted.
   HRESULT DecodeAgain();
 
@@ -78,6 +84,11 @@ class SegmentedDecoder {
   SharedCodecContexts decoders_;      // one a worker; empty: decoded in one piece
   PcmFormat format_;
   int64_t segmentBytes_ = 0;  // 0: segments are cut by packet count alone
+  bool reservoir_;            // frames run on from packet to packet
+  int blockAlign_;            // a packet's bytes
+  // Where workers make the sample buffers they convert into: blocks the caller releases come
+  // back for the next segment instead of going back to the system.
+  std::shared_ptr<RecycledBlocks> blocks_;
   std::unique_ptr<Segment> filling_;
   bool ended_ = false;
   bool outOfMemory_ = false;  // a segment could not be made: the stream cannot go on

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <windows.h>
 
@@ -55,6 +56,9 @@ struct EncoderShape {
   // Each payload in a data packet of the file of its own, its size: how payloads of several
   // frames (superframes) are stored. Otherwise payloads share the muxer's packets.
   bool packetPerPayload = false;
+  // The format's average rate is part of its coding (the decoder derives its layout from it):
+  // a variable-rate stream's true average then goes only where the header gives rates.
+  bool averageSetsLayout = false;
 };
 
 // The frames of one segment: the priming frames, the coded ones, then the lookahead, each
@@ -125,6 +129,18 @@ class StreamEncoder {
     return S_OK;
   }
 };
+
+// A quality-based variable-rate format gives its quality (1 to 100) where a constant-rate one
+// gives its average rate: nAvgBytesPerSec is 0x7FFFFF00 plus the quality, as the media
+// runtime's audio encoders mark such formats.
+inline constexpr DWORD kQualityRateMark = 0x7FFFFF00;
+inline DWORD QualityRate(int quality) { return kQualityRateMark | static_cast<DWORD>(quality); }
+inline std::optional<int> QualityOfRate(DWORD avgBytesPerSec) {
+  const int quality = static_cast<int>(avgBytesPerSec & 0xFF);
+  if ((avgBytesPerSec & ~DWORD{0xFF}) != kQualityRateMark || quality < 1 || quality > 100)
+    return std::nullopt;
+  return quality;
+}
 
 // Opens an encoder for a stream of `stream`'s tag, rate, channels and average rate; null when
 // the encoder does not write such a stream.

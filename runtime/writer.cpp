@@ -146,6 +146,7 @@ HRESULT Writer::BeginWriting() {
                                                  static_cast<BYTE>(stream_->wave.formatTag >> 8)}});
   content.codecs.insert(content.codecs.end(), codecs_.begin(), codecs_.end());
   content.variableRate = stream_->variableRate;
+  content.formatKeepsRate = encoder->averageSetsLayout();
   std::unique_ptr<AsfMuxer> muxer;
   const HRESULT begun = AsfMuxer::Begin(target_, encoder->format(), encoder->packetPerPayload(),
                                         std::move(content), muxer);

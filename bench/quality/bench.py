@@ -6,6 +6,8 @@ bench/quality/run, which installs, builds and checks what this needs first.
     bench.py --host FILTERHOST --work FOLDER [--rates 64,96,128] [--coders ours,wmav2,aac,vorbis]
              [--signals castanets,plucked,...] [--speed-seconds 60]
 
+Our variable-rate formats are coders too: q90 (quality 90, 44.1 kHz stereo), q90@48000x1.
+
 Per signal, rate and coder: the NMR (the standard's average, dB), the 95th-percentile frame,
 the share of disturbed frames, the payload rate (coded audio bytes a second, without container
 headers or padding), the padding share of the ASF data packets, and the encoding speed (audio
@@ -14,6 +16,7 @@ seconds per CPU second of the whole encoding process, one thread, on the signal 
 """
 
 import argparse
+import json
 import os
 import re
 import resource
@@ -32,8 +35,12 @@ import signals  # noqa: E402
 # Our runtime's constant-rate formats for 44.1 kHz stereo in the first codec (WMA v2): the
 # options word is the format's index in the list `filterhost options` shows. Each encode checks
 # that the file declares the rate asked for.
-OUR_WORDS = {64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
+OUR_WORDS = {32: 17, 48: 13, 64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
 CODERS = ["ours", "wmav2", "aac", "vorbis"]
+# Our runtime's quality-based variable-rate formats as coders "q<quality>" (44.1 kHz stereo) or
+# "q<quality>@<rate>x<channels>", e.g. q90@48000x1: each codes the signal converted to its
+# rate and channels (by sox), against which it is measured, whatever the --rates column says.
+VBR_CODER = re.compile(r"q(\d+)(?:@(\d+)x([12]))?$")
 EXTENSIONS = {"ours": "wma", "wmav2": "wma", "aac": "m4a", "vorbis": "ogg"}
 FFMPEG_CODECS = {"wmav2": "wmav2", "aac": "aac", "vorbis": "libvorbis"}
 
@@ -52,8 +59,48 @@ def run(command, env=None):
     return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime), done
 
 
+def vbr_layout(coder):
+    """(quality, rate, channels) of a variable-rate coder of ours, or None."""
+    match = VBR_CODER.match(coder)
+    if not match:
+        return None
+    return int(match[1]), int(match[2] or signals.RATE), int(match[3] or 2)
+
+
+def extension(coder):
+    return "wma" if vbr_layout(coder) else EXTENSIONS[coder]
+
+
+def vbr_word(host, coder):
+    """The options word of the variable-rate format, found by its description."""
+    quality, rate, channels = vbr_layout(coder)
+    _, listed = run([host, "formats", "--json"])
+    wanted = f"VBR Quality {quality}, {rate // 1000} kHz, {channels} channel 16 bit VBR"
+    for entry in json.loads(listed.stdout.decode()):
+        if entry["codecIndex"] == 0 and entry["description"] == wanted:
+            return entry["word"]
+    raise CoderFailed(f"no format {wanted}")
+
+
+def converted(source, coder, folder):
+    """The source at the coder's rate and channels: itself for all but our variable-rate ones."""
+    layout = vbr_layout(coder)
+    if not layout or layout[1:] == (signals.RATE, 2):
+        return source
+    _, rate, channels = layout
+    path = os.path.join(folder, os.path.basename(source)[:-4] + f"-{rate}x{channels}.wav")
+    if not os.path.exists(path):
+        run(["sox", source, "-r", str(rate), "-c", str(channels), path])
+    return path
+
+
 def encode(host, coder, kbps, source, target):
     """Encodes source into target; the process's CPU seconds."""
+    if vbr_layout(coder):
+        env = dict(os.environ, WMAFILTER_THREADS="1")
+        seconds, _ = run([host, "encode", source, target, "--options", str(vbr_word(host, coder))],
+                         env)
+        return seconds
     if coder == "ours":
         env = dict(os.environ, WMAFILTER_THREADS="1")
         seconds, _ = run([host, "encode", source, target, "--options", str(OUR_WORDS[kbps])], env)
@@ -75,7 +122,7 @@ def decode(coded, target):
 
 def payload(coded, coder):
     """Payload bytes and padding share (ASF files only; None elsewhere)."""
-    if EXTENSIONS[coder] == "wma":
+    if extension(coder) == "wma":
         counts = asf_packets.read(coded)
         return counts.payload_bytes, counts.padding_share
     _, done = run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
@@ -122,7 +169,8 @@ class Row:
 
 
 def measure_row(args, row, source, lags, folder):
-    coded = os.path.join(folder, f"{row.signal}-{row.coder}-{row.kbps}.{EXTENSIONS[row.coder]}")
+    source = converted(source, row.coder, folder)
+    coded = os.path.join(folder, f"{row.signal}-{row.coder}-{row.kbps}.{extension(row.coder)}")
     decoded = coded + ".wav"
     encode(args.host, row.coder, row.kbps, source, coded)
     row.decoder_said = decode(coded, decoded)
@@ -133,9 +181,9 @@ def measure_row(args, row, source, lags, folder):
     row.result = nmr.measure(reference, test, rate, expected_lag=lags[(row.coder, row.kbps)])
     if args.speed_seconds > 0:
         loop = looped(source, folder, args.speed_seconds)
-        timed = os.path.join(folder, f"timed.{EXTENSIONS[row.coder]}")
+        timed = os.path.join(folder, f"timed.{extension(row.coder)}")
         cpu = encode(args.host, row.coder, row.kbps, loop, timed)
-        loop_seconds = os.path.getsize(loop) / (rate * 4)  # 16-bit stereo, near enough
+        loop_seconds = os.path.getsize(loop) / (rate * 2 * reference.shape[1])  # 16-bit, near enough
         row.speed = loop_seconds / cpu if cpu > 0 else float("inf")
         os.remove(timed)
     os.remove(decoded)
@@ -143,8 +191,8 @@ def measure_row(args, row, source, lags, folder):
 
 def coder_lag(args, coder, kbps, folder):
     """The coder's lag at this rate, found on the probe with nothing expected."""
-    source = probe(folder)
-    coded = os.path.join(folder, f"probe-{coder}-{kbps}.{EXTENSIONS[coder]}")
+    source = converted(probe(folder), coder, folder)
+    coded = os.path.join(folder, f"probe-{coder}-{kbps}.{extension(coder)}")
     encode(args.host, coder, kbps, source, coded)
     decode(coded, coded + ".wav")
     _, reference = nmr.read_wave(source)
@@ -226,7 +274,7 @@ def main():
         if kbps not in OUR_WORDS:
             parser.error(f"no 44.1 kHz stereo format of {kbps} kbps")
     for coder in coders:
-        if coder not in CODERS:
+        if coder not in CODERS and not vbr_layout(coder):
             parser.error(f"no coder {coder}")
 
     sources = dict(signals.make_all(os.path.join(args.work, "signals")))

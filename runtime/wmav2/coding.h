@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "bit_writer.h"
@@ -27,14 +28,19 @@ struct CodedBlock {
   // Zero-valued escape codes after a channel's last coefficient, which take bits and change
   // nothing: how a frame is filled to the bits the rate control gives it.
   std::array<int, 2> stuffing{};
+  // Coefficients coded with the escape code though a shorter code has them, ascending, by
+  // channel: each adds bits and changes nothing, which fills a block to the exact bit where
+  // whole stuffing codes cannot.
+  std::array<std::vector<int>, 2> escaped;
 };
 
 // Writes `block` (null `out`: only counts) and gives its length in bits.
 std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitWriter* out);
 
-// Bits of one channel's run-level coded coefficients with table `table`.
-std::size_t CoefficientBits(const StreamLayout& layout, int table, const std::vector<int>& levels,
-                            int count, int levelBits, int stuffing, BitWriter* out);
+// What coding each coefficient of `channel` with the escape code instead of its shorter code
+// would add, as (coefficient, bits), ascending.
+void EscapeCosts(const StreamLayout& layout, const CodedBlock& block, int channel,
+                 std::vector<std::pair<int, int>>& costs);
 
 // Room for stuffing codes after a channel's last coefficient.
 int StuffingRoom(const std::vector<int>& levels);

@@ -71,8 +71,7 @@ HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
   const int64_t firstEnding = framesEnded_;
   if (carried) {
     const Frame& frame = waiting_.front();
-    for (std::size_t i = placed_; i < frame.bits; ++i)
-      packet_.PutBit((frame.bytes[i / 8] >> (7 - i % 8)) & 1);
+    packet_.Append(frame.bytes, placed_, frame.bits);
     waiting_.pop_front();
     placed_ = 0;
     ++ending;
@@ -91,8 +90,7 @@ HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
     const Frame& frame = waiting_.front();
     placed_ = std::min(capacity - packet_.bits(), frame.bits);
     if (placed_ == frame.bits) return E_UNEXPECTED;  // it would have fitted whole
-    for (std::size_t i = 0; i < placed_; ++i)
-      packet_.PutBit((frame.bytes[i / 8] >> (7 - i % 8)) & 1);
+    packet_.Append(frame.bytes, placed_);
   }
   framesEnded_ += ending;
   std::vector<uint8_t> bytes = packet_.bytes();

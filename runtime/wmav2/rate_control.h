@@ -28,6 +28,13 @@ struct BlockToFit {
 std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
                      std::size_t budget);
 
+// Fills the blocks' exponents, gains and levels so that each band's noise is its masking
+// threshold moved by `noiseOffsetDb` (quality-based coding), each block at its own gain; where
+// the frame would then take more than `most` bits, the gains rise together until it fits.
+// Gives the frame's bits.
+std::size_t FitQuality(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
+                       double noiseOffsetDb, std::size_t most);
+
 // Adds stuffing codes to a fitted block to bring it up to `bits` (short by less than one code
 // where codes cannot make it exact); gives its bits.
 std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block);

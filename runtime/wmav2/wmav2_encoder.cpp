@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "analysis.h"
@@ -35,6 +37,17 @@ constexpr double kRichest = 1.6;
 // How much more noise a band may carry than in the block before.
 constexpr float kPreEchoRise = 2.0f;
 
+// Coded for quality (1 to 100), each band's noise is its masking threshold moved by an offset
+// falling evenly with the quality: +8 dB at 5, -1 dB at 50, -11 dB at 100. The usual average,
+// which sizes the packets, is 100 kbps at 50 for 44.1 kHz stereo and 2.5 times that 50 steps
+// up, in proportion to the rate, and 60% of that for one channel. Both from the quality
+// benchmark (bench/quality/run --coders q10,q25,...).
+double NoiseOffsetDb(int quality) { return 9.0 - 0.2 * quality; }
+double QualityAverage(int quality, int rate, int channels) {
+  const double stereo = 100000.0 * std::pow(2.5, (quality - 50) / 50.0) * rate / 44100;
+  return channels == 1 ? 0.6 * stereo : stereo;
+}
+
 // How the bits of a segment are shared out among its frames.
 struct FrameBudget {
   double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
@@ -42,6 +55,9 @@ struct FrameBudget {
                           // packet
   std::size_t least = 0;  // a frame's fewest, so that no packet holds more frames than its
                           // count can say
+  // Coded for quality: each band's noise against its masking threshold, in dB; the frames
+  // then take what they need, within [least, most], and `nominal` only sizes the packets.
+  std::optional<double> quality;
 };
 
 // Bits a band would need above its masking threshold: a guide for choosing the stereo coding,
@@ -78,8 +94,11 @@ class WmaV2Coder final : public SegmentCoder {
     // The bit reservoir: what the frames so far left of their share, which the next may spend.
     // A frame's target follows its perceptual entropy against the segment's running mean, and
     // leans on the reservoir to keep about a frame's share in hand (less towards the segment's
-    // end); the segment's last frame takes all that is left, so every segment spends its share.
-    double saved = 0;
+    // end). Every segment spends its share to the bit: a frame spends at least what the frames
+    // after it could not spend at (nearly) their most, and the segment's last frame takes all
+    // that is left.
+    const auto segmentBits = SegmentBits(audio);
+    std::size_t spent = 0;
     double meanEntropy = 0;
     // The thresholds of the long block before, for pre-echo control.
     if (sizes_[audio.priming - 1] == 0) {
@@ -95,29 +114,42 @@ class WmaV2Coder final : public SegmentCoder {
       for (int b = 0; b < count; ++b) entropy += Analyse(audio, frame, size, b, b == 0);
       if (size == 0) longBefore_ = blocks_[0].raw;
       meanEntropy = j == 0 ? std::max(entropy, 1.0) : 0.9 * meanEntropy + 0.1 * entropy;
-      const bool last = j + 1 == audio.coded;
+      const std::size_t left = audio.coded - j - 1;
+      const std::size_t remaining = segmentBits - std::min(spent, segmentBits);
+      const double saved = static_cast<double>(remaining) - budget_.nominal * (left + 1);
       const double allowance = budget_.nominal + saved;
       const auto most = std::min(budget_.most, static_cast<std::size_t>(std::max(0.0, allowance)));
-      const std::size_t left = audio.coded - j - 1;
+      // What the frames after this one can spend at their most, less some room for a frame
+      // that falls short of its floor (stuffing that cannot fill it to the bit).
+      const std::size_t after = left * (budget_.most - budget_.most / 8);
+      const std::size_t fewest =
+          std::min(most, std::max(budget_.least, remaining > after ? remaining - after : 0));
       const double wanted = budget_.nominal * std::min(1.0, left / 8.0);
       const double share =
           std::clamp(std::sqrt(std::max(entropy, 1.0) / meanEntropy), kLeanest, kRichest);
       double target = budget_.nominal * share + 0.3 * (saved - wanted);
-      if (last) target = static_cast<double>(most);
+      if (left == 0) target = static_cast<double>(most);
       const auto bits = static_cast<std::size_t>(
-          std::clamp(target, static_cast<double>(budget_.least), static_cast<double>(most)));
+          std::clamp(target, static_cast<double>(fewest), static_cast<double>(most)));
       fits_.resize(blocks_.size());
       for (std::size_t b = 0; b < blocks_.size(); ++b) {
         fits_[b].channels = blocks_[b].channels;
         fits_[b].block = std::move(blocks_[b].block);
       }
-      std::size_t used = FitFrame(layout_, fits_, bits);
-      if (used < bits && (last || used < budget_.least)) {
-        CodedBlock& filled = fits_.back().block;
-        const std::size_t others = used - WriteBlock(layout_, filled, nullptr);
-        used = others + Stuff(layout_, bits - others, filled);
+      std::size_t used = budget_.quality
+                             ? FitQuality(layout_, fits_, *budget_.quality, budget_.most)
+                             : FitFrame(layout_, fits_, bits);
+      // Coded for quality, a frame takes the bits its noise needs, and no fewer than the least.
+      const std::size_t goal = budget_.quality ? std::max(used, budget_.least) : bits;
+      const std::size_t floor = budget_.quality ? budget_.least : fewest;
+      // Filled from its last block back, as far as each block has room.
+      if (used < floor) {
+        for (auto fit = fits_.rbegin(); fit != fits_.rend() && used < goal; ++fit) {
+          const std::size_t others = used - WriteBlock(layout_, fit->block, nullptr);
+          used = others + Stuff(layout_, goal - others, fit->block);
+        }
       }
-      saved = allowance - static_cast<double>(used);
+      spent += used;
       writer_.Clear();
       for (const BlockToFit& fit : fits_) WriteBlock(layout_, fit.block, &writer_);
       // The sizes a decoder that starts on this frame reads first: the block before's, and
@@ -150,6 +182,23 @@ class WmaV2Coder final : public SegmentCoder {
   }
   static int LastBlockSize(int frameSize) { return frameSize; }
 
+  // The segment's share of bits: the stream's share up to its last frame less the share up to
+  // its first, each rounded, so that the shares of consecutive segments add up to the stream's
+  // without a fraction of a bit lost at each, whichever thread codes which segment.
+  std::size_t SegmentBits(const SegmentAudio& audio) const {
+    const int64_t first = audio.firstPts / layout_.frameLength;
+    const auto upTo = [&](int64_t frames) {
+      return std::llround(budget_.nominal * static_cast<double>(frames));
+    };
+    return static_cast<std::size_t>(upTo(first + static_cast<int64_t>(audio.coded)) - upTo(first));
+  }
+
+  const std::vector<float>& WindowOf(int length, int previous, int next) {
+    std::vector<float>& window = windows_[{length, previous, next}];
+    if (window.empty()) BlockWindow(length, previous, next, window);
+    return window;
+  }
+
   // A block of the frame, analysed: its spectra, its bands, its stereo coding.
   struct Block {
     CodedBlock block;
@@ -174,13 +223,13 @@ class WmaV2Coder final : public SegmentCoder {
     const bool hasNext = frame + 1 < sizes_.size();
     const int nextSize = index + 1 < count ? size : hasNext ? sizes_[frame + 1] : size;
     const int next = layout_.blocks[nextSize].length;
-    BlockWindow(n, previous, next, window_);
+    const std::vector<float>& window = WindowOf(n, previous, next);
     const int start = length / 2 + index * n - n / 2;
     for (int c = 0; c < layout_.channels; ++c) {
       std::copy_n(audio.Float(frame - 1, c), length, buffer_.begin());
       std::copy_n(audio.Float(frame, c), length, buffer_.begin() + length);
       block.spectra[c].resize(static_cast<std::size_t>(n));
-      transforms_[size]->Forward(buffer_.data() + start, window_.data(), block.spectra[c].data());
+      transforms_[size]->Forward(buffer_.data() + start, window.data(), block.spectra[c].data());
       BandEnergies(block.spectra[c].data(), shape, energies_[c]);
       MaskingThresholds(energies_[c], shape, layout_.rate, block.raw[c]);
       block.channels[c].thresholds = block.raw[c];
@@ -234,7 +283,9 @@ class WmaV2Coder final : public SegmentCoder {
   FrameBudget budget_;
   std::vector<std::unique_ptr<Transform>> transforms_;  // by block size
   std::vector<float> buffer_;  // a channel of the frame before and this one
-  std::vector<float> window_;
+  // Windows by block length and the lengths before and after: made once, as their sines
+  // would otherwise take a tenth of the coding time.
+  std::map<std::array<int, 3>, std::vector<float>> windows_;
   std::vector<float> attack_;
   std::vector<int> sizes_;  // by frame of the segment
   std::vector<Block> blocks_;
@@ -251,19 +302,21 @@ class WmaV2Encoder final : public StreamEncoder {
  public:
   explicit WmaV2Encoder(StreamLayout layout) : layout_(std::move(layout)) {}
 
-  bool Describe(const WaveFormat& stream) {
+  // Describes the stream, its packets sized for frames at `packetRate` (bits per second).
+  bool Describe(const WaveFormat& stream, double packetRate) {
     EncoderShape& shape = shape_;
     shape.format = stream;
     shape.format.formatTag = kTag;
     shape.format.bitsPerSample = 16;
-    // Packets of about kFramesPerPacket frames at the declared rate.
-    const double frameBits =
-        static_cast<double>(layout_.bitRate) * layout_.frameLength / layout_.rate;
+    shape.format.avgBytesPerSec = static_cast<DWORD>(layout_.bitRate / 8);
+    // Packets of about kFramesPerPacket frames at that rate.
+    const double frameBits = packetRate * layout_.frameLength / layout_.rate;
     const auto bytes = std::lround(frameBits * kFramesPerPacket / 8);
     if (bytes < 64 || bytes > 0xFFFF) return false;
     shape.format.blockAlign = static_cast<WORD>(bytes);
     const double packetBits = static_cast<double>(bytes) * 8;
-    const double payloadBits = packetBits - PacketHeaderBits(layout_);
+    // Each packet's header, and the block sizes ahead of the first frame that starts in it.
+    const double payloadBits = packetBits - PacketHeaderBits(layout_) - 2 * layout_.blockSizeBits;
     budget_.nominal = frameBits * payloadBits / packetBits;
     // At most half a packet, so that every packet holds a whole frame besides the end of the
     // one before: a decoder that starts on any packet then decodes a frame of it, which is how
@@ -301,6 +354,13 @@ class WmaV2Encoder final : public StreamEncoder {
     return true;
   }
 
+  // Codes for quality, the noise `noiseOffsetDb` from the masking thresholds: the decoder's
+  // layout stays the declared rate's, so the header keeps that rate in the format.
+  void CodeForQuality(double noiseOffsetDb) {
+    budget_.quality = noiseOffsetDb;
+    shape_.averageSetsLayout = true;
+  }
+
   const EncoderShape& shape() const override { return shape_; }
 
   std::unique_ptr<SegmentCoder> NewCoder() const override {
@@ -323,12 +383,23 @@ class WmaV2Encoder final : public StreamEncoder {
 }  // namespace
 
 std::unique_ptr<StreamEncoder> OpenWmaV2Encoder(const WaveFormat& stream) {
-  StreamLayout layout = StreamLayout::Make(static_cast<int>(stream.samplesPerSec), stream.channels,
-                                           static_cast<int64_t>(stream.avgBytesPerSec) * 8, kFlags);
+  const std::optional<int> quality = QualityOfRate(stream.avgBytesPerSec);
+  const int rate = static_cast<int>(stream.samplesPerSec);
+  // A quality's packets are sized for its usual average, and its layout declared at twice
+  // that (never below 32 kbps a channel, which keeps the shortest blocks): a frame may then
+  // take twice its usual share, half a packet, which a packet's bit offset, as wide as the
+  // declared rate makes it, can count. No stretch of the stream exceeds the declared rate.
+  const double packetRate = quality ? QualityAverage(*quality, rate, stream.channels) : 0;
+  const int64_t bitRate =
+      quality ? std::lround(std::max(2.0 * packetRate / stream.channels, 32000.0)) * stream.channels
+              : static_cast<int64_t>(stream.avgBytesPerSec) * 8;
+  StreamLayout layout = StreamLayout::Make(rate, stream.channels, bitRate, kFlags);
   if (layout.frameLength == 0) return nullptr;
   // Out of memory here is no format it cannot encode: the exception goes to the caller's boundary.
   std::unique_ptr<WmaV2Encoder> encoder(new WmaV2Encoder(std::move(layout)));
-  if (!encoder->Describe(stream)) return nullptr;
+  if (!encoder->Describe(stream, quality ? packetRate : static_cast<double>(bitRate)))
+    return nullptr;
+  if (quality) encoder->CodeForQuality(NoiseOffsetDb(*quality));
   return encoder;
 }
 

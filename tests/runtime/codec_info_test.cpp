@@ -93,11 +93,23 @@ TEST_F(RuntimeTest, CatalogueFormatsDescribeThemselves) {
     for (std::size_t i = 1; i < descriptions.size(); ++i)
       EXPECT_LE(std::stoi(descriptions[i - 1]), std::stoi(descriptions[i]));
 
+    // V8's quality-based formats, each asking for its quality where the average goes; V1 has
+    // none.
     ASSERT_EQ(SetVbr(info.get(), codec, TRUE), S_OK);
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, codec == 0 ? 6u * 2 * 2 : 0u);
+    for (DWORD i = 0; i < count; ++i) {
+      const Format f = ReadFormat(info.get(), codec, i);
+      EXPECT_EQ(f.wave.wFormatTag, 0x161);
+      EXPECT_GT(f.wave.nBlockAlign, 0);
+      EXPECT_EQ(f.wave.nAvgBytesPerSec & 0xFFFFFF00u, 0x7FFFFF00u);
+      char expected[64];
+      std::snprintf(expected, sizeof(expected), "VBR Quality %u, %u kHz, %u channel 16 bit VBR",
+                    f.wave.nAvgBytesPerSec & 0xFF, f.wave.nSamplesPerSec / 1000, f.wave.nChannels);
+      EXPECT_EQ(Narrow(f.description), expected);
+    }
     ComPtr<IWMStreamConfig> config;
-    EXPECT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, 0, config.put()), E_INVALIDARG);
+    EXPECT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, count, config.put()), E_INVALIDARG);
   }
 
   const DWORD lossless = 2;

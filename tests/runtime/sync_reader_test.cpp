@@ -150,9 +150,10 @@ void RepeatPackets(const Bytes& file, int repeats, Bytes& repeated) {
   put(repeated, properties + 56, repeats * packets);
 }
 
-// Decoding ahead on worker threads, in segments of packets each begun two packets early, gives
+// Decoding ahead on worker threads, in segments of packets each begun a packet early, gives
 // the PCM one decoder gives: WMA v2 and v1 decoded side by side, and at bit rates with noise
-// substitution in one piece; noise, tones and silence; a long stream of the Windows encoder;
+// substitution or with block sizes carried from the stream's start in one piece; noise, tones
+// and silence; a long stream of the Windows encoder;
 // files shorter than a segment; the Windows-made files, Pro and Lossless among them; and output
 // formats changed while reading.
 TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
@@ -189,6 +190,13 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
       RepeatPackets(ReadFile(TestFile("mutagen-issue_29.wma")), 25, windowsLong));
   WriteFile(scratch / "windows-long.wma", windowsLong);
   files.push_back(scratch / "windows-long.wma");
+  // Block sizes that change with no bit reservoir: the decoder reads them once, at the
+  // stream's start, and carries them on from there.
+  WriteFile(scratch / "v2-variable-blocks.wma",
+            test_support::WithChangedHeader(ReadFile(files.front()), [](asf::Header& header) {
+              header.Find<asf::StreamProperties>()->typeSpecific.at(18 + 4) |= 0x04;
+            }));
+  files.push_back(scratch / "v2-variable-blocks.wma");
   for (const KnownFile& known : kKnownFiles) files.push_back(TestFile(known.name));
 
   auto decode = [](const std::filesystem::path& path, unsigned threads) {
@@ -202,6 +210,32 @@ TEST_F(RuntimeTest, WorkerThreadsDecodeTheSamePcm) {
     const Pcm several = decode(path, 3);
     EXPECT_EQ(several.bytes.size(), single.bytes.size()) << path;
     EXPECT_TRUE(several.bytes == single.bytes && several.times == single.times) << path;
+  }
+
+  // Every sample held until the reader is gone: the workers' sample buffers reuse the memory
+  // of released ones, and none may be handed out again while held, or outlive where it came
+  // from.
+  {
+    CodingThreadsSetting setting(3);
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(OpenReader(files.front(), reader), S_OK);
+    std::vector<ComPtr<INSSBuffer>> held;
+    for (;;) {
+      ComPtr<INSSBuffer> sample;
+      QWORD time = 0;
+      if (reader->GetNextSample(0, sample.put(), &time, nullptr, nullptr, nullptr, nullptr) != S_OK)
+        break;
+      held.push_back(std::move(sample));
+    }
+    reader.reset();
+    Bytes joined;
+    for (const ComPtr<INSSBuffer>& sample : held) {
+      BYTE* data = nullptr;
+      DWORD length = 0;
+      EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+      joined.insert(joined.end(), data, data + length);
+    }
+    EXPECT_TRUE(joined == decode(files.front(), 1).bytes);
   }
 
   // The output format changed on the way, after the workers have converted ahead: to 8-bit

@@ -194,18 +194,57 @@ bool NoScratchFilesIn(const std::filesystem::path& directory) {
   return true;
 }
 
+// What a file's header says of its stream's average rate: the first record of its stream
+// bitrate properties (0 without them); and the bytes of its data packets.
+struct RateInHeader {
+  DWORD average = 0;
+  QWORD dataBytes = 0;
+};
+RateInHeader ReadRateInHeader(const Bytes& file) {
+  // The objects' identifiers as stored (little-endian fields first).
+  constexpr BYTE kBitrates[] = {0xce, 0x75, 0xf8, 0x7b, 0x8d, 0x46, 0xd1, 0x11,
+                                0x8d, 0x82, 0x00, 0x60, 0x97, 0xc9, 0xa2, 0xb2};
+  constexpr BYTE kData[] = {0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                            0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+  const auto value = [&](std::size_t at, int bytes) {
+    QWORD read = 0;
+    for (int i = bytes - 1; i >= 0 && at + bytes <= file.size(); --i)
+      read = read << 8 | file[at + i];
+    return read;
+  };
+  RateInHeader rate;
+  const auto bitrates =
+      std::search(file.begin(), file.end(), std::begin(kBitrates), std::end(kBitrates));
+  if (bitrates != file.end())
+    rate.average = static_cast<DWORD>(value(bitrates - file.begin() + 28, 4));
+  const auto data = std::search(file.begin(), file.end(), std::begin(kData), std::end(kData));
+  if (data != file.end()) rate.dataBytes = value(data - file.begin() + 16, 8) - 50;
+  return rate;
+}
+
 // Every catalogue format encodes a second of audio that ffmpeg reads at the promised rate and
-// channel count, and that this runtime decodes to exactly that second.
+// channel count without a word of error, and that this runtime decodes to exactly that second:
+// the constant-rate formats, and our WMA v2 encoder's variable-rate ones, whose headers say
+// they are of variable rate and give their average.
 TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
   ScratchDirectory scratch;
   ComPtr<IWMCodecInfo3> info;
   DWORD codecs = 0;
   ASSERT_EQ(OpenCodecInfo(info, codecs), S_OK);
-  for (DWORD codec = 0; codec < codecs; ++codec) {
+  for (DWORD list = 0; list <= codecs; ++list) {
+    const DWORD codec = list < codecs ? list : 0;
+    const BOOL variable = list == codecs;
+    ASSERT_EQ(
+        info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, codec, u"_VBRENABLED", WMT_TYPE_BOOL,
+                                         reinterpret_cast<const BYTE*>(&variable), 4),
+        S_OK);
     DWORD formats = 0;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
-    // Under ThreadSanitizer a codec's first format: its workers share the same objects in
-    // every format, and each format's own tables are checked natively and under ASan.
+    if (variable) {
+      EXPECT_GE(formats, 20u);
+    }
+    // Under ThreadSanitizer a list's first format: its workers share the same objects in every
+    // format, and each format's own tables are checked natively and under ASan.
     if (test_support::kThreadSanitizer) formats = std::min<DWORD>(formats, 1);
     for (DWORD format = 0; format < formats; ++format) {
       ComPtr<IWMStreamConfig> config;
@@ -219,20 +258,31 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
       std::memcpy(&wave, type->pbFormat, sizeof(wave));
 
       const auto path =
-          scratch / ("f" + std::to_string(codec) + "-" + std::to_string(format) + ".wma");
+          scratch / ("f" + std::to_string(list) + "-" + std::to_string(format) + ".wma");
       const Input input = Signal(wave.nSamplesPerSec, wave.nChannels, 16, 1.0, false);
-      ASSERT_EQ(EncodeFile(path, codec, format, input), S_OK) << codec << "/" << format;
+      ASSERT_EQ(EncodeFile(path, codec, format, input, {}, variable), S_OK)
+          << codec << "/" << format;
+      // ffprobe decodes every frame (and prints any error) to count them.
       Bytes probe;
       ASSERT_TRUE(
-          RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels -of "
-                     "csv=p=0 '" +
-                         path.string() + "'",
+          RunCommand("ffprobe -v error -count_frames -show_entries "
+                     "stream=sample_rate,channels:format_tags=IsVBR -of csv=p=0 '" +
+                         path.string() + "' 2>&1",
                      probe));
-      EXPECT_EQ(std::string(probe.begin(), probe.end()),
-                std::to_string(wave.nSamplesPerSec) + "," + std::to_string(wave.nChannels) + "\n")
+      EXPECT_EQ(std::string(probe.begin(), probe.end()), std::to_string(wave.nSamplesPerSec) + "," +
+                                                             std::to_string(wave.nChannels) +
+                                                             (variable ? "\n1\n" : "\n\n"))
           << codec << "/" << format;
       const Pcm decoded = DecodeFile(path);
       EXPECT_EQ(decoded.bytes.size(), input.pcm.size()) << codec << "/" << format;
+      // A variable-rate file's header gives its average: its data packets, without their own
+      // headers, over the second.
+      const RateInHeader rate = ReadRateInHeader(ReadFile(path));
+      if (variable) {
+        EXPECT_NEAR(rate.average, rate.dataBytes * 8.0, rate.dataBytes * 8 * 0.05) << format;
+      } else {
+        EXPECT_EQ(rate.average, 0u) << codec << "/" << format;
+      }
     }
   }
 }
@@ -291,32 +341,44 @@ TEST_F(RuntimeTest, RoundTripLinesUpFromTheFirstSample) {
 // kept is ffmpeg's decode, byte for byte. Saved at another rate (the last rows), a file holds
 // the frame count nearest the length it records (the input's, in whole 100 ns units): at half
 // the rate, an odd length ends at the start of a decoded frame, which then goes whole; a single
-// frame still makes a file with audio.
+// frame still makes a file with audio. The same for the variable-rate formats (qualities 50, 10
+// and 98 here).
 TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
   struct Case {
     DWORD format, rate;
     WORD channels;
     DWORD streamRate;
     std::vector<std::size_t> moreFrames = {};
+    bool variable = false;  // then short lengths only, the last past a segment
   };
-  const Case kCases[] = {{7, 44100, 2, 44100},          {14, 44100, 1, 44100}, {2, 48000, 2, 48000},
-                         {2, 48000, 1, 48000},          {7, 48000, 2, 44100},  {7, 22050, 2, 44100},
-                         {21, 44100, 1, 22050, {65537}}};
+  const Case kCases[] = {{7, 44100, 2, 44100},
+                         {14, 44100, 1, 44100},
+                         {2, 48000, 2, 48000},
+                         {2, 48000, 1, 48000},
+                         {7, 48000, 2, 44100},
+                         {7, 22050, 2, 44100},
+                         {21, 44100, 1, 22050, {65537}},
+                         {14, 44100, 2, 44100, {}, true},
+                         {21, 48000, 1, 48000, {}, true},
+                         {0, 48000, 2, 48000, {}, true}};
   ScratchDirectory scratch;
   for (const Case& c : kCases) {
     std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100};
     // The long file, natively only: under the sanitizers the three seconds already pass through
     // several segments on three threads, and the long one would take most of their run.
     if (!test_support::kSanitized) lengths.push_back(1'045'187);
+    if (c.variable) lengths = {1, 2049, 140'000};
     lengths.insert(lengths.end(), c.moreFrames.begin(), c.moreFrames.end());
     for (const std::size_t frames : lengths) {
-      const std::string name = std::to_string(c.format) + "/" + std::to_string(c.rate) + "/" +
-                               std::to_string(c.channels) + "/" + std::to_string(frames);
+      const std::string name = std::to_string(c.format) + (c.variable ? "v/" : "/") +
+                               std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" +
+                               std::to_string(frames);
       Pcm decoded[2];
       for (const unsigned threads : {1u, 3u}) {
         CodingThreadsSetting setting(threads);
         const auto path = scratch / (std::to_string(threads) + ".wma");
-        ASSERT_EQ(EncodeFile(path, 0, c.format, Signal(c.rate, c.channels, 16, frames, true)),
+        ASSERT_EQ(EncodeFile(path, 0, c.format, Signal(c.rate, c.channels, 16, frames, true), {},
+                             c.variable),
                   S_OK);
         decoded[threads / 2] = DecodeFile(path);
       }
@@ -343,22 +405,25 @@ TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
     WORD channels, bits;
     double seconds;
     Sound sound;
+    bool variable = false;
   };
   constexpr Case kCases[] = {
-      {0, 7, 44100, 2, 16, 9, Sound::kNoise},   {0, 7, 44100, 2, 24, 4, Sound::kTone},
-      {0, 2, 48000, 2, 16, 5, Sound::kSilence}, {0, 14, 44100, 1, 16, 6, Sound::kNoise},
-      {0, 21, 22050, 1, 16, 7, Sound::kTone},   {0, 24, 16000, 1, 16, 8, Sound::kNoise},
-      {1, 7, 44100, 2, 16, 6, Sound::kNoise},   {1, 26, 8000, 1, 16, 9, Sound::kTone},
-      {0, 7, 48000, 2, 16, 5, Sound::kNoise},   {0, 7, 44100, 1, 8, 4, Sound::kTone},
-      {0, 7, 44100, 2, 16, 0.7, Sound::kNoise}, {0, 7, 44100, 2, 16, 0.02, Sound::kNoise},
-      {0, 7, 44100, 2, 16, 6, Sound::kClicks},  {1, 7, 44100, 2, 16, 5, Sound::kClicks},
+      {0, 7, 44100, 2, 16, 9, Sound::kNoise},        {0, 7, 44100, 2, 24, 4, Sound::kTone},
+      {0, 2, 48000, 2, 16, 5, Sound::kSilence},      {0, 14, 44100, 1, 16, 6, Sound::kNoise},
+      {0, 21, 22050, 1, 16, 7, Sound::kTone},        {0, 24, 16000, 1, 16, 8, Sound::kNoise},
+      {1, 7, 44100, 2, 16, 6, Sound::kNoise},        {1, 26, 8000, 1, 16, 9, Sound::kTone},
+      {0, 7, 48000, 2, 16, 5, Sound::kNoise},        {0, 7, 44100, 1, 8, 4, Sound::kTone},
+      {0, 7, 44100, 2, 16, 0.7, Sound::kNoise},      {0, 7, 44100, 2, 16, 0.02, Sound::kNoise},
+      {0, 7, 44100, 2, 16, 6, Sound::kClicks},       {1, 7, 44100, 2, 16, 5, Sound::kClicks},
+      {0, 6, 44100, 2, 16, 4, Sound::kClicks, true},
   };
   ScratchDirectory scratch;
   std::mt19937 seed(18);
   std::uniform_int_distribution<int> extra(1, 2047);
   for (const Case& c : kCases) {
-    const std::string name = std::to_string(c.codec) + "-" + std::to_string(c.format) + "-" +
-                             std::to_string(c.rate) + "-" + std::to_string(c.bits);
+    const std::string name = std::to_string(c.codec) + "-" + std::to_string(c.format) +
+                             (c.variable ? "v-" : "-") + std::to_string(c.rate) + "-" +
+                             std::to_string(c.bits);
     const double seconds = c.seconds + extra(seed) / static_cast<double>(c.rate);
     Input input = Signal(c.rate, c.channels, c.bits, seconds, c.sound == Sound::kNoise);
     if (c.sound == Sound::kSilence || c.sound == Sound::kClicks)
@@ -372,9 +437,9 @@ TEST_F(RuntimeTest, WorkerThreadsWriteTheSameBytes) {
     const auto several = scratch / (name + "-3.wma");
     {
       CodingThreadsSetting one(1);
-      ASSERT_EQ(EncodeFile(single, c.codec, c.format, input), S_OK) << name;
+      ASSERT_EQ(EncodeFile(single, c.codec, c.format, input, {}, c.variable), S_OK) << name;
     }
-    ASSERT_EQ(EncodeFile(several, c.codec, c.format, input), S_OK) << name;
+    ASSERT_EQ(EncodeFile(several, c.codec, c.format, input, {}, c.variable), S_OK) << name;
     EXPECT_TRUE(ReadFile(single) == ReadFile(several)) << name;
   }
 }

@@ -12,6 +12,7 @@
 
 #include "ffmpeg_handles.h"
 #include "wmav2/layout.h"
+#include "wmav2/rate_control.h"
 #include "wmav2/wmav2_encoder.h"
 
 namespace wmvcore {
@@ -56,7 +57,9 @@ struct Encoded {
   std::vector<std::vector<BYTE>> payloads;
   int leading = 0;
   std::size_t frameLength = 0;
-  std::vector<int> firstBlockSizes;  // a frame's first block size: 0 long, more shorter
+  std::vector<int> firstBlockSizes;    // a frame's first block size: 0 long, more shorter
+  std::vector<std::size_t> frameBits;  // each frame's, as the coder hands it to the packer
+  std::vector<int> segmentFrames;      // frames each segment coded
 };
 
 class PayloadList final : public PayloadSink {
@@ -71,31 +74,34 @@ class PayloadList final : public PayloadSink {
   std::vector<std::vector<BYTE>>& payloads_;
 };
 
-// Hands frames to the packer, noting each frame's first block size (the low four bits of the
-// frame's fifth byte, behind its length).
+// Hands frames to the packer, noting each frame's length in bits (its first four bytes) and
+// first block size (the low four bits of its fifth byte).
 class PackingSink final : public PayloadSink {
  public:
-  PackingSink(PayloadPacker& packer, PayloadSink& sink, std::vector<int>& sizes)
-      : packer_(packer), sink_(sink), sizes_(sizes) {}
+  PackingSink(PayloadPacker& packer, PayloadSink& sink, Encoded& encoded)
+      : packer_(packer), sink_(sink), encoded_(encoded) {}
   HRESULT Write(const Payload& frame) override {
-    sizes_.push_back(frame.data[4] & 15);
+    encoded_.frameBits.push_back(frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16 |
+                                 static_cast<std::size_t>(frame.data[3]) << 24);
+    encoded_.firstBlockSizes.push_back(frame.data[4] & 15);
     return packer_.Add(frame, sink_);
   }
 
  private:
   PayloadPacker& packer_;
   PayloadSink& sink_;
-  std::vector<int>& sizes_;
+  Encoded& encoded_;
 };
 
 // Codes `planes` as the writer's front end and segmenter would hand them over, in segments
-// of the encoder's size.
-Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps) {
+// of the encoder's size; coded for `quality` when it is not 0.
+Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps, int quality = 0) {
   WaveFormat request;
   request.formatTag = 0x0161;
   request.channels = static_cast<WORD>(planes.size());
   request.samplesPerSec = static_cast<DWORD>(rate);
-  request.avgBytesPerSec = static_cast<DWORD>(kbps * 1000 / 8);
+  request.avgBytesPerSec =
+      quality != 0 ? QualityRate(quality) : static_cast<DWORD>(kbps * 1000 / 8);
   const auto encoder = OpenWmaV2Encoder(request);
   EXPECT_NE(encoder, nullptr);
   Encoded encoded;
@@ -121,7 +127,7 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
   std::unique_ptr<PayloadPacker> packer;
   EXPECT_EQ(encoder->NewPacker(packer), S_OK);
   PayloadList payloads(encoded.payloads);
-  PackingSink sink(*packer, payloads, encoded.firstBlockSizes);
+  PackingSink sink(*packer, payloads, encoded);
   // Segments as the segmenter cuts them: a full one looks ahead, the stream's last codes all
   // that is left.
   for (int first = 0; first < frames;) {
@@ -134,6 +140,7 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
     audio.lookahead = frames - first >= full ? static_cast<std::size_t>(shape.lookaheadFrames) : 0;
     audio.firstPts = static_cast<int64_t>(first) * length;
     EXPECT_EQ(coder->Code(audio, sink), S_OK);
+    encoded.segmentFrames.push_back(coded);
     first += coded;
   }
   EXPECT_EQ(packer->Finish(payloads), S_OK);
@@ -210,6 +217,34 @@ bool FramesSpanPackets(const Encoded& encoded) {
   return false;
 }
 
+// Whether each segment's frames take its share of the declared rate: frames 0 to n take the
+// rate's bits a frame, less the packets' headers and the block sizes ahead of each packet's
+// first new frame, times n, rounded. The packets then hold the declared rate however long the
+// stream, but for its last packet. A segment may fall short by less than a stuffing code
+// (at most a 12-bit escape code, a 13-bit level, an 11-bit run and a sign), where nothing
+// else can fill it (silence).
+bool SegmentsSpendTheirShare(const Encoded& encoded) {
+  constexpr int64_t kStuffingCode = 37;
+  const auto layout = LayoutOf(encoded);
+  const double frameBits = static_cast<double>(layout.bitRate) * layout.frameLength / layout.rate;
+  const double packetBits = static_cast<double>(encoded.format.blockAlign) * 8;
+  const double payloadBits =
+      packetBits - (4 + 4 + layout.byteOffsetBits + 3) - 2 * layout.blockSizeBits;
+  const double share = frameBits * payloadBits / packetBits;
+  int64_t first = 0;
+  auto frame = encoded.frameBits.begin();
+  for (const int count : encoded.segmentFrames) {
+    std::size_t spent = 0;
+    for (int f = 0; f < count; ++f) spent += *frame++;
+    const int64_t due = std::llround(share * static_cast<double>(first + count)) -
+                        std::llround(share * static_cast<double>(first));
+    if (static_cast<int64_t>(spent) > due || static_cast<int64_t>(spent) + kStuffingCode <= due)
+      return false;
+    first += count;
+  }
+  return true;
+}
+
 // Round trips at the catalogue's rates and layouts: every payload the format's block
 // alignment long and decoded without an error, the decoded stream as long as the frames
 // coded, lined up with the input from its first sample, and a tone coming back clean; the
@@ -220,24 +255,29 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     int rate, channels, kbps;
     Sound sound;
     double minimumSnrDb;  // for the tone, whose noise the masking model puts about 14 dB down
+    int quality = 0;      // coded for this quality, the rate above unused
+    int seconds = 1;      // more: several segments, each held to its share
   };
   constexpr Case kCases[] = {
-      {44100, 2, 128, Sound::kTone, 10}, {44100, 2, 64, Sound::kTone, 10},
-      {44100, 2, 96, Sound::kNoise, 0},  {44100, 2, 128, Sound::kClicks, 0},
-      {48000, 2, 128, Sound::kTone, 10}, {44100, 1, 48, Sound::kTone, 10},
-      {22050, 2, 32, Sound::kTone, 6},   {16000, 1, 24, Sound::kNoise, 0},
-      {8000, 1, 24, Sound::kTone, 6},    {44100, 2, 32, Sound::kSilence, 0},
-      {32000, 2, 48, Sound::kNoise, 0},  {44100, 2, 320, Sound::kTone, 10},
-      {44100, 2, 64, Sound::kClicks, 0},
+      {44100, 2, 128, Sound::kTone, 10},       {44100, 2, 64, Sound::kTone, 10},
+      {44100, 2, 96, Sound::kNoise, 0},        {44100, 2, 128, Sound::kClicks, 0},
+      {48000, 2, 128, Sound::kTone, 10},       {44100, 1, 48, Sound::kTone, 10},
+      {22050, 2, 32, Sound::kTone, 6},         {16000, 1, 24, Sound::kNoise, 0},
+      {8000, 1, 24, Sound::kTone, 6},          {44100, 2, 32, Sound::kSilence, 0},
+      {32000, 2, 48, Sound::kNoise, 0},        {44100, 2, 320, Sound::kTone, 10},
+      {44100, 2, 64, Sound::kClicks, 0},       {44100, 2, 128, Sound::kNoise, 0, 0, 4},
+      {44100, 2, 64, Sound::kClicks, 0, 0, 4}, {44100, 2, 0, Sound::kTone, 10, 50},
+      {48000, 1, 0, Sound::kClicks, 0, 10},    {44100, 2, 0, Sound::kNoise, 0, 98},
+      {48000, 2, 0, Sound::kSilence, 0, 25},
   };
   av_log_set_callback(CountErrors);
   for (const Case& c : kCases) {
-    const std::string name = std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" +
-                             std::to_string(c.kbps) + "/" +
-                             std::to_string(static_cast<int>(c.sound));
-    const int input = c.rate + 1234;
+    const std::string name =
+        std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" + std::to_string(c.kbps) +
+        "/" + std::to_string(static_cast<int>(c.sound)) + "/q" + std::to_string(c.quality);
+    const int input = c.seconds * c.rate + 1234;
     const auto planes = MakeSound(c.sound, c.rate, c.channels, input);
-    const Encoded encoded = Encode(planes, c.rate, c.kbps);
+    const Encoded encoded = Encode(planes, c.rate, c.kbps, c.quality);
     ASSERT_FALSE(encoded.payloads.empty()) << name;
     for (const auto& payload : encoded.payloads)
       ASSERT_EQ(payload.size(), encoded.format.blockAlign) << name;
@@ -254,7 +294,10 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     const double seconds = static_cast<double>(encoded.payloads.size() - 1) *
                            encoded.format.blockAlign / encoded.format.avgBytesPerSec;
     const std::size_t coded = frames + static_cast<std::size_t>(encoded.leading);
-    EXPECT_LE(seconds, static_cast<double>(coded * encoded.frameLength) / c.rate) << name;
+    if (c.quality == 0) {
+      EXPECT_LE(seconds, static_cast<double>(coded * encoded.frameLength) / c.rate) << name;
+      EXPECT_TRUE(SegmentsSpendTheirShare(encoded)) << name;
+    }
     // Every sound starts at once, an attack; after it, only the clicks are.
     const bool someShort = std::any_of(encoded.firstBlockSizes.begin() + 3,
                                        encoded.firstBlockSizes.end(), [](int s) { return s > 0; });
@@ -267,7 +310,11 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     // the decoder adds noise from a table it runs through from the stream's start.)
     std::size_t primed = 0;
     const auto tail = Decode(encoded, encoded.payloads.size() / 2, &primed);
-    EXPECT_GT(primed, 0u) << name;
+    // (Coded for quality, a packet may hold only two frames, both of which the decoder's
+    // start-up trim takes.)
+    if (c.quality == 0) {
+      EXPECT_GT(primed, 0u) << name;
+    }
     EXPECT_EQ(decoderErrors, 0) << name;
     const std::size_t compared = LayoutOf(encoded).noiseCoding ? 0 : tail[0].size() - primed;
     for (int ch = 0; ch < c.channels; ++ch)
@@ -282,6 +329,94 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
     }
   }
   av_log_set_callback(av_log_default_callback);
+}
+
+// Coded for quality, a higher quality takes more bytes and leaves less noise, on a tone and on
+// noise, at both rates and channel counts of the catalogue.
+TEST(WmaV2Encoder, HigherQualityTakesMoreBytesForLessNoise) {
+  struct Case {
+    int rate, channels;
+    Sound sound;
+  };
+  constexpr Case kCases[] = {{44100, 2, Sound::kTone},
+                             {48000, 1, Sound::kNoise},
+                             {48000, 2, Sound::kTone},
+                             {44100, 1, Sound::kNoise}};
+  for (const Case& c : kCases) {
+    const auto planes = MakeSound(c.sound, c.rate, c.channels, c.rate / 2);
+    double lastBytes = 0, lastSnr = -1e9;
+    for (const int quality : {10, 50, 98}) {
+      const std::string name = std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/q" +
+                               std::to_string(quality);
+      const Encoded encoded = Encode(planes, c.rate, 0, quality);
+      const double bytes = static_cast<double>(encoded.payloads.size()) * encoded.format.blockAlign;
+      const auto decoded = Decode(encoded);
+      const double snr = SnrDb(planes[0], decoded[0]);
+      EXPECT_GT(bytes, lastBytes) << name;
+      EXPECT_GT(snr, lastSnr + 1) << name;
+      lastBytes = bytes;
+      lastSnr = snr;
+    }
+  }
+}
+
+// A frame is filled to the exact bit it is given (which holds each segment to its share):
+// stuffing codes, then escapes, then raised exponents of quiet bands, for gaps from one bit to
+// many codes, in long and short blocks of dense and sparse spectra. Silence takes no bits
+// until the gap pays for a coded channel; with noise coding, whose noise its exponents would
+// scale, it comes within one stuffing code. A block of escapes only may stay one bit short.
+TEST(WmaV2Encoder, StuffingFillsAFrameToTheBit) {
+  struct Case {
+    int kbps, size;
+    Sound sound;
+    std::size_t from;    // the least gap it fills
+    std::size_t short_;  // bits it may fall short by
+  };
+  constexpr Case kCases[] = {
+      {128, 0, Sound::kNoise, 0, 0},    {64, 0, Sound::kTone, 0, 0},
+      {128, 3, Sound::kNoise, 0, 0},    {64, 2, Sound::kClicks, 2, 0},
+      {96, 0, Sound::kSilence, 100, 0}, {32, 0, Sound::kSilence, 100, 36},
+  };
+  constexpr std::size_t kGaps[] = {1, 2, 3, 5, 9, 17, 38, 77, 150, 301, 999};
+  for (const Case& c : kCases) {
+    const auto layout = wmav2::StreamLayout::Make(
+        44100, 2, c.kbps * 1000,
+        wmav2::kExponentVlc | wmav2::kBitReservoir | wmav2::kVariableBlocks);
+    const wmav2::BlockLayout& shape = layout.blocks[c.size];
+    // Transform coefficients run to thousands: samples at full scale, by the block's length.
+    auto sound = MakeSound(c.sound, 44100, 2, shape.length);
+    for (auto& channel : sound)
+      for (float& value : channel) value *= 32768.0f * static_cast<float>(shape.length);
+    std::vector<wmav2::BlockToFit> blocks(1);
+    blocks[0].block.size = blocks[0].block.nextSize = c.size;
+    for (int ch = 0; ch < 2; ++ch) {
+      wmav2::ChannelSpectrum& spectrum = blocks[0].channels[ch];
+      spectrum.coefficients = sound[ch].data();
+      // Each band's threshold some 15 dB under its energy, and never nothing.
+      int position = 0;
+      for (const int width : shape.exponentBands) {
+        double energy = 0;
+        for (int i = position; i < position + width; ++i) energy += sound[ch][i] * sound[ch][i];
+        spectrum.thresholds.push_back(static_cast<float>(energy / width / 30 + 1e-9));
+        position += width;
+      }
+    }
+    // The block's share of the rate.
+    const std::size_t fitted =
+        wmav2::FitFrame(layout, blocks, c.kbps * 1000 * shape.length / 44100);
+    for (const std::size_t gap : kGaps) {
+      wmav2::CodedBlock block = blocks[0].block;
+      const std::size_t filled = wmav2::Stuff(layout, fitted + gap, block);
+      const std::string name = std::to_string(c.kbps) + "/" + std::to_string(c.size) + "/" +
+                               std::to_string(static_cast<int>(c.sound)) + " +" +
+                               std::to_string(gap);
+      EXPECT_LE(filled, fitted + gap) << name;
+      EXPECT_EQ(filled, WriteBlock(layout, block, nullptr)) << name;
+      if (gap >= c.from) {
+        EXPECT_GE(filled + c.short_, fitted + gap) << name;
+      }
+    }
+  }
 }
 
 }  // namespace
