@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -18,6 +19,7 @@
 #include "option_values.h"
 #include "options/options_resource.h"
 #include "support/program_run.h"
+#include "support/sanitizers.h"
 
 namespace {
 
@@ -156,13 +158,19 @@ TEST_F(HostFormats, ListsWhatTheDialogOffersWithTheWordItsOkGives) {
 
 // Every listed word saves, through the filter's exports as the editor saves, a short file whose
 // stream ffprobe finds as listed (in one process: the table grows with the runtime's lists).
+// Under ASan one constant-rate word of each codec: the filter's road is the same for every word,
+// and the runtime's tests save each constant-rate format of the catalogue under ASan themselves.
 TEST_F(HostFormats, EveryListedWordSavesAStreamAsListed) {
   const ScratchDirectory directory;
   // 50 ms of a stereo 16-bit ramp at 44.1 kHz, which every format takes (the runtime converts).
   std::vector<std::int16_t> audio(2 * 2205);
   for (std::size_t i = 0; i < audio.size(); ++i) audio[i] = static_cast<std::int16_t>(i * 7);
   const auto bytes = static_cast<LONG>(audio.size() * sizeof(std::int16_t));
+  std::set<std::string> constantRateCodecs;
   for (std::size_t i = 0; i < listed_.size(); ++i) {
+    if (test_support::kAddressSanitizer && listed_[i].at("mode") == "constant" &&
+        !constantRateCodecs.insert(listed_[i].at("codecIndex")).second)
+      continue;
     const std::string saved = directory / ("out" + std::to_string(i) + ".wma");
     {
       FilterOutput output(library_.exports());

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "runtime/runtime_test_support.h"
+#include "support/sanitizers.h"
 
 namespace {
 
@@ -242,6 +243,9 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
     if (variable) {
       EXPECT_GE(formats, 20u);
     }
+    // Under ThreadSanitizer a list's first format: its workers share the same objects in every
+    // format, and each format's own tables are checked natively and under ASan.
+    if (test_support::kThreadSanitizer) formats = std::min<DWORD>(formats, 1);
     for (DWORD format = 0; format < formats; ++format) {
       ComPtr<IWMStreamConfig> config;
       ASSERT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, format, config.put()), S_OK);
@@ -359,7 +363,10 @@ TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
                          {0, 48000, 2, 48000, {}, true}};
   ScratchDirectory scratch;
   for (const Case& c : kCases) {
-    std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100, 1'045'187};
+    std::vector<std::size_t> lengths = {1, 300, 2048, 2049, 3 * 44100};
+    // The long file, natively only: under the sanitizers the three seconds already pass through
+    // several segments on three threads, and the long one would take most of their run.
+    if (!test_support::kSanitized) lengths.push_back(1'045'187);
     if (c.variable) lengths = {1, 2049, 140'000};
     lengths.insert(lengths.end(), c.moreFrames.begin(), c.moreFrames.end());
     for (const std::size_t frames : lengths) {
