@@ -8,6 +8,11 @@
 
 enum class SampleEncoding { kPcm, kFloat };
 
+// The format codes and the unknown-size mark of the chunks both ways.
+inline constexpr std::uint16_t kWaveFormatPcm = 0x0001;
+inline constexpr std::uint16_t kWaveFormatFloat = 0x0003;
+inline constexpr std::uint32_t kWaveUnknownSize = 0xFFFFFFFFu;
+
 struct WaveFormat {
   SampleEncoding encoding = SampleEncoding::kPcm;
   std::uint16_t channels = 0;

@@ -9,10 +9,7 @@
 
 namespace {
 
-constexpr std::uint16_t kFormatPcm = 0x0001;
-constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
-constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
 // What sox writes as the size of a data chunk whose length it did not know (a pipe's).
 constexpr std::uint32_t kSoxUnknownSize = 0x7FFFF000;
 // A tag longer than this is cut: chunk sizes come from the file and may lie.
@@ -21,7 +18,7 @@ constexpr std::uint32_t kLongestTag = 1 << 20;
 // A data chunk whose writer could not know its length (it wrote to a pipe) runs to the file's
 // end.
 bool IsLengthUnknown(std::uint64_t declared) {
-  return declared == kUnknownSize || declared == kSoxUnknownSize;
+  return declared == kWaveUnknownSize || declared == kSoxUnknownSize;
 }
 
 bool IsId(const std::uint8_t* bytes, const char* id) { return std::memcmp(bytes, id, 4) == 0; }
@@ -85,7 +82,7 @@ bool WaveReader::Open(const std::string& path, std::string& error) {
       }
       haveFormat = true;
     } else if (IsId(chunk, "data") && !haveData) {
-      if (declared == kUnknownSize && ds64DataSize) declared = *ds64DataSize;
+      if (declared == kWaveUnknownSize && ds64DataSize) declared = *ds64DataSize;
       dataOffset_ = body;
       dataBytes_ = IsLengthUnknown(declared) ? held : std::min(declared, held);
       promisedData = IsLengthUnknown(declared) ? held : declared;
@@ -138,8 +135,8 @@ bool WaveReader::ReadFormat(std::uint32_t size, std::string& error) {
   format_.bitsPerSample = Little16(bytes + 14);
 
   const std::uint16_t bits = format_.bitsPerSample;
-  const bool pcm = tag == kFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-  const bool floating = tag == kFormatFloat && (bits == 32 || bits == 64);
+  const bool pcm = tag == kWaveFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool floating = tag == kWaveFormatFloat && (bits == 32 || bits == 64);
   format_.encoding = floating ? SampleEncoding::kFloat : SampleEncoding::kPcm;
   if (!pcm && !floating) {
     error = "unsupported sample format (tag " + std::to_string(tag) + ", " + std::to_string(bits) +

@@ -16,10 +16,7 @@
 
 namespace {
 
-constexpr std::uint16_t kFormatPcm = 0x0001;
-constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFu;
-constexpr std::uint32_t kUnknownSize = 0xFFFFFFFFu;
 
 void AppendId(std::vector<std::uint8_t>& bytes, const char* id) {
   bytes.insert(bytes.end(), id, id + 4);
@@ -100,7 +97,7 @@ bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
     if (!output_->Create(error, &file_)) return false;
   }
   // Filled in by Finish, where the file can be gone back to.
-  const std::uint32_t unknownSize = output_ ? 0 : kUnknownSize;
+  const std::uint32_t unknownSize = output_ ? 0 : kWaveUnknownSize;
 
   std::vector<std::uint8_t> header;
   AppendId(header, "RIFF");
@@ -108,7 +105,7 @@ bool WaveWriter::Create(const std::string& path, const WaveFormat& format,
   AppendId(header, "WAVE");
 
   std::vector<std::uint8_t> fmt;
-  Append16(fmt, format.encoding == SampleEncoding::kFloat ? kFormatFloat : kFormatPcm);
+  Append16(fmt, format.encoding == SampleEncoding::kFloat ? kWaveFormatFloat : kWaveFormatPcm);
   Append16(fmt, format.channels);
   Append32(fmt, format.sampleRate);
   Append32(fmt, format.sampleRate * format.frameBytes());
