@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/options_word.h"
+#include "common/quality_rate.h"
 #include "common/wide_text.h"
 #include "display_text.h"
 
@@ -124,10 +125,8 @@ std::optional<RuntimeFormat> RuntimeCodecs::ReadFormat(bool variableBitRate, DWO
   format.sampleRate = wave->nSamplesPerSec;
   format.channels = wave->nChannels;
   format.bitsPerSample = wave->wBitsPerSample;
-  // A quality-based variable-rate format gives its quality there, 0x7FFFFF00 plus it, as the
-  // runtime's audio encoders mark such formats: no average.
-  const bool qualityMarked = (wave->nAvgBytesPerSec & 0xFFFFFF00u) == 0x7FFFFF00u;
-  format.averageBytesPerSecond = qualityMarked ? 0 : wave->nAvgBytesPerSec;
+  // A quality-based variable-rate format gives its quality there: no average.
+  format.averageBytesPerSecond = IsQualityMarked(wave->nAvgBytesPerSec) ? 0 : wave->nAvgBytesPerSec;
   format.offeredByDialog =
       wave->nChannels <= 2 && !WideContains(description->c_str(), WSTR("(A/V)"));
   format.mayBeDefault =

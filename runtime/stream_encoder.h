@@ -15,10 +15,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 #include <windows.h>
 
+#include "common/quality_rate.h"
 #include "media_type.h"
 
 namespace wmvcore {
@@ -129,18 +129,6 @@ class StreamEncoder {
     return S_OK;
   }
 };
-
-// A quality-based variable-rate format gives its quality (1 to 100) where a constant-rate one
-// gives its average rate: nAvgBytesPerSec is 0x7FFFFF00 plus the quality, as the media
-// runtime's audio encoders mark such formats.
-inline constexpr DWORD kQualityRateMark = 0x7FFFFF00;
-inline DWORD QualityRate(int quality) { return kQualityRateMark | static_cast<DWORD>(quality); }
-inline std::optional<int> QualityOfRate(DWORD avgBytesPerSec) {
-  const int quality = static_cast<int>(avgBytesPerSec & 0xFF);
-  if ((avgBytesPerSec & ~DWORD{0xFF}) != kQualityRateMark || quality < 1 || quality > 100)
-    return std::nullopt;
-  return quality;
-}
 
 // Opens an encoder for a stream of `stream`'s tag, rate, channels and average rate; null when
 // the encoder does not write such a stream.
