@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "encoder.h"
+#include "codecs/lossless/encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

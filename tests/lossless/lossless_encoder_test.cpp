@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "bit_writer.h"
-#include "encoder.h"
+#include "codecs/lossless/bit_writer.h"
+#include "codecs/lossless/encoder.h"
 
 namespace wmvcore::lossless {
 namespace {

@@ -11,8 +11,8 @@
 #include <windows.h>
 #include <wmsdk.h>
 
+#include "base/result.h"
 #include "common/com_ptr.h"
-#include "result.h"
 #include "support/leak_checked_test.h"
 
 namespace runtime_testing {

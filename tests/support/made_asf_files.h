@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "asf_header.h"
+#include "asf/asf_header.h"
 
 namespace test_support {
 

@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "ffmpeg_handles.h"
-#include "wmav2/layout.h"
-#include "wmav2/rate_control.h"
-#include "wmav2/wmav2_encoder.h"
+#include "codecs/wmav2/layout.h"
+#include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/wmav2_encoder.h"
+#include "ffmpeg/ffmpeg_handles.h"
 
 namespace wmvcore {
 namespace {

@@ -1,0 +1,58 @@
+// Superframes: the stream's frames, one continuous run of bits, cut into packets of the
+// format's block alignment. Each packet starts with its number (4 bits), how many frames end
+// in it (4 bits, one more when no frame runs into it), and how many of its bits finish the
+// frame that started in the packet before (the bit offset); the frames follow, and the last
+// one may run on into the next packet. The first frame to start in a packet also starts with
+// the block sizes before it, where the decoder starts again. Only the stream's last packet is
+// padded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "codecs/stream_encoder.h"
+#include "codecs/wmav2/bit_writer.h"
+#include "codecs/wmav2/layout.h"
+
+namespace wmvcore::wmav2 {
+
+// A frame as the coder hands it to the packer: its length in bits (4 bytes, little-endian),
+// the sizes a decoder reads when it starts on the frame (the block before's in the high four
+// bits, the frame's first block's in the low four), then its bits.
+void MakeFrameUnit(const BitWriter& frame, uint8_t resetSizes, std::vector<uint8_t>& unit);
+
+// Bits of a packet's header.
+int PacketHeaderBits(const StreamLayout& layout);
+
+class SuperframePacker final : public PayloadPacker {
+ public:
+  SuperframePacker(const StreamLayout& layout, std::size_t packetBytes)
+      : layout_(layout), packetBytes_(packetBytes) {}
+
+  HRESULT Add(const Payload& frame, PayloadSink& sink) override;
+  HRESULT Finish(PayloadSink& sink) override;
+
+ private:
+  struct Frame {
+    std::vector<uint8_t> bytes;
+    std::size_t bits = 0;
+    uint8_t resetSizes = 0;
+  };
+  // Puts the block sizes ahead of the first waiting frame.
+  void StartWithSizes();
+  // Writes one packet from the frames waiting; at the end, a short one is padded.
+  HRESULT WritePacket(PayloadSink& sink);
+  std::size_t WaitingBits() const;
+
+  StreamLayout layout_;
+  std::size_t packetBytes_;
+  std::deque<Frame> waiting_;
+  std::size_t placed_ = 0;  // bits of the first waiting frame already in packets
+  unsigned packets_ = 0;
+  int64_t framesEnded_ = 0;
+  BitWriter packet_;
+};
+
+}  // namespace wmvcore::wmav2
