@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <set>
 
+#include "codec_short_name.h"
 #include "common/options_word.h"
 #include "common/quality_rate.h"
 #include "common/wide_text.h"
@@ -78,9 +80,11 @@ std::vector<RuntimeFormat> RuntimeCodecs::OfferedFormats() const {
   std::vector<RuntimeFormat> formats;
   DWORD codecs = 0;
   if (FAILED(codecInfo_->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs))) return formats;
+  std::set<std::string> shortNamesGiven;
   for (DWORD codecIndex = 0; codecIndex < codecs; ++codecIndex) {
     const std::optional<std::string> name = CodecName(codecIndex);
     if (!name) continue;
+    const std::size_t first = formats.size();
     for (const bool variableBitRate : {false, true}) {
       const DWORD count = FormatCount(variableBitRate, codecIndex);
       for (DWORD formatIndex = 0; formatIndex < count; ++formatIndex) {
@@ -89,6 +93,10 @@ std::vector<RuntimeFormat> RuntimeCodecs::OfferedFormats() const {
         if (format && format->offeredByDialog) formats.push_back(std::move(*format));
       }
     }
+    const std::string shortName = CodecShortName(*name);
+    if (formats.size() == first || shortName.empty() || !shortNamesGiven.insert(shortName).second)
+      continue;
+    for (std::size_t i = first; i < formats.size(); ++i) formats[i].codecShortName = shortName;
   }
   return formats;
 }

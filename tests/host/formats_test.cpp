@@ -14,6 +14,7 @@
 
 #include <dialog_testing.h>
 
+#include "codec_short_name.h"
 #include "filter_files.h"
 #include "filter_library.h"
 #include "option_values.h"
@@ -141,12 +142,19 @@ TEST_F(HostFormats, ListsWhatTheDialogOffersWithTheWordItsOkGives) {
   // lists the same formats, a line each.
   const DWORD opened = Choose([](DialogUser& user) { user.Click(IDOK); });
   const ProgramRun text = RunProgram({kHost, "formats"});
-  std::size_t nameWidth = 0;
-  for (const Fields& f : listed_) nameWidth = std::max(nameWidth, f.at("codecName").size());
+  const auto shortName = [](const Fields& f) {
+    return f.at("codecShortName") == "null" ? std::string("-") : f.at("codecShortName");
+  };
+  std::size_t shortWidth = 0, nameWidth = 0;
+  for (const Fields& f : listed_) {
+    shortWidth = std::max(shortWidth, shortName(f).size());
+    nameWidth = std::max(nameWidth, f.at("codecName").size());
+  }
   std::string expected;
   for (const Fields& f : listed_) {
     const bool marked = f.at("default") == "true";
-    expected += f.at("wordHex") + "  " + f.at("mode") + "  " + f.at("codecName") +
+    expected += f.at("wordHex") + "  " + f.at("mode") + "  " + shortName(f) +
+                std::string(shortWidth - shortName(f).size() + 2, ' ') + f.at("codecName") +
                 std::string(nameWidth - f.at("codecName").size() + 2, ' ') + f.at("description") +
                 (marked ? "  (default)\n" : "\n");
     if (marked) {
@@ -207,6 +215,34 @@ TEST_F(HostFormats, EncodeTakesEachFormOfAWordAndNamesItsChoice) {
                               format->at("wordHex") + " (" + format->at("codecName") + ", " +
                               format->at("mode") + " rate, " + description + ")\n");
     EXPECT_EQ(ProbedStream(saved), ListedStream(*format)) << word;
+  }
+}
+
+// The short names name each kind of codec under the names of its versions, and the first codec
+// listed of each has it.
+TEST(CodecShortNames, NameEachKindWhateverItsVersion) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Windows Media Audio V8", "v2"},
+      {"Windows Media Audio 9.2", "v2"},
+      {"Windows Media Audio V2", "v2"},
+      {"Windows Media Audio V1", "v1"},
+      {"Windows Media Audio 9.2 Lossless", "lossless"},
+      {"Windows Media Audio 10 Professional", "pro"},
+      {"Windows Media Audio 9 Pro", "pro"},
+      {"Windows Media Audio Voice 9", "voice"},
+      {"windows media audio v10", "v2"},
+      {"Some Other Codec", ""},
+      {"", ""}};
+  for (const auto& [name, expected] : rows) EXPECT_EQ(CodecShortName(name), expected) << name;
+
+  // One codec a short name, the one that the rule names.
+  std::map<std::string, std::string> codecOf;
+  for (const Fields& f : ListedFormats()) {
+    const std::string& shortName = f.at("codecShortName");
+    if (shortName == "null") continue;
+    EXPECT_EQ(shortName, CodecShortName(f.at("codecName")));
+    EXPECT_EQ(codecOf.emplace(shortName, f.at("codecIndex")).first->second, f.at("codecIndex"))
+        << shortName;
   }
 }
 
