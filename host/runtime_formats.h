@@ -28,6 +28,7 @@ struct RuntimeFormat {
   WORD channels = 0;
   WORD bitsPerSample = 0;
   DWORD averageBytesPerSecond = 0;  // 0 where the runtime reports no average
+  int quality = 0;                  // 1 to 100 for a quality-based format, else 0
   bool offeredByDialog = false;     // mono or stereo, and not meant for audio with video
   bool mayBeDefault = false;        // qualifies as the default (common/options_word.h)
 };

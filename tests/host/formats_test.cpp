@@ -218,6 +218,48 @@ TEST_F(HostFormats, EncodeTakesEachFormOfAWordAndNamesItsChoice) {
   }
 }
 
+// Each listed format is the one that encode's --codec (its short name, or its name where it has
+// none), with --bitrate for a constant-rate format or --quality for a quality-based one, chooses
+// for an input of its sample rate, channels and width: exactly, saying nothing on stderr. Under
+// ASan one format of each codec and mode: the choice is the same code for every row.
+TEST_F(HostFormats, EncodeChoosesEachListedFormatByCodecAndRate) {
+  const ScratchDirectory directory;
+  const std::string saved = directory / "out.wma";
+  std::set<std::string> inputs, sanitized;
+  for (const Fields& f : listed_) {
+    if (test_support::kAddressSanitizer &&
+        !sanitized.insert(f.at("codecIndex") + f.at("mode")).second)
+      continue;
+    const std::string layout =
+        f.at("sampleRate") + "-" + f.at("channels") + "-" + f.at("bitsPerSample");
+    const std::string wave = directory / (layout + ".wav");
+    if (inputs.insert(layout).second) {
+      ASSERT_EQ(RunProgram({WAVETOOL_PATH, wave, "--seconds", "0.05", "--rate", f.at("sampleRate"),
+                            "--channels", f.at("channels"), "--format",
+                            f.at("bitsPerSample") == "24" ? "s24" : "s16"})
+                    .exitCode,
+                0)
+          << layout;
+    }
+    const bool variable = f.at("mode") == "variable";
+    std::smatch quality;
+    if (variable) {
+      ASSERT_TRUE(std::regex_search(f.at("description"), quality, std::regex("Quality (\\d+)")))
+          << f.at("description");
+    }
+    const std::string rate =
+        variable ? quality[1].str() : std::to_string((Number(f, "averageBitRate") + 500) / 1000);
+    const std::string codec =
+        f.at("codecShortName") != "null" ? f.at("codecShortName") : f.at("codecName");
+    const ProgramRun encode = RunProgram({kHost, "encode", wave, saved, "--codec", codec,
+                                          variable ? "--quality" : "--bitrate", rate});
+    ASSERT_EQ(encode.exitCode, 0) << f.at("wordHex") << ": " << encode.err;
+    EXPECT_EQ(encode.err, "") << f.at("wordHex");
+    EXPECT_THAT(encode.out, ::testing::HasSubstr(" with options " + f.at("wordHex") + " ("))
+        << codec << " " << rate << " on " << layout;
+  }
+}
+
 // The short names name each kind of codec under the names of its versions, and the first codec
 // listed of each has it.
 TEST(CodecShortNames, NameEachKindWhateverItsVersion) {
