@@ -4,6 +4,7 @@
 #include <string>
 
 #include "filter_library.h"
+#include "format_choice.h"
 
 struct DecodeSettings {
   bool packed24 = false;  // write 32-bit float host audio as 24-bit PCM instead of float
@@ -13,8 +14,9 @@ int RunInfo(const FilterLibrary& library, const std::string& path, bool json);
 int RunDecode(const FilterLibrary& library, const std::string& input, const std::string& output,
               const DecodeSettings& settings);
 struct EncodeSettings {
-  DWORD options = 0;  // the EncoderOptions word; 0 asks the filter for its default
-  WORD width = 0;     // the sample width declared to the filter; 0: the host's own choice
+  DWORD options = 0;      // the EncoderOptions word; 0 asks the filter for its default
+  WORD width = 0;         // the sample width declared to the filter; 0: the host's own choice
+  FormatRequest request;  // a codec, bit rate or quality chosen instead of a word
 };
 
 int RunEncode(const FilterLibrary& library, const std::string& input, const std::string& output,

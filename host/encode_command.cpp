@@ -35,6 +35,26 @@ std::string ChoiceOf(DWORD options) {
          " rate, " + OneLine(description) + ")";
 }
 
+// The word of the format that the request names for the input's audio, and what was taken
+// instead of the input's sample rate and channels, if anything.
+bool ChooseRequestedWord(const FormatRequest& request, const WaveFormat& wave, DWORD& word,
+                         std::string& notice, std::string& error) {
+  RuntimeCodecs codecs;
+  if (!codecs.Open(error)) {
+    error = "cannot choose a format by codec, bit rate or quality: " + error;
+    return false;
+  }
+  ChosenFormat chosen;
+  if (!ChooseFormat(codecs.OfferedFormats(), request,
+                    InputShape{wave.sampleRate, wave.channels, wave.bitsPerSample}, chosen,
+                    error)) {
+    return false;
+  }
+  word = chosen.word;
+  notice = chosen.notice;
+  return true;
+}
+
 // The channels of a file the filter saved, as it reads them back; 0 when it cannot tell.
 WORD SavedChannels(const FilterExports& exports, const std::string& path) {
   FilterInput saved(exports);
@@ -46,7 +66,7 @@ WORD SavedChannels(const FilterExports& exports, const std::string& path) {
 int RunEncode(const FilterLibrary& library, const std::string& inputPath,
               const std::string& outputPath, const EncodeSettings& settings) {
   const InterruptionWatch watch;
-  const DWORD options = settings.options;
+  DWORD options = settings.options;
   std::string error;
   WaveReader reader;
   if (!CheckReadableFile(inputPath, error) || !reader.Open(inputPath, error))
@@ -59,6 +79,13 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   }
   ChannelPlan channels;
   if (!PlanChannels(wave, channels, error)) return ReportError(inputPath + ": " + error);
+  // A codec, bit rate or quality becomes its word before any work; what it chose instead of
+  // the input's layout is said once the file is saved, so that a failure stays one line.
+  std::string choiceNotice;
+  if (settings.request.given() &&
+      !ChooseRequestedWord(settings.request, wave, options, choiceNotice, error)) {
+    return ReportError(error);
+  }
   // The output replaces its file only at the end, but the input would be gone then.
   if (IsInputFile(inputPath, outputPath)) return ReportError(outputPath + ": is the input file");
   // Encode writes only files: the writer goes back to the header it wrote first, which no
@@ -148,6 +175,10 @@ int RunEncode(const FilterLibrary& library, const std::string& inputPath,
   }
   const WORD savedChannels = SavedChannels(exports, scratch.scratchPath());
   if (!scratch.Commit(error)) return ReportError(error);
+  if (!choiceNotice.empty()) {
+    std::fprintf(stderr, "filterhost: %s: %s\n", OneLine(inputPath).c_str(),
+                 OneLine(choiceNotice).c_str());
+  }
   // A format with fewer channels than were handed over took a downmix of every speaker; the
   // user hears of it.
   if (savedChannels != 0 && savedChannels < channels.filterChannels) {

@@ -16,9 +16,12 @@ void PrintJson(const std::vector<RuntimeFormat>& formats, DWORD defaultWord) {
     std::printf("%s\n  {\"word\": %lu, \"wordHex\": \"%s\", \"mode\": \"%s\", ", i ? "," : "",
                 static_cast<unsigned long>(f.word), HexWord(f.word).c_str(),
                 RateModeName(f.variableBitRate));
-    std::printf("\"codecIndex\": %lu, \"codecName\": %s, \"formatIndex\": %lu, ",
+    const std::string shortName =
+        f.codecShortName.empty() ? std::string("null") : JsonString(f.codecShortName);
+    std::printf("\"codecIndex\": %lu, \"codecName\": %s, \"codecShortName\": %s, ",
                 static_cast<unsigned long>(f.codecIndex), JsonString(f.codecName).c_str(),
-                static_cast<unsigned long>(f.formatIndex));
+                shortName.c_str());
+    std::printf("\"formatIndex\": %lu, ", static_cast<unsigned long>(f.formatIndex));
     std::printf("\"description\": %s, \"formatTag\": %u, \"sampleRate\": %lu, \"channels\": %u, ",
                 JsonString(f.description).c_str(), unsigned{f.formatTag},
                 static_cast<unsigned long>(f.sampleRate), unsigned{f.channels});
@@ -33,14 +36,26 @@ void PrintJson(const std::vector<RuntimeFormat>& formats, DWORD defaultWord) {
   std::printf("%s]\n", formats.empty() ? "" : "\n");
 }
 
-// One line a format, the codec names padded to one width so that the descriptions line up.
+// The short name that --codec takes, or "-" for a codec without one.
+std::string ShortNameColumn(const RuntimeFormat& format) {
+  return format.codecShortName.empty() ? "-" : format.codecShortName;
+}
+
+// One line a format, the short and the whole codec names each padded to one width so that the
+// columns line up.
 void PrintText(const std::vector<RuntimeFormat>& formats, DWORD defaultWord) {
+  std::size_t shortWidth = 0;
   std::size_t nameWidth = 0;
-  for (const RuntimeFormat& f : formats) nameWidth = std::max(nameWidth, f.codecName.size());
   for (const RuntimeFormat& f : formats) {
-    std::printf("%s  %s  %-*s  %s%s\n", HexWord(f.word).c_str(), RateModeName(f.variableBitRate),
-                static_cast<int>(nameWidth), OneLine(f.codecName).c_str(),
-                OneLine(f.description).c_str(), f.word == defaultWord ? "  (default)" : "");
+    shortWidth = std::max(shortWidth, ShortNameColumn(f).size());
+    nameWidth = std::max(nameWidth, f.codecName.size());
+  }
+  for (const RuntimeFormat& f : formats) {
+    std::printf("%s  %s  %-*s  %-*s  %s%s\n", HexWord(f.word).c_str(),
+                RateModeName(f.variableBitRate), static_cast<int>(shortWidth),
+                ShortNameColumn(f).c_str(), static_cast<int>(nameWidth),
+                OneLine(f.codecName).c_str(), OneLine(f.description).c_str(),
+                f.word == defaultWord ? "  (default)" : "");
   }
 }
 

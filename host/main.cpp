@@ -26,10 +26,14 @@ constexpr char kUsage[] =
     "  info FILE [--json]              what the filter reports about a file\n"
     "  decode FILE.wma OUT.wav [--pcm24]\n"
     "                                  decode to WAVE (float audio as 24-bit PCM with --pcm24)\n"
-    "  encode IN.wav OUT.wma [--options WORD] [--width BITS]\n"
-    "                                  encode a WAVE file, with its tags (WORD in decimal or\n"
-    "                                  0x hex, as formats prints it; --width declares another\n"
-    "                                  sample width, to see the filter refuse it)\n"
+    "  encode IN.wav OUT.wma [--options WORD | [--codec NAME] [--bitrate KBPS | --quality N]]\n"
+    "                        [--width BITS]\n"
+    "                                  encode a WAVE file, with its tags: in the default format,\n"
+    "                                  the one a WORD names (decimal or 0x hex, as formats prints\n"
+    "                                  it), or a codec's (its short name as formats prints it)\n"
+    "                                  at a constant bit rate or a quality, for the input's rate\n"
+    "                                  and channels; --width declares another sample width, to\n"
+    "                                  see the filter refuse it\n"
     "  options [--word WORD]           run the encoder options dialog and print the word\n"
     "  formats [--json]                every format the options dialog offers, with its word\n"
     "  registration                    print the filter's registration record\n"
@@ -110,6 +114,8 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
   bool json = false;
   DecodeSettings decode;
   DWORD options = 0;
+  std::string wordOption;  // --options or --word, when given
+  FormatRequest request;
   WORD width = 0;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
@@ -126,6 +132,17 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
     } else if ((argument == "--options" || argument == "--word") && i + 1 < argc) {
       if (!ParseOptionNumber(argv[++i], options))
         return ReportError("not an options word: " + std::string(argv[i]));
+      wordOption = argument;
+    } else if (argument == "--codec" && i + 1 < argc) {
+      request.codec = argv[++i];
+    } else if ((argument == "--bitrate" || argument == "--quality") && i + 1 < argc) {
+      DWORD value = 0;
+      const bool bitRate = argument == "--bitrate";
+      if (!ParseOptionNumber(argv[++i], value)) {
+        return ReportError(std::string(bitRate ? "not a bit rate in kbps: " : "not a quality: ") +
+                           argv[i]);
+      }
+      (bitRate ? request.kbps : request.quality) = value;
     } else if (argument == "--width" && i + 1 < argc) {
       DWORD bits = 0;
       if (!ParseOptionNumber(argv[++i], bits) || bits == 0 || bits > 0xFFFF)
@@ -149,6 +166,13 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
       (command == "encode" && operands == 2) || (command == "options" && operands == 0) ||
       (command == "formats" && operands == 0) || (command == "registration" && operands == 0);
   if (!known) return Usage();
+  if (request.kbps && request.quality)
+    return ReportError("--bitrate and --quality ask for different modes: give one of them");
+  if (!wordOption.empty() && request.given()) {
+    return ReportError(wordOption +
+                       " with --codec, --bitrate or --quality is ambiguous: the word names a "
+                       "format itself");
+  }
   productOnStandardOutput = command != "decode" && command != "encode";
 
   FilterLibrary library;
@@ -157,7 +181,7 @@ int RunCommandLine(int argc, char** argv, bool& productOnStandardOutput) {
   if (command == "info") return RunInfo(library, words[1], json);
   if (command == "decode") return RunDecode(library, words[1], words[2], decode);
   if (command == "encode")
-    return RunEncode(library, words[1], words[2], EncodeSettings{options, width});
+    return RunEncode(library, words[1], words[2], EncodeSettings{options, width, request});
   if (command == "options") return RunOptions(library, options);
   if (command == "formats") return RunFormats(json);
   return PrintRegistration(library);

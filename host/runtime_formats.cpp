@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <set>
 
+#include "codec_short_name.h"
 #include "common/options_word.h"
 #include "common/quality_rate.h"
 #include "common/wide_text.h"
@@ -53,6 +55,24 @@ std::optional<WAVEFORMATEX> WaveFormatOf(const ComPtr<IWMStreamConfig>& config) 
   return format;
 }
 
+// The quality of a variable-rate format: the one its average rate is marked with, or else the
+// one its description gives ("VBR Quality 100, ..."), as a lossless codec's formats give it
+// while their average is the rate of the PCM; 0 when neither gives one.
+int QualityOf(DWORD averageBytesPerSecond, const std::string& description) {
+  if (const std::optional<int> marked = QualityOfRate(averageBytesPerSecond)) return *marked;
+  static constexpr char kWords[] = "VBR Quality ";
+  const std::size_t at = description.find(kWords);
+  if (at == std::string::npos) return 0;
+  int quality = 0;
+  for (std::size_t i = at + sizeof(kWords) - 1; i < description.size(); ++i) {
+    const char c = description[i];
+    if (c < '0' || c > '9') break;
+    quality = quality * 10 + (c - '0');
+    if (quality > 100) return 0;
+  }
+  return quality;
+}
+
 }  // namespace
 
 bool RuntimeCodecs::Open(std::string& error) {
@@ -78,9 +98,11 @@ std::vector<RuntimeFormat> RuntimeCodecs::OfferedFormats() const {
   std::vector<RuntimeFormat> formats;
   DWORD codecs = 0;
   if (FAILED(codecInfo_->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs))) return formats;
+  std::set<std::string> shortNamesGiven;
   for (DWORD codecIndex = 0; codecIndex < codecs; ++codecIndex) {
     const std::optional<std::string> name = CodecName(codecIndex);
     if (!name) continue;
+    const std::size_t first = formats.size();
     for (const bool variableBitRate : {false, true}) {
       const DWORD count = FormatCount(variableBitRate, codecIndex);
       for (DWORD formatIndex = 0; formatIndex < count; ++formatIndex) {
@@ -89,6 +111,10 @@ std::vector<RuntimeFormat> RuntimeCodecs::OfferedFormats() const {
         if (format && format->offeredByDialog) formats.push_back(std::move(*format));
       }
     }
+    const std::string shortName = CodecShortName(*name);
+    if (formats.size() == first || shortName.empty() || !shortNamesGiven.insert(shortName).second)
+      continue;
+    for (std::size_t i = first; i < formats.size(); ++i) formats[i].codecShortName = shortName;
   }
   return formats;
 }
@@ -127,6 +153,7 @@ std::optional<RuntimeFormat> RuntimeCodecs::ReadFormat(bool variableBitRate, DWO
   format.bitsPerSample = wave->wBitsPerSample;
   // A quality-based variable-rate format gives its quality there: no average.
   format.averageBytesPerSecond = IsQualityMarked(wave->nAvgBytesPerSec) ? 0 : wave->nAvgBytesPerSec;
+  if (variableBitRate) format.quality = QualityOf(wave->nAvgBytesPerSec, format.description);
   format.offeredByDialog =
       wave->nChannels <= 2 && !WideContains(description->c_str(), WSTR("(A/V)"));
   format.mayBeDefault =

@@ -19,7 +19,8 @@ struct RuntimeFormat {
   DWORD word = 0;  // the options word that chooses it, as the dialog's OK gives it
   bool variableBitRate = false;
   DWORD codecIndex = 0;
-  std::string codecName;  // UTF-8
+  std::string codecName;       // UTF-8
+  std::string codecShortName;  // what `encode --codec` takes (codec_short_name.h); may be empty
   DWORD formatIndex = 0;
   std::string description;  // UTF-8, as the runtime words it (leading spaces kept)
   WORD formatTag = 0;       // the WAVEFORMATEX's, which names the codec in the file
@@ -27,6 +28,7 @@ struct RuntimeFormat {
   WORD channels = 0;
   WORD bitsPerSample = 0;
   DWORD averageBytesPerSecond = 0;  // 0 where the runtime reports no average
+  int quality = 0;                  // 1 to 100 for a quality-based format, else 0
   bool offeredByDialog = false;     // mono or stereo, and not meant for audio with video
   bool mayBeDefault = false;        // qualifies as the default (common/options_word.h)
 };
@@ -41,11 +43,13 @@ class RuntimeCodecs {
   // Every format that the options dialog offers: the codecs in enumeration order, each with its
   // constant-rate formats and then its variable-rate ones, each list in enumeration order. A
   // codec or format that the dialog leaves out (no name, no formats, no media type, more than
-  // two channels, "(A/V)") is left out here too.
+  // two channels, "(A/V)") is left out here too. The first codec listed of each short name has
+  // it, so that a short name chooses one codec.
   std::vector<RuntimeFormat> OfferedFormats() const;
 
   // The codec and format that a word names, read as the filter reads it (bits 24-30 ignored),
-  // offered by the dialog or not; nothing when the runtime has no such format.
+  // offered by the dialog or not, without a short name; nothing when the runtime has no such
+  // format.
   std::optional<RuntimeFormat> FormatOf(DWORD word) const;
 
  private:

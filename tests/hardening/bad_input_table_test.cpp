@@ -145,13 +145,15 @@ void ExpectDevFullUntouched(const ScratchDirectory&) {
 
 // A row that encodes a WAVE file of these bytes, with more of filterhost's options.
 Row EncodeWave(const std::string& name, const Bytes& file, Result result,
-               const std::string& message = "", std::vector<std::string> options = {}) {
+               const std::string& message = "", std::vector<std::string> options = {},
+               const std::string& notice = "") {
   Row row{name,
           [file, options](const ScratchDirectory& d) {
             return Encode(WaveInput(d, file), d / "out.wma", options);
           },
           result, message};
   if (result == Result::kSucceeds) row.outputs = {"out.wma"};
+  row.notice = notice;
   return row;
 }
 
@@ -417,6 +419,50 @@ std::vector<Row> Rows() {
                  "with options 0x00000007 (", {"--options", "7 "}),
       EncodeWave("OptionsWordWithABlankInside", PcmWave(0.2), Result::kFails,
                  "not an options word: 0x 7", {"--options", "0x 7"}),
+      // A codec, bit rate or quality instead of a word: refused before any work, in one line
+      // that names what is offered; a layout taken for the input's, said in one line.
+      EncodeWave("CodecUnknown", PcmWave(0.2), Result::kFails,
+                 "no codec named \"aac\": --codec takes a short name (v2, v1, lossless)",
+                 {"--codec", "aac"}),
+      EncodeWave(
+          "BitRateNotOffered", PcmWave(0.2), Result::kFails,
+          "no 97 kbps format of Windows Media Audio V8 for 44.1 kHz stereo; nearest: 96, 128",
+          {"--bitrate", "97"}),
+      EncodeWave(
+          "QualityNotOffered", PcmWave(0.2), Result::kFails,
+          "no quality 95 format of Windows Media Audio V8 for 44.1 kHz stereo; nearest: 90, 98",
+          {"--codec", "V2", "--quality", "95"}),
+      EncodeWave("QualityOfACodecWithoutAny", PcmWave(0.2), Result::kFails,
+                 "Windows Media Audio V1 offers no quality-based formats",
+                 {"--codec", "v1", "--quality", "90"}),
+      EncodeWave("BitRateOfALosslessCodec", PcmWave(0.2), Result::kFails,
+                 "Windows Media Audio 9.2 Lossless offers no constant-rate formats",
+                 {"--codec", "lossless", "--bitrate", "1411"}),
+      EncodeWave("BitRateNotANumber", PcmWave(0.2), Result::kFails, "not a bit rate in kbps: 96k",
+                 {"--bitrate", "96k"}),
+      EncodeWave("QualityNotANumber", PcmWave(0.2), Result::kFails, "not a quality: high",
+                 {"--quality", "high"}),
+      EncodeWave("BitRateWithQuality", PcmWave(0.2), Result::kFails,
+                 "--bitrate and --quality ask for different modes",
+                 {"--bitrate", "128", "--quality", "90"}),
+      EncodeWave("OptionsWithCodec", PcmWave(0.2), Result::kFails,
+                 "--options with --codec, --bitrate or --quality is ambiguous",
+                 {"--options", "7", "--codec", "v2"}),
+      EncodeWave("OptionsWithBitRate", PcmWave(0.2), Result::kFails, "is ambiguous",
+                 {"--bitrate", "128", "--options", "0"}),
+      EncodeWave("OptionsWithQuality", PcmWave(0.2), Result::kFails, "is ambiguous",
+                 {"--quality", "90", "--options", "0x80000006"}),
+      EncodeWave("CodecByItsNameAlone", PcmWave(0.2), Result::kSucceeds,
+                 "with options 0x00010000 (Windows Media Audio V1, constant rate, 320 kbps",
+                 {"--codec", "windows media audio v1"}),
+      EncodeWave("LosslessCodecAloneKeepsTheInputsWidth",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 2, 48000, 24)}, {"data", Bytes(28800)}}),
+                 Result::kSucceeds, "with options 0x8002001e (", {"--codec", "lossless"}),
+      EncodeWave("BitRateNotOfferedForTheInputSaysWhatItChose",
+                 RiffWave({{"fmt ", FormatBody(kPcm, 1, 48000, 16)}, {"data", Bytes(19200)}}),
+                 Result::kSucceeds, "with options 0x00000006 (", {"--bitrate", "128"},
+                 "in.wav: no 128 kbps format of Windows Media Audio V8 for 48 kHz mono; chose 48 "
+                 "kHz stereo, the nearest offered"),
       EncodeWave("HostWidth12", PcmWave(0.2), Result::kFails, "12-bit", {"--width", "12"}),
       EncodeWave("HostWidth24", PcmWave(0.2), Result::kFails, "24-bit", {"--width", "24"}),
       EncodeWave("Wave12BitSamples",
