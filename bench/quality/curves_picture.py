@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Draws the points of equal_payload.py as one picture: a panel a signal, payload rate (kbps, on
 a log scale) against NMR (dB, lower is better), a line a coder through its measured points, and
-a last panel of the medians over the signals at the compared payload rates (only where every
-signal has a value).
+a last panel of the table that equal_payload.py prints: at each compared payload rate, the
+median over the signals of each coder's NMR minus ours (ours the zero line), a hollow marker
+where that median is over fewer than all signals (the others outside a coder's points).
 
     bench/quality/curves_picture.py POINTS.json PICTURE.png
 """
@@ -35,11 +36,27 @@ RATE_RANGE = (30, 280)  # kbps shown: the compared rates with a margin
 TICKS = [32, 48, 64, 96, 128, 192, 256]
 
 
+def draw_medians(axis, table, names, coder, payloads):
+    """The coder's median difference from ours at each payload rate, as the table gives it."""
+    medians, partial = [], []
+    for index, rate in enumerate(payloads):
+        compared = equal_payload.against_baseline(table, names, coder, index)
+        if compared:
+            medians.append((rate, statistics.median(d for d, _ in compared)))
+            if len(compared) < len(names):
+                partial.append(medians[-1])
+    if medians:
+        axis.plot(*zip(*medians), markersize=3.5, **STYLES[coder])
+    if partial:
+        axis.plot(*zip(*partial), linestyle="none", marker=STYLES[coder]["marker"],
+                  markersize=4.5, markerfacecolor="white", color=STYLES[coder]["color"])
+
+
 def draw(points_path, picture_path):
     with open(points_path) as file:
         data = json.load(file)
     names, coders, points = data["signals"], data["coders"], data["points"]
-    panels = names + ["median of the signals"]
+    panels = names + [f"median, coder minus {equal_payload.BASELINE}"]
     rows = math.ceil(len(panels) / COLUMNS)
     figure, axes = plt.subplots(rows, COLUMNS, figsize=(3.1 * COLUMNS, 2.5 * rows + 0.6),
                                 sharex=True, squeeze=False)
@@ -52,14 +69,14 @@ def draw(points_path, picture_path):
             if index < len(names):
                 mine = sorted((p["payload_kbps"], p["nmr_db"]) for p in points
                               if p["signal"] == names[index] and p["coder"] == coder)
-            else:
-                at_rates = [[table[(n, coder)][i] for n in names]
-                            for i in range(len(data["payloads"]))]
-                mine = [(rate, statistics.median(values)) for rate, values in
-                        zip(data["payloads"], at_rates) if None not in values]
-            if mine:
-                axis.plot(*zip(*mine), label=coder, markersize=3.5, **STYLES[coder])
-        axis.axhline(0.0, color="0.75", linewidth=0.8, zorder=0)  # noise at the mask
+                if mine:
+                    axis.plot(*zip(*mine), label=coder, markersize=3.5, **STYLES[coder])
+            elif coder != equal_payload.BASELINE:
+                draw_medians(axis, table, names, coder, data["payloads"])
+        if index < len(names):
+            axis.axhline(0.0, color="0.75", linewidth=0.8, zorder=0)  # noise at the mask
+        else:
+            axis.axhline(0.0, **dict(STYLES[equal_payload.BASELINE], marker=None))  # ours
         axis.set_title(panels[index], fontsize=9)
         axis.set_xscale("log")
         axis.set_xlim(*RATE_RANGE)
@@ -67,7 +84,9 @@ def draw(points_path, picture_path):
         axis.minorticks_off()
         axis.tick_params(labelsize=7)
         axis.grid(True, color="0.92", linewidth=0.6)
-        if index % COLUMNS == 0:
+        if index == len(names):
+            axis.set_ylabel("dB against ours", fontsize=8)
+        elif index % COLUMNS == 0:
             axis.set_ylabel("NMR dB", fontsize=8)
         if index >= len(panels) - COLUMNS:
             axis.set_xlabel("payload kbps", fontsize=8)
