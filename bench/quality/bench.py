@@ -6,7 +6,9 @@ bench/quality/run, which installs, builds and checks what this needs first.
     bench.py --host FILTERHOST --work FOLDER [--rates 64,96,128] [--coders ours,wmav2,aac,vorbis]
              [--signals castanets,plucked,...] [--speed-seconds 60]
 
-Our variable-rate formats are coders too: q90 (quality 90, 44.1 kHz stereo), q90@48000x1.
+Our variable-rate formats are coders too: q90 (quality 90, 44.1 kHz stereo), q90@48000x1. The
+peers beside FFmpeg's wmav2 are FFmpeg's aac, libvorbis, LAME (libmp3lame, constant rate) and
+libopus, each as ffmpeg sets it up by default at the rate asked for.
 
 Per signal, rate and coder: the NMR (the standard's average, dB), the 95th-percentile frame,
 the share of disturbed frames, the payload rate (coded audio bytes a second, without container
@@ -36,13 +38,18 @@ import signals  # noqa: E402
 # options word is the format's index in the list `filterhost options` shows. Each encode checks
 # that the file declares the rate asked for.
 OUR_WORDS = {32: 17, 48: 13, 64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
-CODERS = ["ours", "wmav2", "aac", "vorbis"]
+CODERS = ["ours", "wmav2", "aac", "vorbis", "lame", "opus"]
 # Our runtime's quality-based variable-rate formats as coders "q<quality>" (44.1 kHz stereo) or
 # "q<quality>@<rate>x<channels>", e.g. q90@48000x1: each codes the signal converted to its
 # rate and channels (by sox), against which it is measured, whatever the --rates column says.
 VBR_CODER = re.compile(r"q(\d+)(?:@(\d+)x([12]))?$")
-EXTENSIONS = {"ours": "wma", "wmav2": "wma", "aac": "m4a", "vorbis": "ogg"}
-FFMPEG_CODECS = {"wmav2": "wmav2", "aac": "aac", "vorbis": "libvorbis"}
+EXTENSIONS = {"ours": "wma", "wmav2": "wma", "aac": "m4a", "vorbis": "ogg", "lame": "mp3",
+              "opus": "opus"}
+FFMPEG_CODECS = {"wmav2": "wmav2", "aac": "aac", "vorbis": "libvorbis", "lame": "libmp3lame",
+                 "opus": "libopus"}
+# Opus codes full band only at 48 kHz, and would resample inside ffmpeg; it is given the signal
+# converted by sox instead, and measured against that, as our formats at other rates are.
+FFMPEG_LAYOUTS = {"opus": (48000, 2)}
 
 
 class CoderFailed(Exception):
@@ -82,12 +89,18 @@ def vbr_word(host, coder):
     raise CoderFailed(f"no format {wanted}")
 
 
+def layout(coder):
+    """The rate and channels that the coder codes."""
+    if vbr_layout(coder):
+        return vbr_layout(coder)[1:]
+    return FFMPEG_LAYOUTS.get(coder, (signals.RATE, 2))
+
+
 def converted(source, coder, folder):
-    """The source at the coder's rate and channels: itself for all but our variable-rate ones."""
-    layout = vbr_layout(coder)
-    if not layout or layout[1:] == (signals.RATE, 2):
+    """The source at the coder's rate and channels (sox converts it where they differ)."""
+    rate, channels = layout(coder)
+    if (rate, channels) == (signals.RATE, 2):
         return source
-    _, rate, channels = layout
     path = os.path.join(folder, os.path.basename(source)[:-4] + f"-{rate}x{channels}.wav")
     if not os.path.exists(path):
         run(["sox", source, "-r", str(rate), "-c", str(channels), path])
