@@ -33,6 +33,10 @@ struct Payload {
   std::size_t size = 0;
   int64_t pts = 0;       // in stream samples, counted from the first frame given to the coder
   int64_t duration = 0;  // in stream samples
+  // A frame that a coder hands to its encoder's packer: its length in bits (0: all of its
+  // bytes), and whether a decoder may start on it.
+  uint64_t bits = 0;
+  bool seekable = false;
 };
 
 class PayloadSink {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/lossless/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 #include "codecs/lossless/encoder.h"
 
 namespace wmvcore::lossless {
@@ -172,7 +172,7 @@ TEST(LosslessBits, AppendKeepsEveryBitAtAnyAlignment) {
         for (std::size_t i = 0; i < lead; ++i) target.Put(1, 1);
         target.Append(source, first, count);
         ASSERT_EQ(target.bits(), lead + count);
-        const auto bytes = target.Bytes();
+        const auto bytes = target.bytes();
         for (std::size_t i = 0; i < count; ++i) {
           const std::size_t at = lead + i;
           ASSERT_EQ((bytes[at / 8] >> (7 - at % 8)) & 1, bits[first + i])
@@ -221,7 +221,7 @@ TEST(LosslessSegments, CodeAloneWhateverCameBefore) {
       std::vector<CodedFrame> frames;
       coder.CodeSegment(planes, segment, frames);
       std::vector<std::vector<uint8_t>> bytes;
-      for (const auto& frame : frames) bytes.push_back(frame.bits.Bytes());
+      for (const auto& frame : frames) bytes.push_back(frame.bits.bytes());
       return bytes;
     };
     auto worker = FrameCoder::Create(format);

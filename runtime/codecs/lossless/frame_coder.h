@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "codecs/lossless/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/lossless/tools.h"
 

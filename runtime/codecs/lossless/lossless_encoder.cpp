@@ -59,7 +59,7 @@ class LosslessCoder final : public SegmentCoder {
     if (check_) RETURN_IF_FAILED(Check(length));
     int64_t pts = audio.firstPts;
     for (std::size_t k = 0; k < frames_.size(); ++k) {
-      bytes_ = frames_[k].bits.Bytes();
+      bytes_ = frames_[k].bits.bytes();
       const bool last = k + 1 == frames_.size();
       const int64_t duration = frameSamples - (last ? static_cast<int64_t>(audio.filling) : 0);
       RETURN_IF_FAILED(sink.Write(Payload{bytes_.data(), bytes_.size(), pts, duration}));

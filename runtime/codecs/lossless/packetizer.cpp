@@ -9,18 +9,18 @@ namespace {
 // After the last frame the decoder reads the last packet's filling as one more frame: a length,
 // then ones that claim to drop more samples than a frame holds, which it refuses. Filling too
 // short for that is followed by a packet of ones, taken as the rest of that frame.
-constexpr std::size_t kRefusedFrameBits = 32;
+constexpr uint64_t kRefusedFrameBits = 32;
 
 }  // namespace
 
 Packetizer::Packetizer(const StreamFormat& format)
     : packetBits_(PacketBytes(format) * 8),
       countField_(CarriedBitsField(format)),
-      dataBits_(static_cast<std::size_t>(packetBits_ - (4 + 1 + 1 + countField_))) {}
+      dataBits_(static_cast<uint64_t>(packetBits_ - (4 + 1 + 1 + countField_))) {}
 
 void Packetizer::Release(bool last) {
-  const std::size_t start = base_ + stream_.bits();
-  const std::size_t bits = held_.bits.bits();
+  const uint64_t start = base_ + stream_.bits();
+  const uint64_t bits = held_.bits.bits();
   stream_.Append(held_.bits, 0, bits - 1);
   stream_.Put(last ? 0 : 1, 1);
   frames_.push_back({start, base_ + stream_.bits(), held_.seekable});
@@ -43,9 +43,9 @@ bool Packetizer::WriteFull(PacketOut& out) {
 }
 
 bool Packetizer::WritePacket(bool fillOnly, PacketOut& out) {
-  const std::size_t begin = consumed_;
-  const std::size_t available = std::min(dataBits_, base_ + stream_.bits() - begin);
-  std::size_t carried = fillOnly ? dataBits_ : 0;
+  const uint64_t begin = consumed_;
+  const uint64_t available = std::min(dataBits_, base_ + stream_.bits() - begin);
+  uint64_t carried = fillOnly ? dataBits_ : 0;
   bool seekable = false;
   for (const Mark& frame : frames_) {
     if (frame.start < begin && frame.end > begin) carried = std::min(frame.end - begin, dataBits_);
@@ -57,8 +57,8 @@ bool Packetizer::WritePacket(bool fillOnly, PacketOut& out) {
   packet.Put(0, 1);  // not spliced
   packet.Put(static_cast<uint32_t>(carried), countField_);
   packet.Append(stream_, begin - base_, available);
-  while (packet.bits() < static_cast<std::size_t>(packetBits_)) {
-    const auto fill = std::min<std::size_t>(32, packetBits_ - packet.bits());
+  while (packet.bits() < static_cast<uint64_t>(packetBits_)) {
+    const auto fill = std::min<uint64_t>(32, packetBits_ - packet.bits());
     packet.Put(0xFFFFFFFFu, static_cast<int>(fill));
   }
   consumed_ = begin + available;
@@ -74,18 +74,18 @@ bool Packetizer::WritePacket(bool fillOnly, PacketOut& out) {
     base_ = consumed_;
   }
   ++packets_;
-  packet_ = packet.Bytes();
+  packet_ = packet.bytes();
   return out.Put(packet_);
 }
 
 bool Packetizer::Finish(PacketOut& out) {
   if (holding_) Release(true);
   if (!WriteFull(out)) return false;
-  const std::size_t left = base_ + stream_.bits() - consumed_;
+  const uint64_t left = base_ + stream_.bits() - consumed_;
   if (left == 0) return true;
   if (!WritePacket(false, out)) return false;
-  const std::size_t filling = dataBits_ - left;
-  if (filling < static_cast<std::size_t>(countField_) + kRefusedFrameBits)
+  const uint64_t filling = dataBits_ - left;
+  if (filling < static_cast<uint64_t>(countField_) + kRefusedFrameBits)
     return WritePacket(true, out);
   return true;
 }

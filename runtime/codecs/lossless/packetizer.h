@@ -10,9 +10,9 @@
 #include <deque>
 #include <vector>
 
-#include "codecs/lossless/bit_writer.h"
 #include "codecs/lossless/frame_coder.h"
 #include "codecs/lossless/stream_format.h"
+#include "codecs/shared/bit_writer.h"
 
 namespace wmvcore::lossless {
 
@@ -47,16 +47,16 @@ class Packetizer {
 
   int packetBits_;
   int countField_;  // the bits of a packet's count of carried bits
-  std::size_t dataBits_;
+  uint64_t dataBits_;
   CodedFrame held_;  // the frame waiting to be known the last or not
   bool holding_ = false;
   // Positions count bits from the stream's start; stream_ holds them from base_ on.
   BitWriter stream_;
-  std::size_t base_ = 0;
-  std::size_t consumed_ = 0;  // bits already in packets
+  uint64_t base_ = 0;
+  uint64_t consumed_ = 0;  // bits already in packets
   struct Mark {
-    std::size_t start;
-    std::size_t end;
+    uint64_t start;
+    uint64_t end;
     bool seekable;
   };
   std::deque<Mark> frames_;  // frames with bits not yet in a packet

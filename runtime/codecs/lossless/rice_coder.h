@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "codecs/lossless/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 
 namespace wmvcore::lossless {
 

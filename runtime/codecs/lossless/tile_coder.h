@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codecs/lossless/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 #include "codecs/lossless/lms_filter.h"
 #include "codecs/lossless/rice_coder.h"
 #include "codecs/lossless/stream_format.h"

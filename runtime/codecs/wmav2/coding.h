@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "codecs/wmav2/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 #include "codecs/wmav2/layout.h"
 
 namespace wmvcore::wmav2 {

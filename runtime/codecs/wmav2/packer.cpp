@@ -18,8 +18,8 @@ int PacketHeaderBits(const StreamLayout& layout) { return 4 + 4 + layout.byteOff
 HRESULT SuperframePacker::Add(const Payload& frame, PayloadSink& sink) {
   if (frame.size < 5) return E_UNEXPECTED;
   Frame waiting;
-  waiting.bits = static_cast<std::size_t>(frame.data[0]) | std::size_t{frame.data[1]} << 8 |
-                 std::size_t{frame.data[2]} << 16 | std::size_t{frame.data[3]} << 24;
+  waiting.bits = static_cast<uint64_t>(frame.data[0]) | uint64_t{frame.data[1]} << 8 |
+                 uint64_t{frame.data[2]} << 16 | uint64_t{frame.data[3]} << 24;
   if ((waiting.bits + 7) / 8 != frame.size - 5) return E_UNEXPECTED;
   waiting.resetSizes = frame.data[4];
   waiting.bytes.assign(frame.data + 5, frame.data + frame.size);
@@ -35,8 +35,8 @@ HRESULT SuperframePacker::Finish(PayloadSink& sink) {
   return S_OK;
 }
 
-std::size_t SuperframePacker::WaitingBits() const {
-  std::size_t bits = 0;
+uint64_t SuperframePacker::WaitingBits() const {
+  uint64_t bits = 0;
   for (const Frame& frame : waiting_) bits += frame.bits;
   return bits - placed_;
 }
@@ -48,30 +48,30 @@ void SuperframePacker::StartWithSizes() {
   BitWriter sized;
   sized.Put(frame.resetSizes >> 4, width);
   sized.Put(frame.resetSizes & 15, width);
-  sized.Append(frame.bytes, frame.bits);
+  sized.Append(frame.bytes.data(), 0, frame.bits);
   frame.bytes = sized.bytes();
   frame.bits = sized.bits();
 }
 
 HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
-  const std::size_t capacity = packetBytes_ * 8;
+  const uint64_t capacity = packetBytes_ * 8;
   const int offsetBits = layout_.byteOffsetBits + 3;
   packet_.Clear();
   packet_.Put(packets_++ & 15, 4);
   // The frame count is filled in below, once known.
   packet_.Put(0, 4);
   const bool carried = placed_ > 0;
-  std::size_t offset = 0;
+  uint64_t offset = 0;
   if (carried) offset = waiting_.front().bits - placed_;
   // The coder keeps every frame shorter than the offset field can count, so a frame that ran
   // on from the packet before always ends here.
-  if (offset >= (std::size_t{1} << offsetBits)) return E_UNEXPECTED;
+  if (offset >= (uint64_t{1} << offsetBits)) return E_UNEXPECTED;
   packet_.Put(static_cast<uint32_t>(offset), offsetBits);
   int ending = 0;
   const int64_t firstEnding = framesEnded_;
   if (carried) {
     const Frame& frame = waiting_.front();
-    packet_.Append(frame.bytes, placed_, frame.bits);
+    packet_.Append(frame.bytes.data(), placed_, frame.bits - placed_);
     waiting_.pop_front();
     placed_ = 0;
     ++ending;
@@ -81,7 +81,7 @@ HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
   // the count adds when none ran on into the packet).
   while (!waiting_.empty() && packet_.bits() + waiting_.front().bits <= capacity &&
          ending + (carried ? 0 : 1) < 15) {
-    packet_.Append(waiting_.front().bytes, waiting_.front().bits);
+    packet_.Append(waiting_.front().bytes.data(), 0, waiting_.front().bits);
     waiting_.pop_front();
     ++ending;
   }
@@ -90,7 +90,7 @@ HRESULT SuperframePacker::WritePacket(PayloadSink& sink) {
     const Frame& frame = waiting_.front();
     placed_ = std::min(capacity - packet_.bits(), frame.bits);
     if (placed_ == frame.bits) return E_UNEXPECTED;  // it would have fitted whole
-    packet_.Append(frame.bytes, placed_);
+    packet_.Append(frame.bytes.data(), 0, placed_);
   }
   framesEnded_ += ending;
   std::vector<uint8_t> bytes = packet_.bytes();

@@ -12,8 +12,8 @@
 #include <deque>
 #include <vector>
 
+#include "codecs/shared/bit_writer.h"
 #include "codecs/stream_encoder.h"
-#include "codecs/wmav2/bit_writer.h"
 #include "codecs/wmav2/layout.h"
 
 namespace wmvcore::wmav2 {
@@ -37,19 +37,19 @@ class SuperframePacker final : public PayloadPacker {
  private:
   struct Frame {
     std::vector<uint8_t> bytes;
-    std::size_t bits = 0;
+    uint64_t bits = 0;
     uint8_t resetSizes = 0;
   };
   // Puts the block sizes ahead of the first waiting frame.
   void StartWithSizes();
   // Writes one packet from the frames waiting; at the end, a short one is padded.
   HRESULT WritePacket(PayloadSink& sink);
-  std::size_t WaitingBits() const;
+  uint64_t WaitingBits() const;
 
   StreamLayout layout_;
   std::size_t packetBytes_;
   std::deque<Frame> waiting_;
-  std::size_t placed_ = 0;  // bits of the first waiting frame already in packets
+  uint64_t placed_ = 0;  // bits of the first waiting frame already in packets
   unsigned packets_ = 0;
   int64_t framesEnded_ = 0;
   BitWriter packet_;

@@ -9,7 +9,7 @@
 
 #include "base/result.h"
 #include "codecs/wmav2/analysis.h"
-#include "codecs/wmav2/bit_writer.h"
+#include "codecs/shared/bit_writer.h"
 #include "codecs/wmav2/coding.h"
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/packer.h"
