@@ -59,10 +59,11 @@ class LosslessCoder final : public SegmentCoder {
     if (check_) RETURN_IF_FAILED(Check(length));
     int64_t pts = audio.firstPts;
     for (std::size_t k = 0; k < frames_.size(); ++k) {
-      bytes_ = frames_[k].bits.bytes();
+      const ll::CodedFrame& frame = frames_[k];
       const bool last = k + 1 == frames_.size();
       const int64_t duration = frameSamples - (last ? static_cast<int64_t>(audio.filling) : 0);
-      RETURN_IF_FAILED(sink.Write(Payload{bytes_.data(), bytes_.size(), pts, duration}));
+      RETURN_IF_FAILED(sink.Write(Payload{frame.bits.bytes().data(), frame.bits.bytes().size(), pts,
+                                          duration, frame.bits.bits(), frame.seekable}));
       pts += frameSamples;
     }
     return S_OK;
@@ -92,7 +93,6 @@ class LosslessCoder final : public SegmentCoder {
   std::vector<std::vector<int32_t>> planar_;
   std::vector<const int32_t*> planes_;
   std::vector<ll::CodedFrame> frames_;
-  std::vector<uint8_t> bytes_;
   std::vector<int32_t> interleaved_;
 };
 
@@ -101,24 +101,13 @@ class LosslessCoder final : public SegmentCoder {
 class LosslessPacker final : public PayloadPacker {
  public:
   explicit LosslessPacker(const ll::StreamFormat& format)
-      : rate_(format.sampleRate),
-        lengthField_(ll::CarriedBitsField(format)),
-        segmentSamples_(static_cast<int64_t>(ll::SamplesPerFrame(format)) * ll::kFramesPerSegment),
-        packets_(format) {}
+      : rate_(format.sampleRate), packets_(format) {}
 
   HRESULT Add(const Payload& coded, PayloadSink& sink) override {
-    // The frame's first bits say how many it has.
-    uint32_t length = 0;
-    for (int bit = 0; bit < lengthField_; ++bit)
-      length = (length << 1) | ((coded.data[bit / 8] >> (7 - bit % 8)) & 1u);
-    if (length == 0 || (length + 7) / 8 != coded.size) return E_UNEXPECTED;
+    if (coded.bits == 0 || (coded.bits + 7) / 8 != coded.size) return E_UNEXPECTED;
     frame_.bits.Clear();
-    for (std::size_t byte = 0; byte < coded.size; ++byte) {
-      const int bits = static_cast<int>(std::min<std::size_t>(8, length - 8 * byte));
-      frame_.bits.Put(static_cast<uint32_t>(coded.data[byte] >> (8 - bits)), bits);
-    }
-    // Segments start with a seekable frame, and where they start depends on the stream alone.
-    frame_.seekable = coded.pts % segmentSamples_ == 0;
+    frame_.bits.Append(coded.data, 0, coded.bits);
+    frame_.seekable = coded.seekable;
     durations_.push_back(coded.duration);
     Out out(*this, sink);
     if (!packets_.Add(frame_, out)) return FAILED(out.result) ? out.result : E_FAIL;
@@ -162,8 +151,6 @@ class LosslessPacker final : public PayloadPacker {
   }
 
   int64_t rate_;
-  int lengthField_;
-  int64_t segmentSamples_;
   ll::Packetizer packets_;
   ll::CodedFrame frame_;
   std::deque<int64_t> durations_;  // of the frames not yet ended in a packet
