@@ -12,7 +12,7 @@
 
 #include "codecs/lossless/decode_check.h"
 #include "codecs/lossless/frame_coder.h"
-#include "codecs/lossless/packetizer.h"
+#include "codecs/shared/packetizer.h"
 #include "codecs/lossless/stream_format.h"
 
 namespace wmvcore::lossless {

@@ -1,4 +1,4 @@
-#include "codecs/lossless/packetizer.h"
+#include "codecs/shared/packetizer.h"
 
 #include <algorithm>
 
