@@ -19,7 +19,7 @@ extern "C" {
 namespace {
 
 using wmvcore::lossless::Encoder;
-using wmvcore::lossless::PacketOut;
+using wmvcore::PacketOut;
 using wmvcore::lossless::StreamFormat;
 
 double CpuSeconds() {

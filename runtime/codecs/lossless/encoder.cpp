@@ -29,7 +29,7 @@ Encoder::Encoder(const StreamFormat& format)
     : format_(format),
       segmentLength_(SamplesPerFrame(format) * kFramesPerSegment),
       coder_(FrameCoder::Create(format)),
-      packets_(format),
+      packets_(PacketLayoutOf(format)),
       segment_(static_cast<std::size_t>(format.channels)),
       planes_(static_cast<std::size_t>(format.channels)) {
   for (std::size_t c = 0; c < segment_.size(); ++c) {
@@ -69,7 +69,8 @@ bool Encoder::CodeSegment(PacketOut& out) {
   filled_ = 0;
   CheckedOut checked(check_.get(), out, failure_);
   for (const CodedFrame& frame : frames_)
-    if (!packets_.Add(frame, checked)) return false;
+    if (!packets_.Add(frame.bits.bytes().data(), frame.bits.bits(), frame.seekable, checked))
+      return false;
   return true;
 }
 

@@ -12,8 +12,8 @@
 
 #include "codecs/lossless/decode_check.h"
 #include "codecs/lossless/frame_coder.h"
-#include "codecs/shared/packetizer.h"
 #include "codecs/lossless/stream_format.h"
+#include "codecs/shared/packetizer.h"
 
 namespace wmvcore::lossless {
 

@@ -11,8 +11,8 @@
 #include "codecs/lossless/decode_check.h"
 #include "codecs/lossless/encoder.h"
 #include "codecs/lossless/frame_coder.h"
-#include "codecs/shared/packetizer.h"
 #include "codecs/lossless/stream_format.h"
+#include "codecs/shared/packetizer.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -24,7 +24,7 @@ namespace {
 namespace ll = lossless;
 
 // Collects a segment's packets for its check.
-class CheckedPackets final : public ll::PacketOut {
+class CheckedPackets final : public PacketOut {
  public:
   explicit CheckedPackets(ll::DecodeCheck& check) : check_(check) {}
   bool Put(const std::vector<uint8_t>& packet) override { return check_.Check(packet); }
@@ -79,10 +79,11 @@ class LosslessCoder final : public SegmentCoder {
     for (std::size_t i = 0; i < length; ++i)
       for (std::size_t c = 0; c < channels; ++c) interleaved_[i * channels + c] = planar_[c][i];
     check->Expect(interleaved_.data(), length);
-    ll::Packetizer packets(format_);
+    Packetizer packets(ll::PacketLayoutOf(format_));
     CheckedPackets out(*check);
     for (const ll::CodedFrame& frame : frames_)
-      if (!packets.Add(frame, out)) return E_FAIL;
+      if (!packets.Add(frame.bits.bytes().data(), frame.bits.bits(), frame.seekable, out))
+        return E_FAIL;
     if (!packets.Finish(out) || !check->Finish()) return E_FAIL;
     return S_OK;
   }
@@ -101,16 +102,14 @@ class LosslessCoder final : public SegmentCoder {
 class LosslessPacker final : public PayloadPacker {
  public:
   explicit LosslessPacker(const ll::StreamFormat& format)
-      : rate_(format.sampleRate), packets_(format) {}
+      : rate_(format.sampleRate), packets_(ll::PacketLayoutOf(format)) {}
 
   HRESULT Add(const Payload& coded, PayloadSink& sink) override {
     if (coded.bits == 0 || (coded.bits + 7) / 8 != coded.size) return E_UNEXPECTED;
-    frame_.bits.Clear();
-    frame_.bits.Append(coded.data, 0, coded.bits);
-    frame_.seekable = coded.seekable;
     durations_.push_back(coded.duration);
     Out out(*this, sink);
-    if (!packets_.Add(frame_, out)) return FAILED(out.result) ? out.result : E_FAIL;
+    if (!packets_.Add(coded.data, coded.bits, coded.seekable, out))
+      return FAILED(out.result) ? out.result : E_FAIL;
     return S_OK;
   }
   HRESULT Finish(PayloadSink& sink) override {
@@ -120,7 +119,7 @@ class LosslessPacker final : public PayloadPacker {
   }
 
  private:
-  class Out final : public ll::PacketOut {
+  class Out final : public PacketOut {
    public:
     Out(LosslessPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
     bool Put(const std::vector<uint8_t>& packet) override {
@@ -151,8 +150,7 @@ class LosslessPacker final : public PayloadPacker {
   }
 
   int64_t rate_;
-  ll::Packetizer packets_;
-  ll::CodedFrame frame_;
+  Packetizer packets_;
   std::deque<int64_t> durations_;  // of the frames not yet ended in a packet
   uint64_t framesStamped_ = 0;
   int64_t pts_ = 0;
