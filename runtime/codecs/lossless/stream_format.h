@@ -18,6 +18,8 @@ struct StreamFormat {
 };
 
 inline constexpr int kMaxChannels = 6;
+// Frames a segment: the tools are chosen, and the filters start over, this often.
+inline constexpr int kFramesPerSegment = 32;
 // A packet's size is a 16-bit field of the format.
 inline constexpr int kMaxPacketBytes = 32768;
 
