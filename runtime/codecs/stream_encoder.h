@@ -120,6 +120,17 @@ class PayloadPacker {
   virtual HRESULT Finish(PayloadSink& sink) = 0;
 };
 
+// Frames from the coders through the packer to the sink.
+class PackingSink final : public PayloadSink {
+ public:
+  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
+
+ private:
+  PayloadPacker& packer_;
+  PayloadSink& sink_;
+};
+
 class StreamEncoder {
  public:
   virtual ~StreamEncoder() = default;
