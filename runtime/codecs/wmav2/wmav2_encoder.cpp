@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/result.h"
-#include "codecs/wmav2/analysis.h"
 #include "codecs/shared/bit_writer.h"
+#include "codecs/shared/transform.h"
 #include "codecs/wmav2/coding.h"
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/packer.h"

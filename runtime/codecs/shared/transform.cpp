@@ -1,4 +1,4 @@
-#include "codecs/wmav2/analysis.h"
+#include "codecs/shared/transform.h"
 
 #include <algorithm>
 #include <cmath>
