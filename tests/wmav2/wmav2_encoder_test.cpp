@@ -12,6 +12,7 @@
 
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/stuffing.h"
 #include "codecs/wmav2/wmav2_encoder.h"
 #include "ffmpeg/ffmpeg_handles.h"
 

@@ -15,6 +15,7 @@
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/packer.h"
 #include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/stuffing.h"
 
 namespace wmvcore {
 namespace {
