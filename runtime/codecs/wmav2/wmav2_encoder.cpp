@@ -159,11 +159,15 @@ class WmaV2Coder final : public SegmentCoder {
       for (const BlockToFit& fit : fits_) WriteBlock(layout_, fit.block, &writer_);
       // The sizes a decoder that starts on this frame reads first: the block before's, and
       // this frame's first.
-      const auto reset =
+      Payload coded{writer_.bytes().data(), writer_.bytes().size(),
+                    audio.firstPts + static_cast<int64_t>(j) * length, length};
+      coded.bits = writer_.bits();
+      // A decoder may start on any frame, given those sizes (the packer puts them ahead of a
+      // packet's first new frame).
+      coded.seekable = true;
+      coded.blockSizes =
           static_cast<uint8_t>(LastBlockSize(sizes_[frame - 1]) << 4 | static_cast<uint8_t>(size));
-      MakeFrameUnit(writer_, reset, unit_);
-      const int64_t pts = audio.firstPts + static_cast<int64_t>(j) * length;
-      RETURN_IF_FAILED(sink.Write(Payload{unit_.data(), unit_.size(), pts, length}));
+      RETURN_IF_FAILED(sink.Write(coded));
     }
     return S_OK;
   }
@@ -300,7 +304,6 @@ class WmaV2Coder final : public SegmentCoder {
   std::vector<float> midEnergies_;
   std::vector<float> sideEnergies_;
   BitWriter writer_;
-  std::vector<uint8_t> unit_;
 };
 
 class WmaV2Encoder final : public StreamEncoder {
