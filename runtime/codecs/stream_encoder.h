@@ -37,6 +37,11 @@ struct Payload {
   // bytes), and whether a decoder may start on it.
   uint64_t bits = 0;
   bool seekable = false;
+  // For a codec whose decoder, starting on a frame, first reads the sizes of the block before
+  // it and of its first block (Windows Media Audio v1 and v2, where a packet's first new frame
+  // carries them): their indices, the block before's in the high four bits, the first
+  // block's in the low four.
+  uint8_t blockSizes = 0;
 };
 
 class PayloadSink {
