@@ -17,7 +17,18 @@
 namespace wmvcore::lossless {
 namespace {
 
-enum class Signal { kMusic, kNoise, kSilence, kExtremes, kZeroLowBits };
+enum class Signal {
+  kMusic,
+  kNoise,
+  kSilence,
+  kExtremes,
+  kZeroLowBits,
+  kFullScaleNoise,
+  kHighestDc,
+  kLowestDc,
+  kNyquist,
+  kImpulses
+};
 
 const char* Name(Signal signal) {
   switch (signal) {
@@ -31,6 +42,16 @@ const char* Name(Signal signal) {
       return "extremes";
     case Signal::kZeroLowBits:
       return "zerolowbits";
+    case Signal::kFullScaleNoise:
+      return "fullscalenoise";
+    case Signal::kHighestDc:
+      return "highestdc";
+    case Signal::kLowestDc:
+      return "lowestdc";
+    case Signal::kNyquist:
+      return "nyquist";
+    case Signal::kImpulses:
+      return "impulses";
   }
   return "?";
 }
@@ -68,6 +89,23 @@ std::vector<int32_t> Make(Signal signal, const StreamFormat& format, std::size_t
         case Signal::kSilence:
           value = 0;
           break;
+        case Signal::kFullScaleNoise:  // every bit random: nothing to predict, frames stored raw
+          value = static_cast<int32_t>(static_cast<uint32_t>(random())
+                                       << (32 - format.bitsPerSample)) >>
+                  (32 - format.bitsPerSample);
+          break;
+        case Signal::kHighestDc:
+          value = top;
+          break;
+        case Signal::kLowestDc:
+          value = -top - 1;
+          break;
+        case Signal::kNyquist:
+          value = i % 2 ? top : -top - 1;
+          break;
+        case Signal::kImpulses:  // a full-scale click every 1,000 samples, on each channel later
+          value = (i + 17 * c) % 1000 == 0 ? (i / 1000 % 2 ? top : -top - 1) : 0;
+          break;
         case Signal::kExtremes: {
           const std::size_t phase = (i / 7 + c) % 4;
           value = phase == 0   ? top
@@ -88,10 +126,133 @@ class Collect final : public PayloadSink {
  public:
   HRESULT Write(const Payload& payload) override {
     packets.emplace_back(payload.data, payload.data + payload.size);
+    stamps.push_back(payload.pts);
+    durations.push_back(payload.duration);
     return S_OK;
   }
   std::vector<std::vector<uint8_t>> packets;
+  std::vector<int64_t> stamps;
+  std::vector<int64_t> durations;
 };
+
+uint32_t BitsAt(const std::vector<uint8_t>& bytes, uint64_t at, int count) {
+  uint32_t value = 0;
+  for (int i = 0; i < count; ++i, ++at) value = value << 1 | ((bytes[at / 8] >> (7 - at % 8)) & 1);
+  return value;
+}
+
+// What a packet check finds: the first fault (empty when none), and the frames each packet ends.
+struct PacketReport {
+  std::string fault;
+  std::vector<int> framesEnded;
+};
+
+// Reads the packets of a stream whose frames span packets as a decoder does: every header
+// (sequence numbers, not spliced, the carried-bit count against what the frame begun before
+// still needs), every frame (its length prefix, no longer than a packet's data, its last bit
+// saying whether another follows, and, with `skipCountBits` not negative, its first tile's
+// seekable bit against the packet's), and the filling after the last frame (ones).
+PacketReport CheckPackets(const std::vector<std::vector<uint8_t>>& packets,
+                          const PacketLayout& layout, int skipCountBits) {
+  PacketReport report;
+  const int field = layout.carriedBitsField;
+  const auto packetBits = static_cast<uint64_t>(layout.packetBytes) * 8;
+  const uint64_t dataBits = PacketDataBits(layout);
+  const uint32_t filling = (1u << field) - 1;
+  BitWriter frame;          // the frame being read
+  uint64_t declared = 0;    // its length; 0 while its length field is not yet whole
+  std::size_t started = 0;  // the packet it started in
+  bool ended = false;       // a frame said that none follows
+  std::vector<bool> seekableStarts(packets.size(), false);
+  auto fail = [&](std::size_t p, const std::string& what) {
+    if (report.fault.empty()) report.fault = "packet " + std::to_string(p) + ": " + what;
+  };
+  auto finish = [&](std::size_t p) {
+    if (frame.bits() != declared) fail(p, "a frame's bits differ from its length");
+    ended = frame.BitAt(frame.bits() - 1) == 0;
+    if (skipCountBits >= 0) {
+      uint64_t at = static_cast<uint64_t>(field) + 1;  // past the length and tiling bit
+      if (frame.BitAt(at++)) {                         // samples to drop
+        if (frame.BitAt(at++)) at += static_cast<uint64_t>(skipCountBits);
+        if (frame.BitAt(at++)) at += static_cast<uint64_t>(skipCountBits);
+      }
+      if (frame.BitAt(at)) seekableStarts[started] = true;
+    }
+    ++report.framesEnded[p];
+    frame.Clear();
+    declared = 0;
+  };
+  for (std::size_t p = 0; p < packets.size(); ++p) {
+    const std::vector<uint8_t>& packet = packets[p];
+    report.framesEnded.push_back(0);
+    if (packet.size() != static_cast<std::size_t>(layout.packetBytes)) fail(p, "wrong size");
+    if (!report.fault.empty()) break;
+    if (BitsAt(packet, 0, 4) != (p & 15)) fail(p, "sequence number out of order");
+    if (BitsAt(packet, 5, 1) != 0) fail(p, "spliced");
+    const uint64_t carried = BitsAt(packet, 6, field);
+    uint64_t at = static_cast<uint64_t>(PacketHeaderBits(layout));
+    if (ended) {
+      // After the last frame only filling: a packet of ones may follow the stream's last.
+      for (uint64_t bit = at; bit < packetBits; ++bit)
+        if (!BitsAt(packet, bit, 1)) fail(p, "bits after the stream's last frame");
+      continue;
+    }
+    if (frame.bits() > 0) {
+      if (carried == 0) fail(p, "a frame begun before is cut off");
+      if (carried >= dataBits) fail(p, "a frame carried on ends at the packet's end, or goes on");
+      frame.Append(packet.data(), at, carried);
+      if (declared == 0 && frame.bits() >= static_cast<uint64_t>(field))
+        declared = BitsAt(frame.bytes(), 0, field);
+      at += carried;
+      finish(p);
+    } else if (carried != 0) {
+      fail(p, "bits carried with no frame begun before");
+    }
+    while (at < packetBits && !ended && report.fault.empty()) {
+      const uint64_t left = packetBits - at;
+      started = p;
+      if (left <= static_cast<uint64_t>(field)) {  // a frame whose length the next packet ends
+        frame.Append(packet.data(), at, left);
+        break;
+      }
+      declared = BitsAt(packet, at, field);
+      if (declared == filling) break;
+      if (declared == 0 || declared > dataBits)
+        fail(p, "a frame of " + std::to_string(declared) + " bits");
+      frame.Append(packet.data(), at, std::min(left, declared));
+      if (declared > left) break;
+      at += declared;
+      finish(p);
+    }
+    if (p > 0 && !report.fault.empty()) break;
+  }
+  if (report.fault.empty() && !ended) report.fault = "the stream does not end";
+  for (std::size_t p = 0; p < packets.size() && report.fault.empty(); ++p)
+    if (skipCountBits >= 0 && BitsAt(packets[p], 4, 1) != seekableStarts[p])
+      fail(p, "the seekable bit says otherwise than the frames starting in it");
+  return report;
+}
+
+// The packet check over a coded stream, and what the packer stamped: each packet lasts as long
+// as the frames it ends and starts a millisecond at least after the one before (the muxer's
+// time base).
+void ExpectSoundPackets(const StreamFormat& format, const Collect& out) {
+  const PacketReport report =
+      CheckPackets(out.packets, PacketLayoutOf(format), SkipCountBits(format));
+  ASSERT_EQ(report.fault, "");
+  for (std::size_t p = 0; p < out.packets.size(); ++p) {
+    const bool last = p + 1 == out.packets.size();
+    if (!last || report.framesEnded[p] > 0) {
+      EXPECT_GT(out.durations[p], 0) << "packet " << p;
+      EXPECT_LE(out.durations[p], int64_t{SamplesPerFrame(format)} * report.framesEnded[p]);
+    }
+    if (p > 0) {
+      EXPECT_GT(out.stamps[p] * 1000 / format.sampleRate,
+                out.stamps[p - 1] * 1000 / format.sampleRate)
+          << "packet " << p;
+    }
+  }
+}
 
 // Codes `input` with the runtime's encoder, its check on.
 HRESULT Encode(const StreamFormat& format, const std::vector<int32_t>& input, Collect& out) {
@@ -130,6 +291,20 @@ std::vector<Row> Table() {
         rows.push_back(
             {bits, channels, rate, static_cast<std::size_t>(rate) * 3 / 2, Signal::kMusic});
       }
+  // Each width and channel count with what a coder finds hardest, across a segment's end:
+  // nothing to predict (every frame raw, at every rate), the width's extremes held and
+  // alternating, clicks.
+  for (int bits : {16, 24})
+    for (int channels = 1; channels <= kMaxChannels; ++channels) {
+      for (int rate : {44100, 48000, 88200, 96000}) {
+        const StreamFormat format{rate, channels, bits, 0};
+        const auto segment = static_cast<std::size_t>(SamplesPerFrame(format)) * kFramesPerSegment;
+        rows.push_back({bits, channels, rate, segment + 1001, Signal::kFullScaleNoise});
+      }
+      for (Signal signal :
+           {Signal::kHighestDc, Signal::kLowestDc, Signal::kNyquist, Signal::kImpulses})
+        rows.push_back({bits, channels, 44100, 70001, signal});
+    }
   for (int bits : {16, 24})
     for (int channels : {1, 2})
       for (Signal signal :
@@ -147,8 +322,7 @@ TEST_P(LosslessEncoderTest, DecodesToTheInput) {
   const auto input = Make(row.signal, format, row.frames);
   Collect out;
   ASSERT_EQ(Encode(format, input, out), S_OK);
-  for (const auto& packet : out.packets)
-    EXPECT_EQ(packet.size(), static_cast<std::size_t>(PacketBytes(format)));
+  ExpectSoundPackets(format, out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LosslessEncoderTest, testing::ValuesIn(Table()), RowName);
@@ -193,9 +367,9 @@ TEST(LosslessBits, AppendKeepsEveryBitAtAnyAlignment) {
 // refuse, and a packet of filling follows (each is decoded by the encoder's check).
 TEST(LosslessEnds, EveryEndInAPacketDecodes) {
   const StreamFormat format{8000, 1, 16, 0};
-  const std::vector<int32_t> silence(static_cast<std::size_t>(SamplesPerFrame(format)) * 330);
+  const std::vector<int32_t> silence(static_cast<std::size_t>(SamplesPerFrame(format)) * 400);
   int followed = 0;
-  for (std::size_t frames = 1; frames <= 330; ++frames) {
+  for (std::size_t frames = 1; frames <= 400; ++frames) {
     Collect out;
     const std::size_t length = frames * static_cast<std::size_t>(SamplesPerFrame(format)) - 7;
     ASSERT_EQ(Encode(format, std::vector<int32_t>(silence.begin(), silence.begin() + length), out),

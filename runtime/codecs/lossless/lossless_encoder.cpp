@@ -144,7 +144,13 @@ class LosslessPacker final : public PayloadPacker, private PacketOut {
       duration += durations_.front();
       durations_.pop_front();
     }
-    result_ = sink_->Write(Payload{packet.data(), packet.size(), StampOf(pts_), duration});
+    // Only a packet of filling after the stream's last frame ends none, and lasts nothing; the
+    // muxer takes time stamps that rise, so it is stamped a millisecond on if it must be.
+    int64_t stamp = StampOf(pts_);
+    if (packets_.packets() > 1 && stamp <= lastStamp_)
+      stamp = StampOf(lastStamp_ + rate_ / 1000 + 1);
+    lastStamp_ = stamp;
+    result_ = sink_->Write(Payload{packet.data(), packet.size(), stamp, duration});
     pts_ += duration;
     return SUCCEEDED(result_);
   }
@@ -177,6 +183,7 @@ class LosslessPacker final : public PayloadPacker, private PacketOut {
   std::deque<int64_t> durations_;           // of the frames not yet ended in a packet
   uint64_t framesStamped_ = 0;
   int64_t pts_ = 0;
+  int64_t lastStamp_ = 0;  // of the packet written last
 };
 
 class LosslessEncoder final : public StreamEncoder {
