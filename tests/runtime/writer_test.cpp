@@ -457,9 +457,21 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
     bool noise;
   };
   constexpr Case kCases[] = {
-      {16, 44100, 2, 1, false},      {16, 44100, 2, 2047, true},   {16, 44100, 2, 2049, false},
-      {16, 48000, 1, 140000, false}, {16, 96000, 6, 9000, true},   {24, 44100, 2, 2048, true},
-      {24, 88200, 2, 150000, false}, {24, 96000, 6, 20000, false}, {24, 48000, 5, 4097, true},
+      {16, 44100, 2, 1, false},
+      {16, 44100, 2, 2047, true},
+      {16, 44100, 2, 2049, false},
+      {16, 48000, 1, 140000, false},
+      {16, 96000, 6, 9000, true},
+      {24, 44100, 2, 2048, true},
+      {24, 88200, 2, 150000, false},
+      {24, 96000, 6, 20000, false},
+      {24, 48000, 5, 4097, true},
+      // Three and four channels are front left, right and centre, and quad, as the host gives
+      // them: no channel is mixed into another.
+      {16, 44100, 3, 5000, true},
+      {24, 96000, 3, 9000, true},
+      {16, 48000, 4, 5000, true},
+      {24, 88200, 4, 9000, false},
   };
   struct CheckSetting {
     CheckSetting() { setenv("WMAFILTER_LOSSLESS_CHECK", "1", 1); }
