@@ -13,6 +13,7 @@
 #include "codecs/lossless/lossless_encoder.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/shared/bit_writer.h"
+#include "codecs/shared/packetizer.h"
 
 namespace wmvcore::lossless {
 namespace {
@@ -379,6 +380,53 @@ TEST(LosslessEnds, EveryEndInAPacketDecodes) {
     followed += std::all_of(last.begin() + 4, last.end(), [](uint8_t b) { return b == 0xFF; });
   }
   EXPECT_GT(followed, 0);
+}
+
+class KeepPackets final : public PacketOut {
+ public:
+  bool Put(const std::vector<uint8_t>& packet) override {
+    packets.push_back(packet);
+    return true;
+  }
+  std::vector<std::vector<uint8_t>> packets;
+};
+
+// The packet layer counts stream positions in 64 bits: started just short of 2^32 bits (where
+// the 32-bit build's std::size_t would wrap, after about 85 minutes of CD-rate audio), it lays
+// synthetic frames of every length up to a packet's data into the packets it lays them into
+// from 0, and they read back whole.
+TEST(LosslessPackets, PositionsPast32BitsLayTheSamePackets) {
+  const PacketLayout layout{1088, 14};
+  const int field = layout.carriedBitsField;
+  KeepPackets fromZero;
+  KeepPackets fromNear32;
+  Packetizer zero(layout);
+  Packetizer near32(layout, (uint64_t{1} << 32) - 50000);
+  uint32_t seed = 99;
+  BitWriter frame;
+  for (int k = 0; k < 400; ++k) {
+    seed = seed * 1664525u + 1013904223u;
+    const uint64_t bits = field + 2 + seed % (PacketDataBits(layout) - field - 1);
+    frame.Clear();
+    frame.Put(static_cast<uint32_t>(bits), field);
+    for (uint64_t bit = field; bit + 1 < bits; ++bit) frame.PutBit(seed >> (bit % 32));
+    frame.PutBit(1);  // another follows
+    ASSERT_TRUE(zero.Add(frame.bytes().data(), bits, k % 32 == 0, fromZero));
+    ASSERT_TRUE(near32.Add(frame.bytes().data(), bits, k % 32 == 0, fromNear32));
+  }
+  ASSERT_TRUE(zero.Finish(fromZero));
+  ASSERT_TRUE(near32.Finish(fromNear32));
+  EXPECT_GT(fromZero.packets.size() * PacketDataBits(layout), 50000u);
+  EXPECT_TRUE(fromZero.packets == fromNear32.packets);
+  const PacketReport report = CheckPackets(fromNear32.packets, layout, -1);
+  EXPECT_EQ(report.fault, "");
+  int frames = 0;
+  for (const int ended : report.framesEnded) frames += ended;
+  EXPECT_EQ(frames, 400);
+  // A frame longer than a packet's data is refused: some packet would end no frame.
+  frame.Clear();
+  for (uint64_t bit = 0; bit <= PacketDataBits(layout); ++bit) frame.PutBit(1);
+  EXPECT_FALSE(zero.Add(frame.bytes().data(), PacketDataBits(layout) + 1, false, fromZero));
 }
 
 // A segment's frames depend on its audio alone: coders that have coded other segments before
