@@ -68,6 +68,9 @@ struct EncoderShape {
   // The format's average rate is part of its coding (the decoder derives its layout from it):
   // a variable-rate stream's true average then goes only where the header gives rates.
   bool averageSetsLayout = false;
+  // The speakers of the stream's channels, as WAVEFORMATEXTENSIBLE's mask names them; 0: the
+  // usual ones for its count (speaker_positions.h). The front end converts the input to them.
+  DWORD speakers = 0;
 };
 
 // The frames of one segment: the priming frames, the coded ones, then the lookahead, each

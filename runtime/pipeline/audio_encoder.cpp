@@ -36,14 +36,19 @@ bool InputLayout(const PcmFormat& input, AVChannelLayout& layout) {
   return av_channel_layout_from_mask(&layout, placed) == 0;
 }
 
-// A converter to `format` at the stream's rate and channels; a stream with fewer channels gets
-// the standard downmix of the input's speakers.
+// A converter to `format` at the stream's rate and speakers; a stream with fewer channels gets
+// the standard downmix of the input's speakers, and one with the input's speakers the input
+// itself. FFmpeg's default layouts are not the stream's: its three channels are 2.1 and its
+// four 4.0, where Windows' are front left, right and centre, and quad.
 ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int rate,
-                              int channels) {
+                              DWORD speakers) {
   AVChannelLayout inputLayout{};
   AVChannelLayout outputLayout{};
   if (!InputLayout(input, inputLayout)) return nullptr;
-  av_channel_layout_default(&outputLayout, channels);
+  if (av_channel_layout_from_mask(&outputLayout, speakers) != 0) {
+    av_channel_layout_uninit(&inputLayout);
+    return nullptr;
+  }
   SwrContext* converter = nullptr;
   const int made = swr_alloc_set_opts2(&converter, &outputLayout, format, rate, &inputLayout,
                                        ConverterSampleFormat(input.bits),
@@ -76,7 +81,7 @@ AudioEncoder::~AudioEncoder() {
 bool AudioEncoder::CanConvert(const PcmFormat& input, const WaveFormat& stream) {
   return IsSupportedPcm(input) &&
          MakeConverter(input, AV_SAMPLE_FMT_FLTP, static_cast<int>(stream.samplesPerSec),
-                       stream.channels) != nullptr;
+                       UsualChannelMask(stream.channels)) != nullptr;
 }
 
 HRESULT AudioEncoder::Begin(const PcmFormat& input) {
@@ -94,8 +99,12 @@ HRESULT AudioEncoder::Finish(PayloadSink& sink) {
 HRESULT AudioEncoder::BeginCoding(const PcmFormat& input) {
   if (!IsSupportedPcm(input)) return NS_E_INVALID_INPUT_FORMAT;
   const EncoderShape& shape = encoder_->shape();
-  converter_ = MakeConverter(input, sampleFormat_, static_cast<int>(shape.format.samplesPerSec),
-                             shape.format.channels);
+  const DWORD speakers =
+      shape.speakers != 0 ? shape.speakers : UsualChannelMask(shape.format.channels);
+  if (static_cast<unsigned>(std::popcount(speakers)) != shape.format.channels)
+    return NS_E_INVALID_OUTPUT_FORMAT;
+  converter_ =
+      MakeConverter(input, sampleFormat_, static_cast<int>(shape.format.samplesPerSec), speakers);
   if (!converter_) return NS_E_INVALID_INPUT_FORMAT;
   queue_ = av_audio_fifo_alloc(sampleFormat_, shape.format.channels, shape.frameSamples * 2);
   if (queue_ == nullptr) return E_OUTOFMEMORY;

@@ -13,11 +13,24 @@
 #include "codecs/lossless/lossless_encoder.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/shared/bit_writer.h"
+#include "codecs/shared/packetizer.h"
+#include "support/frame_packet_check.h"
 
 namespace wmvcore::lossless {
 namespace {
 
-enum class Signal { kMusic, kNoise, kSilence, kExtremes, kZeroLowBits };
+enum class Signal {
+  kMusic,
+  kNoise,
+  kSilence,
+  kExtremes,
+  kZeroLowBits,
+  kFullScaleNoise,
+  kHighestDc,
+  kLowestDc,
+  kNyquist,
+  kImpulses
+};
 
 const char* Name(Signal signal) {
   switch (signal) {
@@ -31,6 +44,16 @@ const char* Name(Signal signal) {
       return "extremes";
     case Signal::kZeroLowBits:
       return "zerolowbits";
+    case Signal::kFullScaleNoise:
+      return "fullscalenoise";
+    case Signal::kHighestDc:
+      return "highestdc";
+    case Signal::kLowestDc:
+      return "lowestdc";
+    case Signal::kNyquist:
+      return "nyquist";
+    case Signal::kImpulses:
+      return "impulses";
   }
   return "?";
 }
@@ -68,6 +91,23 @@ std::vector<int32_t> Make(Signal signal, const StreamFormat& format, std::size_t
         case Signal::kSilence:
           value = 0;
           break;
+        case Signal::kFullScaleNoise:  // every bit random: nothing to predict, frames stored raw
+          value = static_cast<int32_t>(static_cast<uint32_t>(random())
+                                       << (32 - format.bitsPerSample)) >>
+                  (32 - format.bitsPerSample);
+          break;
+        case Signal::kHighestDc:
+          value = top;
+          break;
+        case Signal::kLowestDc:
+          value = -top - 1;
+          break;
+        case Signal::kNyquist:
+          value = i % 2 ? top : -top - 1;
+          break;
+        case Signal::kImpulses:  // a full-scale click every 1,000 samples, on each channel later
+          value = (i + 17 * c) % 1000 == 0 ? (i / 1000 % 2 ? top : -top - 1) : 0;
+          break;
         case Signal::kExtremes: {
           const std::size_t phase = (i / 7 + c) % 4;
           value = phase == 0   ? top
@@ -88,10 +128,35 @@ class Collect final : public PayloadSink {
  public:
   HRESULT Write(const Payload& payload) override {
     packets.emplace_back(payload.data, payload.data + payload.size);
+    stamps.push_back(payload.pts);
+    durations.push_back(payload.duration);
     return S_OK;
   }
   std::vector<std::vector<uint8_t>> packets;
+  std::vector<int64_t> stamps;
+  std::vector<int64_t> durations;
 };
+
+// The packet check over a coded stream, and what the packer stamped: each packet lasts as long
+// as the frames it ends and starts a millisecond at least after the one before (the muxer's
+// time base).
+void ExpectSoundPackets(const StreamFormat& format, const Collect& out) {
+  const test_support::PacketReport report =
+      test_support::CheckPackets(out.packets, PacketLayoutOf(format), SkipCountBits(format));
+  ASSERT_EQ(report.fault, "");
+  for (std::size_t p = 0; p < out.packets.size(); ++p) {
+    const bool last = p + 1 == out.packets.size();
+    if (!last || report.framesEnded[p] > 0) {
+      EXPECT_GT(out.durations[p], 0) << "packet " << p;
+      EXPECT_LE(out.durations[p], int64_t{SamplesPerFrame(format)} * report.framesEnded[p]);
+    }
+    if (p > 0) {
+      EXPECT_GT(out.stamps[p] * 1000 / format.sampleRate,
+                out.stamps[p - 1] * 1000 / format.sampleRate)
+          << "packet " << p;
+    }
+  }
+}
 
 // Codes `input` with the runtime's encoder, its check on.
 HRESULT Encode(const StreamFormat& format, const std::vector<int32_t>& input, Collect& out) {
@@ -130,6 +195,20 @@ std::vector<Row> Table() {
         rows.push_back(
             {bits, channels, rate, static_cast<std::size_t>(rate) * 3 / 2, Signal::kMusic});
       }
+  // Each width and channel count with what a coder finds hardest, across a segment's end:
+  // nothing to predict (every frame raw, at every rate), the width's extremes held and
+  // alternating, clicks.
+  for (int bits : {16, 24})
+    for (int channels = 1; channels <= kMaxChannels; ++channels) {
+      for (int rate : {44100, 48000, 88200, 96000}) {
+        const StreamFormat format{rate, channels, bits, 0};
+        const auto segment = static_cast<std::size_t>(SamplesPerFrame(format)) * kFramesPerSegment;
+        rows.push_back({bits, channels, rate, segment + 1001, Signal::kFullScaleNoise});
+      }
+      for (Signal signal :
+           {Signal::kHighestDc, Signal::kLowestDc, Signal::kNyquist, Signal::kImpulses})
+        rows.push_back({bits, channels, 44100, 70001, signal});
+    }
   for (int bits : {16, 24})
     for (int channels : {1, 2})
       for (Signal signal :
@@ -147,8 +226,7 @@ TEST_P(LosslessEncoderTest, DecodesToTheInput) {
   const auto input = Make(row.signal, format, row.frames);
   Collect out;
   ASSERT_EQ(Encode(format, input, out), S_OK);
-  for (const auto& packet : out.packets)
-    EXPECT_EQ(packet.size(), static_cast<std::size_t>(PacketBytes(format)));
+  ExpectSoundPackets(format, out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LosslessEncoderTest, testing::ValuesIn(Table()), RowName);
@@ -193,9 +271,9 @@ TEST(LosslessBits, AppendKeepsEveryBitAtAnyAlignment) {
 // refuse, and a packet of filling follows (each is decoded by the encoder's check).
 TEST(LosslessEnds, EveryEndInAPacketDecodes) {
   const StreamFormat format{8000, 1, 16, 0};
-  const std::vector<int32_t> silence(static_cast<std::size_t>(SamplesPerFrame(format)) * 330);
+  const std::vector<int32_t> silence(static_cast<std::size_t>(SamplesPerFrame(format)) * 400);
   int followed = 0;
-  for (std::size_t frames = 1; frames <= 330; ++frames) {
+  for (std::size_t frames = 1; frames <= 400; ++frames) {
     Collect out;
     const std::size_t length = frames * static_cast<std::size_t>(SamplesPerFrame(format)) - 7;
     ASSERT_EQ(Encode(format, std::vector<int32_t>(silence.begin(), silence.begin() + length), out),
@@ -205,6 +283,54 @@ TEST(LosslessEnds, EveryEndInAPacketDecodes) {
     followed += std::all_of(last.begin() + 4, last.end(), [](uint8_t b) { return b == 0xFF; });
   }
   EXPECT_GT(followed, 0);
+}
+
+class KeepPackets final : public PacketOut {
+ public:
+  bool Put(const std::vector<uint8_t>& packet) override {
+    packets.push_back(packet);
+    return true;
+  }
+  std::vector<std::vector<uint8_t>> packets;
+};
+
+// The packet layer counts stream positions in 64 bits: started just short of 2^32 bits (where
+// the 32-bit build's std::size_t would wrap, after about 85 minutes of CD-rate audio), it lays
+// synthetic frames of every length up to a packet's data into the packets it lays them into
+// from 0, and they read back whole.
+TEST(LosslessPackets, PositionsPast32BitsLayTheSamePackets) {
+  const PacketLayout layout{1088, 14};
+  const int field = layout.carriedBitsField;
+  KeepPackets fromZero;
+  KeepPackets fromNear32;
+  Packetizer zero(layout);
+  Packetizer near32(layout, (uint64_t{1} << 32) - 50000);
+  uint32_t seed = 99;
+  BitWriter frame;
+  for (int k = 0; k < 400; ++k) {
+    seed = seed * 1664525u + 1013904223u;
+    const uint64_t bits = field + 2 + seed % (PacketDataBits(layout) - field - 1);
+    frame.Clear();
+    frame.Put(static_cast<uint32_t>(bits), field);
+    for (uint64_t bit = field; bit + 1 < bits; ++bit) frame.PutBit(seed >> (bit % 32));
+    frame.PutBit(1);  // another follows
+    ASSERT_TRUE(zero.Add(frame.bytes().data(), bits, k % 32 == 0, fromZero));
+    ASSERT_TRUE(near32.Add(frame.bytes().data(), bits, k % 32 == 0, fromNear32));
+  }
+  ASSERT_TRUE(zero.Finish(fromZero));
+  ASSERT_TRUE(near32.Finish(fromNear32));
+  EXPECT_GT(fromZero.packets.size() * PacketDataBits(layout), 50000u);
+  EXPECT_TRUE(fromZero.packets == fromNear32.packets);
+  const test_support::PacketReport report =
+      test_support::CheckPackets(fromNear32.packets, layout, -1);
+  EXPECT_EQ(report.fault, "");
+  int frames = 0;
+  for (const int ended : report.framesEnded) frames += ended;
+  EXPECT_EQ(frames, 400);
+  // A frame longer than a packet's data is refused: some packet would end no frame.
+  frame.Clear();
+  for (uint64_t bit = 0; bit <= PacketDataBits(layout); ++bit) frame.PutBit(1);
+  EXPECT_FALSE(zero.Add(frame.bytes().data(), PacketDataBits(layout) + 1, false, fromZero));
 }
 
 // A segment's frames depend on its audio alone: coders that have coded other segments before

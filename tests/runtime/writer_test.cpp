@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -13,11 +14,13 @@
 #include <random>
 
 #include "runtime/runtime_test_support.h"
+#include "support/frame_packet_check.h"
 #include "support/sanitizers.h"
 
 namespace {
 
 using namespace runtime_testing;
+using wmvcore::PacketLayout;
 
 struct Input {
   DWORD rate = 44100;
@@ -222,6 +225,124 @@ RateInHeader ReadRateInHeader(const Bytes& file) {
   return rate;
 }
 
+// A media object of a file's data packets: a payload of the stream, whole.
+struct MediaObject {
+  DWORD presentationMs = 0;
+  Bytes data;
+};
+
+// Reads every data packet of an ASF file as the format lays them out (error correction data,
+// the length types, the packet's length, sequence and padding, its send time and duration,
+// then one payload or several, each with its replicated data) and joins the payloads into
+// media objects; a packet that does not parse fails the test.
+std::vector<MediaObject> ReadMediaObjects(const Bytes& file) {
+  constexpr BYTE kData[] = {0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                            0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+  std::vector<MediaObject> objects;
+  const auto data = std::search(file.begin(), file.end(), std::begin(kData), std::end(kData));
+  if (data == file.end()) {
+    ADD_FAILURE() << "no data object";
+    return objects;
+  }
+  std::size_t at = static_cast<std::size_t>(data - file.begin());
+  const auto value = [&](std::size_t from, int bytes) {
+    QWORD read = 0;
+    for (int i = bytes - 1; i >= 0; --i) read = read << 8 | file.at(from + i);
+    return read;
+  };
+  const QWORD end = at + value(at + 16, 8);
+  const QWORD count = value(at + 40, 8);
+  at += 50;
+  if (count == 0 || end > file.size()) {
+    ADD_FAILURE() << "an empty or cut data object";
+    return objects;
+  }
+  const std::size_t packetSize = static_cast<std::size_t>((end - at) / count);
+  constexpr int kWidths[] = {0, 1, 2, 4};
+  QWORD lastObject = 0;
+  for (QWORD packet = 0; packet < count; ++packet, at += packetSize) {
+    std::size_t pos = at;
+    const auto read = [&](int type) {
+      const int bytes = kWidths[type & 3];
+      const QWORD got = bytes ? value(pos, bytes) : 0;
+      pos += static_cast<std::size_t>(bytes);
+      return got;
+    };
+    if (file.at(pos) & 0x80) pos += 1 + (file.at(pos) & 0x0F);
+    const BYTE lengths = file.at(pos++);
+    const BYTE properties = file.at(pos++);
+    const QWORD length = read(lengths >> 5);
+    read(lengths >> 1);  // sequence
+    const QWORD padding = read(lengths >> 3);
+    pos += 6;  // send time, duration
+    const std::size_t packetEnd = at + (length ? static_cast<std::size_t>(length) : packetSize);
+    const bool multiple = lengths & 1;
+    const BYTE payloadFlags = multiple ? file.at(pos++) : 0;
+    const int payloads = multiple ? (payloadFlags & 0x3F) : 1;
+    for (int k = 0; k < payloads; ++k) {
+      ++pos;  // stream number
+      const QWORD object = read(properties >> 4);
+      const QWORD offset = read(properties >> 2);
+      const QWORD replicated = read(properties);
+      if (replicated < 8) {
+        ADD_FAILURE() << "packet " << packet << ": no presentation time";
+        return objects;
+      }
+      const auto presentation = static_cast<DWORD>(value(pos + 4, 4));
+      pos += static_cast<std::size_t>(replicated);
+      const std::size_t size = multiple ? static_cast<std::size_t>(read(payloadFlags >> 6))
+                                        : packetEnd - static_cast<std::size_t>(padding) - pos;
+      if (pos + size > packetEnd) {
+        ADD_FAILURE() << "packet " << packet << ": a payload past the packet's end";
+        return objects;
+      }
+      if (offset == 0) {
+        objects.push_back(MediaObject{presentation, {}});
+        lastObject = object;
+      }
+      if (objects.empty() || object != lastObject || objects.back().data.size() != offset) {
+        ADD_FAILURE() << "packet " << packet << ": media object " << object << " out of order";
+        return objects;
+      }
+      objects.back().data.insert(objects.back().data.end(), file.begin() + pos,
+                                 file.begin() + pos + size);
+      pos += size;
+    }
+  }
+  return objects;
+}
+
+// The codec's packets of a saved file, checked: media objects in rising time; a lossless
+// stream's read as its decoder reads them (frame_packet_check.h); a superframe stream's
+// headers numbered in order, each counting a frame at least and pointing inside the packet.
+void ExpectSoundPackets(const std::filesystem::path& path, const WAVEFORMATEX& wave,
+                        const BYTE* extra) {
+  const std::vector<MediaObject> objects = ReadMediaObjects(ReadFile(path));
+  ASSERT_FALSE(objects.empty()) << path;
+  for (std::size_t k = 1; k < objects.size(); ++k)
+    ASSERT_GT(objects[k].presentationMs, objects[k - 1].presentationMs) << path << " " << k;
+  std::vector<std::vector<uint8_t>> packets;
+  for (const MediaObject& object : objects) packets.push_back(object.data);
+  const int blockBits = std::bit_width(unsigned{wave.nBlockAlign}) - 1;
+  if (wave.wFormatTag == 0x0163) {
+    // The frame length as the decoder derives it: from the rate, halved by flags 0x04 and
+    // quartered by 0x06; a frame's samples to drop counted in one bit more than its length's.
+    const unsigned flags = extra[14] | extra[15] << 8;
+    const DWORD rate = wave.nSamplesPerSec;
+    int frameBits = rate <= 16000 ? 9 : rate <= 22050 ? 10 : rate <= 48000 ? 11 : 12;
+    frameBits -= (flags & 6) == 4 ? 1 : (flags & 6) == 6 ? 2 : (flags & 6) == 2 ? -1 : 0;
+    const test_support::PacketReport report = test_support::CheckPackets(
+        packets, PacketLayout{wave.nBlockAlign, blockBits + 4}, frameBits + 1);
+    EXPECT_EQ(report.fault, "") << path;
+  } else if (wave.wFormatTag == 0x0161 && wave.cbSize >= 6 && (extra[4] & 2)) {
+    for (std::size_t k = 0; k < packets.size(); ++k) {
+      ASSERT_EQ(packets[k].size(), wave.nBlockAlign) << path;
+      EXPECT_EQ(packets[k][0] >> 4, k & 15) << path << " packet " << k;
+      EXPECT_GE(packets[k][0] & 15, 1) << path << " packet " << k;
+    }
+  }
+}
+
 // Every catalogue format encodes a second of audio that ffmpeg reads at the promised rate and
 // channel count without a word of error, and that this runtime decodes to exactly that second:
 // the constant-rate formats, and our WMA v2 encoder's variable-rate ones, whose headers say
@@ -273,6 +394,7 @@ TEST_F(RuntimeTest, EveryCatalogueFormatEncodes) {
                                                              std::to_string(wave.nChannels) +
                                                              (variable ? "\n1\n" : "\n\n"))
           << codec << "/" << format;
+      ExpectSoundPackets(path, wave, reinterpret_cast<const BYTE*>(type->pbFormat) + sizeof(wave));
       const Pcm decoded = DecodeFile(path);
       EXPECT_EQ(decoded.bytes.size(), input.pcm.size()) << codec << "/" << format;
       // A variable-rate file's header gives its average: its data packets, without their own
@@ -457,9 +579,21 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
     bool noise;
   };
   constexpr Case kCases[] = {
-      {16, 44100, 2, 1, false},      {16, 44100, 2, 2047, true},   {16, 44100, 2, 2049, false},
-      {16, 48000, 1, 140000, false}, {16, 96000, 6, 9000, true},   {24, 44100, 2, 2048, true},
-      {24, 88200, 2, 150000, false}, {24, 96000, 6, 20000, false}, {24, 48000, 5, 4097, true},
+      {16, 44100, 2, 1, false},
+      {16, 44100, 2, 2047, true},
+      {16, 44100, 2, 2049, false},
+      {16, 48000, 1, 140000, false},
+      {16, 96000, 6, 9000, true},
+      {24, 44100, 2, 2048, true},
+      {24, 88200, 2, 150000, false},
+      {24, 96000, 6, 20000, false},
+      {24, 48000, 5, 4097, true},
+      // Three and four channels are front left, right and centre, and quad, as the host gives
+      // them: no channel is mixed into another.
+      {16, 44100, 3, 5000, true},
+      {24, 96000, 3, 9000, true},
+      {16, 48000, 4, 5000, true},
+      {24, 88200, 4, 9000, false},
   };
   struct CheckSetting {
     CheckSetting() { setenv("WMAFILTER_LOSSLESS_CHECK", "1", 1); }
@@ -479,6 +613,8 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
     const std::string name = std::to_string(c.bits) + "-" + std::to_string(c.rate) + "-" +
                              std::to_string(c.channels) + "-" + std::to_string(c.frames);
     DWORD formats = 0, format = 0;
+    WAVEFORMATEX chosen{};
+    Bytes extra;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, lossless, &formats), S_OK);
     for (; format < formats; ++format) {
       ComPtr<IWMStreamConfig> config;
@@ -488,8 +624,12 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
       MediaTypeBlock block;
       ASSERT_EQ(ReadMediaType(props.get(), block), S_OK);
       if (block.wave()->nSamplesPerSec == c.rate && block.wave()->nChannels == c.channels &&
-          block.wave()->wBitsPerSample == c.bits)
+          block.wave()->wBitsPerSample == c.bits) {
+        std::memcpy(&chosen, block.wave(), sizeof(chosen));
+        extra.assign(reinterpret_cast<const BYTE*>(block.wave() + 1),
+                     reinterpret_cast<const BYTE*>(block.wave() + 1) + chosen.cbSize);
         break;
+      }
     }
     ASSERT_LT(format, formats) << name;
     const Input input = Signal(c.rate, c.channels, c.bits, c.frames, c.noise);
@@ -504,6 +644,7 @@ TEST_F(RuntimeTest, LosslessFormatsGiveBackEverySample) {
       ASSERT_EQ(EncodeFile(several, lossless, format, input, {}, true), S_OK) << name;
     }
     EXPECT_TRUE(ReadFile(single) == ReadFile(several)) << name;
+    ExpectSoundPackets(single, chosen, extra.data());
     ComPtr<IWMSyncReader> reader;
     ASSERT_EQ(OpenReader(single, reader), S_OK) << name;
     const BOOL discrete = TRUE;

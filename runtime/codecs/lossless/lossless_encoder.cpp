@@ -14,10 +14,7 @@
 #include "codecs/lossless/frame_coder.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/shared/packetizer.h"
-
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
+#include "common/speaker_positions.h"
 
 namespace wmvcore {
 namespace {
@@ -144,7 +141,13 @@ class LosslessPacker final : public PayloadPacker, private PacketOut {
       duration += durations_.front();
       durations_.pop_front();
     }
-    result_ = sink_->Write(Payload{packet.data(), packet.size(), StampOf(pts_), duration});
+    // Only a packet of filling after the stream's last frame ends none, and lasts nothing; the
+    // muxer takes time stamps that rise, so it is stamped a millisecond on if it must be.
+    int64_t stamp = StampOf(pts_);
+    if (packets_.packets() > 1 && stamp <= lastStamp_)
+      stamp = StampOf(lastStamp_ + rate_ / 1000 + 1);
+    lastStamp_ = stamp;
+    result_ = sink_->Write(Payload{packet.data(), packet.size(), stamp, duration});
     pts_ += duration;
     return SUCCEEDED(result_);
   }
@@ -177,6 +180,7 @@ class LosslessPacker final : public PayloadPacker, private PacketOut {
   std::deque<int64_t> durations_;           // of the frames not yet ended in a packet
   uint64_t framesStamped_ = 0;
   int64_t pts_ = 0;
+  int64_t lastStamp_ = 0;  // of the packet written last
 };
 
 class LosslessEncoder final : public StreamEncoder {
@@ -205,7 +209,9 @@ class LosslessEncoder final : public StreamEncoder {
   std::shared_ptr<CheckInputs> inputs_;  // null: no check
 };
 
-// The speakers of a stream: those its codec data names, else the usual ones for its count.
+// The speakers of a stream: those its codec data names, else the usual ones for its count, as
+// Windows and the host take a plain format of that many channels (never FFmpeg's defaults,
+// whose three channels are 2.1 and four 4.0: a save of such input would mix its channels).
 uint32_t ChannelMask(const WaveFormat& stream) {
   if (stream.extra.size() >= 6) {
     const uint32_t named =
@@ -213,12 +219,7 @@ uint32_t ChannelMask(const WaveFormat& stream) {
         static_cast<uint32_t>(stream.extra[4]) << 16 | static_cast<uint32_t>(stream.extra[5]) << 24;
     if (named != 0) return named;
   }
-  AVChannelLayout layout{};
-  av_channel_layout_default(&layout, stream.channels);
-  const uint32_t mask =
-      layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<uint32_t>(layout.u.mask) : 0;
-  av_channel_layout_uninit(&layout);
-  return mask;
+  return UsualChannelMask(stream.channels);
 }
 
 }  // namespace
@@ -243,6 +244,7 @@ std::unique_ptr<StreamEncoder> OpenLosslessEncoder(const WaveFormat& stream, boo
   shape.packetPerPayload = true;  // a data packet for each codec packet, as Windows' files have
   shape.frameSamples = ll::SamplesPerFrame(format);
   shape.segmentFrames = ll::kFramesPerSegment;
+  shape.speakers = format.channelMask;
   return std::unique_ptr<StreamEncoder>(new (std::nothrow) LosslessEncoder(format, shape, check));
 }
 

@@ -33,6 +33,7 @@ void Packetizer::Release(bool last) {
 }
 
 bool Packetizer::Add(const uint8_t* frame, uint64_t bits, bool seekable, PacketOut& out) {
+  if (bits == 0 || bits > dataBits_) return false;
   if (holding_) Release(false);
   held_.Clear();
   held_.Append(frame, 0, bits);

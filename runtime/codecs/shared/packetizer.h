@@ -47,7 +47,11 @@ class Packetizer {
   explicit Packetizer(const PacketLayout& layout, uint64_t firstBit = 0);
 
   // Takes a frame of `bits` bits (from the top of `frame`'s first byte), held until the next
-  // shows it is not the last, and writes the packets that fill; false when `out` refuses one.
+  // shows it is not the last, and writes the packets that fill. False when `out` refuses a
+  // packet, or for a frame longer than a packet's data. Frames no longer than that make every
+  // packet end a frame, so that each has a duration and their time stamps rise, and never leave
+  // a frame carried on from a packet before to end exactly at a packet's end, which decoders
+  // drop (they take a carried count as long as the packet's data for a frame that goes on).
   bool Add(const uint8_t* frame, uint64_t bits, bool seekable, PacketOut& out);
   // Ends the stream: the last frame and the last packet, filled.
   bool Finish(PacketOut& out);
