@@ -165,8 +165,7 @@ class WmaV2Coder final : public SegmentCoder {
       // A decoder may start on any frame, given those sizes (the packer puts them ahead of a
       // packet's first new frame).
       coded.seekable = true;
-      coded.blockSizes =
-          static_cast<uint8_t>(LastBlockSize(sizes_[frame - 1]) << 4 | static_cast<uint8_t>(size));
+      coded.blockSizes = static_cast<uint8_t>(sizes_[frame - 1] << 4 | static_cast<uint8_t>(size));
       RETURN_IF_FAILED(sink.Write(coded));
     }
     return S_OK;
@@ -189,7 +188,6 @@ class WmaV2Coder final : public SegmentCoder {
     }
     return 0;
   }
-  static int LastBlockSize(int frameSize) { return frameSize; }
 
   // The segment's share of bits: the stream's share up to its last frame less the share up to
   // its first, each rounded, so that the shares of consecutive segments add up to the stream's
@@ -228,7 +226,7 @@ class WmaV2Coder final : public SegmentCoder {
     const int n = shape.length;
     const int count = 1 << size;
     // Sizes before and after, in samples: the frames' neighbours at their edges.
-    const int previous = index > 0 ? n : layout_.blocks[LastBlockSize(sizes_[frame - 1])].length;
+    const int previous = index > 0 ? n : layout_.blocks[sizes_[frame - 1]].length;
     const bool hasNext = frame + 1 < sizes_.size();
     const int nextSize = index + 1 < count ? size : hasNext ? sizes_[frame + 1] : size;
     const int next = layout_.blocks[nextSize].length;
