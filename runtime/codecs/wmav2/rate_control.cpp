@@ -7,8 +7,11 @@ namespace wmvcore::wmav2 {
 namespace {
 
 constexpr int kMaxGain = 240;
-// Rounding below one half leaves more coefficients at zero, which costs fewer bits than the
-// noise it adds.
+// Where a coefficient's magnitude, in steps, rounds up: below one half, a dead zone that leaves
+// more coefficients at zero and small levels smaller. Transform coefficients fall off about
+// exponentially in magnitude, so within a step the values lie more often below its middle, and
+// reconstructing at whole steps, as the decoder does, rounding a little low costs fewer bits
+// than the noise it adds; 0.42 is near the 0.4054 that AAC encoders use for the same reason.
 constexpr float kRounding = 0.42f;
 
 // The share of noise each band of a long block gets above its masking threshold. Heard noise
