@@ -26,6 +26,12 @@ AVSampleFormat PlanarFormat(SampleLayout layout) {
 // The low-frequency channel's share in a downmix. Mixes for playback leave it out, but a save
 // that dropped it would lose what only that channel holds; it goes in at the centre's level.
 constexpr double kLowFrequencyMixLevel = 0.7071067811865476;
+// The most a downmix's output channel may take of its inputs, their coefficients' magnitudes
+// added: a mix of full-scale channels then stays within full scale, its proportions kept (all
+// of the mix is scaled alike). The resampler normalises so of itself only towards integer
+// samples; towards float it would let a 5.1 mix reach three times full scale, which clips in
+// every decoder that gives integer samples.
+constexpr double kMostMixGain = 1.0;
 
 // The speakers of the input: those its media type named, or the usual ones for its count, never
 // FFmpeg's own default (which takes a third channel for a low-frequency one).
@@ -57,6 +63,7 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   av_channel_layout_uninit(&outputLayout);
   ResamplerHandle handle(converter);
   if (made < 0 || av_opt_set_double(converter, "lfe_mix_level", kLowFrequencyMixLevel, 0) < 0 ||
+      av_opt_set_double(converter, "rematrix_maxval", kMostMixGain, 0) < 0 ||
       swr_init(converter) < 0)
     return nullptr;
   return handle;

@@ -13,6 +13,7 @@
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/rate_control.h"
 #include "codecs/wmav2/stuffing.h"
+#include "codecs/wmav2/tables.h"
 #include "codecs/wmav2/wmav2_encoder.h"
 #include "ffmpeg/ffmpeg_handles.h"
 
@@ -25,7 +26,9 @@ void CountErrors(void*, int level, const char*, va_list) {
   if (level <= AV_LOG_ERROR) ++decoderErrors;
 }
 
-enum class Sound { kTone, kNoise, kClicks, kSilence };
+// kHighTone: 1 kHz at -6 dB, which low rates once coded as noise (its levels past what an
+// escape can carry).
+enum class Sound { kTone, kNoise, kClicks, kSilence, kHighTone };
 
 // `frames` sample frames a channel, planar.
 std::vector<std::vector<float>> MakeSound(Sound sound, int rate, int channels, int frames) {
@@ -47,6 +50,9 @@ std::vector<std::vector<float>> MakeSound(Sound sound, int rate, int channels, i
           sample = i % (rate / 4) < 20 ? 0.8f : 0.0f;
           break;
         case Sound::kSilence:
+          break;
+        case Sound::kHighTone:
+          sample = 0.501f * static_cast<float>(std::sin(2 * std::numbers::pi * 1000.0 * i / rate));
           break;
       }
     }
@@ -268,7 +274,8 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
       {44100, 2, 64, Sound::kClicks, 0},       {44100, 2, 128, Sound::kNoise, 0, 0, 4},
       {44100, 2, 64, Sound::kClicks, 0, 0, 4}, {44100, 2, 0, Sound::kTone, 10, 50},
       {48000, 1, 0, Sound::kClicks, 0, 10},    {44100, 2, 0, Sound::kNoise, 0, 98},
-      {48000, 2, 0, Sound::kSilence, 0, 25},
+      {48000, 2, 0, Sound::kSilence, 0, 25},   {8000, 1, 24, Sound::kHighTone, 10},
+      {16000, 1, 24, Sound::kHighTone, 10},
   };
   av_log_set_callback(CountErrors);
   for (const Case& c : kCases) {
@@ -321,7 +328,7 @@ TEST(WmaV2Encoder, RoundTripsDecodeWithoutErrors) {
       EXPECT_TRUE(std::equal(tail[ch].end() - static_cast<std::ptrdiff_t>(compared), tail[ch].end(),
                              decoded[ch].end() - static_cast<std::ptrdiff_t>(compared)))
           << name;
-    if (c.sound != Sound::kTone) continue;
+    if (c.sound != Sound::kTone && c.sound != Sound::kHighTone) continue;
     for (int ch = 0; ch < c.channels; ++ch) {
       const double snr = SnrDb(planes[ch], decoded[ch]);
       RecordProperty("snr_" + name + "_" + std::to_string(ch), std::to_string(snr));
@@ -417,6 +424,71 @@ TEST(WmaV2Encoder, StuffingFillsAFrameToTheBit) {
       }
     }
   }
+}
+
+// The code tables are the format's: each, entry by entry, as FFmpeg's decoder reads streams
+// with it, checked by a digest (FNV-1a over each entry's four bytes, least significant first)
+// of the table as libavcodec 5.1 defines it, in the file and under the name given, and by its
+// length. A wrong entry in any table fails here, before it spoils a stream.
+uint32_t Digest(const auto* values, std::size_t count) {
+  uint32_t digest = 2166136261u;
+  for (std::size_t i = 0; i < count; ++i)
+    for (int byte = 0; byte < 4; ++byte) {
+      digest ^= (static_cast<uint32_t>(values[i]) >> (8 * byte)) & 0xFF;
+      digest *= 16777619u;
+    }
+  return digest;
+}
+
+TEST(WmaV2Encoder, TablesAreTheFormats) {
+  using namespace wmav2;
+  struct Table {
+    std::string ours;
+    std::string libavcodec;  // the file of libavcodec and the table's name there
+    uint32_t digest;         // of ours
+    uint32_t expected;
+  };
+  std::vector<Table> tables = {
+      {"kExponentBands44100", "wmadata.h exponent_band_44100",
+       Digest(&kExponentBands44100[0][0], 75), 0xD638C3AF},
+      {"kExponentBands32000", "wmadata.h exponent_band_32000",
+       Digest(&kExponentBands32000[0][0], 75), 0x27690221},
+      {"kExponentBands22050", "wmadata.h exponent_band_22050",
+       Digest(&kExponentBands22050[0][0], 75), 0x54B7A156},
+      {"kScalefactorCodes", "aactab.c ff_aac_scalefactor_code", Digest(kScalefactorCodes, 121),
+       0x59BCC659},
+      {"kScalefactorBits", "aactab.c ff_aac_scalefactor_bits", Digest(kScalefactorBits, 121),
+       0xE98C6632},
+      {"kCriticalFrequencies", "wma_freqs.c ff_wma_critical_freqs",
+       Digest(kCriticalFrequencies, 25), 0x15E73653},
+  };
+  // coefT_huffcodes, coefT_huffbits and levelsT of wmadata.h, table by table.
+  constexpr struct {
+    std::size_t codes, levels;
+    uint32_t codeDigest, bitsDigest, levelsDigest;
+  } kCoefficientTables[] = {
+      {666, 60, 0xE4251246, 0x0288061A, 0x23694444},
+      {555, 40, 0x3221F79C, 0x4FCF0675, 0xD812A31F},
+      {1336, 340, 0x0934D12C, 0xEAAF5F1A, 0x57E8EA49},
+      {1072, 180, 0x29FF8066, 0x516D1AF6, 0xDEC97FBA},
+      {476, 70, 0x388CB17E, 0xA18B312A, 0x32FC209B},
+      {435, 40, 0x577DB93F, 0xB5BC6A93, 0x4CE8CC8A},
+  };
+  for (int t = 0; t < 6; ++t) {
+    const CoefficientTable& table = CoefficientTableAt(t);
+    const auto& known = kCoefficientTables[t];
+    const std::string n = std::to_string(t);
+    EXPECT_EQ(static_cast<std::size_t>(table.codes), known.codes) << t;
+    EXPECT_EQ(static_cast<std::size_t>(table.levelCount), known.levels) << t;
+    tables.push_back({"codes " + n, "wmadata.h coef" + n + "_huffcodes",
+                      Digest(table.bits, known.codes), known.codeDigest});
+    tables.push_back({"lengths " + n, "wmadata.h coef" + n + "_huffbits",
+                      Digest(table.lengths, known.codes), known.bitsDigest});
+    tables.push_back({"levels " + n, "wmadata.h levels" + n, Digest(table.levels, known.levels),
+                      known.levelsDigest});
+  }
+  for (const Table& table : tables)
+    EXPECT_EQ(table.digest, table.expected) << table.ours << " against " << table.libavcodec;
 }
 
 }  // namespace

@@ -125,13 +125,7 @@ std::size_t WriteBlock(const StreamLayout& layout, const CodedBlock& block, BitW
     bits += static_cast<std::size_t>(width);
     if (out != nullptr) out->Put(value, width);
   };
-  if (layout.blockSizeBits > 0) {
-    if (block.resetSizes) {
-      put(static_cast<uint32_t>(block.previousSize), layout.blockSizeBits);
-      put(static_cast<uint32_t>(block.size), layout.blockSizeBits);
-    }
-    put(static_cast<uint32_t>(block.nextSize), layout.blockSizeBits);
-  }
+  if (layout.blockSizeBits > 0) put(static_cast<uint32_t>(block.nextSize), layout.blockSizeBits);
   const int channels = layout.channels;
   if (channels == 2) put(block.midSide ? 1 : 0, 1);
   bool any = false;

@@ -15,11 +15,10 @@ namespace wmvcore::wmav2 {
 // A block as it will be coded.
 struct CodedBlock {
   int size = 0;  // index into the layout's block sizes
-  // Block size fields, when the stream has several sizes: the sizes of the block before and
-  // this one (written only where the decoder resets them) and of the block after.
-  int previousSize = 0;
+  // The block size field, when the stream has several sizes: the size of the block after.
+  // (A decoder that starts on a frame first reads the sizes of the block before and of this
+  // one: the packer puts them ahead of a packet's first new frame.)
   int nextSize = 0;
-  bool resetSizes = false;
   bool midSide = false;
   std::array<bool, 2> coded{};
   int totalGain = 1;

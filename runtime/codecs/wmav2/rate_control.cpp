@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace wmvcore::wmav2 {
 namespace {
 
 constexpr int kMaxGain = 240;
-// Rounding below one half leaves more coefficients at zero, which costs fewer bits than the
-// noise it adds.
+// What a trial whose levels had to be limited counts as: more than any budget, and still no
+// overflow when a frame's blocks (at most 16) add up.
+constexpr std::size_t kLimitedBits = std::numeric_limits<std::size_t>::max() / 64;
+// Where a coefficient's magnitude, in steps, rounds up: below one half, a dead zone that leaves
+// more coefficients at zero and small levels smaller. Transform coefficients fall off about
+// exponentially in magnitude, so within a step the values lie more often below its middle, and
+// reconstructing at whole steps, as the decoder does, rounding a little low costs fewer bits
+// than the noise it adds; 0.42 is near the 0.4054 that AAC encoders use for the same reason.
 constexpr float kRounding = 0.42f;
 
 // The share of noise each band of a long block gets above its masking threshold. Heard noise
@@ -58,13 +65,16 @@ int Exponents(const StreamLayout& layout, int size, const std::vector<float>& th
   return highest;
 }
 
-void Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spectrum,
+// Quantises a channel at `gain`; whether any level had to be limited to what an escaped level's
+// width can hold.
+bool Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spectrum,
               const std::vector<int>& exponents, int gain, std::vector<int>& levels) {
   const BlockLayout& shape = layout.blocks[size];
   int highest = exponents.empty() ? 0 : exponents[0];
   for (const int e : exponents) highest = std::max(highest, e);
   const float scale = std::pow(10.0f, gain / 20.0f) / std::pow(10.0f, highest / 16.0f);
   const int limit = (1 << EscapeLevelBits(gain)) - 1;
+  bool limited = false;
   levels.assign(shape.codedEnd, 0);
   int position = 0;
   for (std::size_t b = 0; b < exponents.size() && position < shape.codedEnd; ++b) {
@@ -72,23 +82,36 @@ void Quantise(const StreamLayout& layout, int size, const ChannelSpectrum& spect
     const int end = std::min(position + shape.exponentBands[b], shape.codedEnd);
     for (int i = position; i < end; ++i) {
       const float value = spectrum.coefficients[i] / step;
-      const int magnitude = std::min(static_cast<int>(std::fabs(value) + kRounding), limit);
+      const float rounded = std::fabs(value) + kRounding;
+      const bool over = !(rounded < static_cast<float>(limit));  // NaN is over too
+      limited = limited || over;
+      const int magnitude = over ? limit : static_cast<int>(rounded);
       levels[i] = value < 0 ? -magnitude : magnitude;
     }
     position += shape.exponentBands[b];
   }
+  return limited;
 }
 
 std::size_t Trial(const StreamLayout& layout, const std::array<ChannelSpectrum, 2>& channels,
                   int gain, CodedBlock& block) {
   block.totalGain = gain;
+  bool limited = false;
   for (int c = 0; c < layout.channels; ++c) {
-    Quantise(layout, block.size, channels[c], block.exponents[c], gain, block.levels[c]);
+    limited =
+        Quantise(layout, block.size, channels[c], block.exponents[c], gain, block.levels[c]) ||
+        limited;
     block.coded[c] = std::any_of(block.levels[c].begin(), block.levels[c].end(),
                                  [](int level) { return level != 0; });
   }
   // A mid/side block codes the side channel whenever it codes the mid one.
   if (block.midSide && (block.coded[0] || block.coded[1])) block.coded[0] = block.coded[1] = true;
+  // A gain so low that levels pass what an escape can carry: the limited levels take no more
+  // bits however low the gain goes, so a search for the lowest gain within a budget would go
+  // on down, coding a loud tone or DC as ever wronger levels (at low rates, where the
+  // exponents' range puts a tone's band far above the rest, it came back as noise). Such a
+  // gain counts as too many bits for any budget, short of the highest gain.
+  if (limited && gain < kMaxGain) return kLimitedBits;
   return WriteBlock(layout, block, nullptr);
 }
 

@@ -10,6 +10,20 @@ namespace {
 // and the gap stuffing codes leave them: codes are 20 to 40 bits and an escape adds 5 to 30.
 constexpr std::size_t kMostEscapedBits = 160;
 constexpr std::size_t kEscapeSlack = 64;
+// Level-one coefficients tried for dropping before giving up: one whose loss joins two runs
+// may take a longer code than it saves, and past a few such the rest seldom do better.
+constexpr int kDropTries = 8;
+// The most level-one coefficients dropped to widen a gap: each is noise at the top of the
+// coded band, and a gap that so many drops cannot open is left to the exponents.
+constexpr int kMostDropped = 16;
+// Stuffing codes taken back, one at a time, for escapes to make up the gap they leave: each
+// widens the gap by a code's 20 to 40 bits, so a few cover every gap escapes can close.
+constexpr int kCodesTakenBack = 4;
+// Exponent raises tried a block, each the one that comes closest: a handful of bands' codes
+// change by a few bits each, which closes any gap under a stuffing code.
+constexpr int kMostRaises = 10;
+// Stuffing codes taken back, per channel, for raised exponents to make up the rest.
+constexpr int kCodesTakenBackForExponents = 2;
 
 // Escapes coefficients whose added bits come to `gap` exactly, when some do; whether they
 // did. Coefficients are taken in turn while the gap stays above a few codes' worth; then a
@@ -77,7 +91,7 @@ bool DropHighestOne(const StreamLayout& layout, CodedBlock& block) {
   const std::size_t before = WriteBlock(layout, block, nullptr);
   std::array<int, 2> from{};
   for (int c = 0; c < layout.channels; ++c) from[c] = static_cast<int>(block.levels[c].size());
-  for (int tries = 0; tries < 8; ++tries) {
+  for (int tries = 0; tries < kDropTries; ++tries) {
     int channel = -1;
     int highest = -1;
     for (int c = 0; c < layout.channels; ++c)
@@ -107,7 +121,7 @@ std::size_t RaiseQuietExponents(const StreamLayout& layout, std::size_t bits, st
                                 CodedBlock& block) {
   if (layout.noiseCoding) return size;
   const std::vector<int>& widths = layout.blocks[block.size].exponentBands;
-  for (int round = 0; round < 10 && size < bits; ++round) {
+  for (int round = 0; round < kMostRaises && size < bits; ++round) {
     int bestChannel = -1;
     std::size_t bestBand = 0;
     int bestExponent = 0;
@@ -171,10 +185,10 @@ std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& bloc
   // rest to the bit; failing that, codes as close as they come, then one code fewer, two...
   // A gap too small for any escape, with no code to take back, is widened by dropping the
   // highest coefficient of level one.
-  for (int widened = 0; widened < 16; ++widened) {
+  for (int widened = 0; widened < kMostDropped; ++widened) {
     for (const std::size_t slack : {kEscapeSlack, std::size_t{0}}) {
       size = FillWithCodes(layout, bits > slack ? bits - slack : 0, block);
-      for (int tries = 0; size < bits && tries < 4; ++tries) {
+      for (int tries = 0; size < bits && tries < kCodesTakenBack; ++tries) {
         if (EscapeExactly(layout, bits - size, block)) return WriteBlock(layout, block, nullptr);
         int c = layout.channels - 1;
         while (c >= 0 && block.stuffing[c] == 0) --c;
@@ -188,7 +202,8 @@ std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& bloc
   // Then raised exponents, with a code or two taken back where they cannot make up the rest.
   size = RaiseQuietExponents(layout, bits, FillWithCodes(layout, bits, block), block);
   for (int c = layout.channels - 1; c >= 0 && size < bits; --c)
-    for (int tries = 0; tries < 2 && size < bits && block.stuffing[c] > 0; ++tries) {
+    for (int tries = 0; tries < kCodesTakenBackForExponents && size < bits && block.stuffing[c] > 0;
+         ++tries) {
       const CodedBlock kept = block;
       --block.stuffing[c];
       const std::size_t raised =

@@ -1,4 +1,6 @@
-// Transcribed from the format's definition; generated, not edited by hand.
+// The format's code tables, transcribed; no generator makes them. wmav2_tests
+// (TablesAreTheFormats) checks each, entry by entry, against the table libavcodec's decoder
+// reads streams with.
 #include "codecs/wmav2/tables.h"
 
 namespace wmvcore::wmav2 {

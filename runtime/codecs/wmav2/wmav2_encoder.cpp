@@ -15,6 +15,7 @@
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/packer.h"
 #include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/reservoir.h"
 #include "codecs/wmav2/stuffing.h"
 
 namespace wmvcore {
@@ -35,10 +36,6 @@ constexpr int kSegmentFrames = 64;
 // inverse is scaled by 1/32768 and its coefficients by 2 / length.
 constexpr float kDecoderScale = -32768.0f;
 
-// A frame's target against the nominal share, however far its perceptual entropy is from
-// the mean.
-constexpr double kLeanest = 0.85;
-constexpr double kRichest = 1.6;
 // How much more noise a band may carry than in the block before.
 constexpr float kPreEchoRise = 2.0f;
 
@@ -52,18 +49,6 @@ double QualityAverage(int quality, int rate, int channels) {
   const double stereo = 100000.0 * std::pow(2.5, (quality - 50) / 50.0) * rate / 44100;
   return channels == 1 ? 0.6 * stereo : stereo;
 }
-
-// How the bits of a segment are shared out among its frames.
-struct FrameBudget {
-  double nominal = 0;     // bits a frame at the declared rate, less the packets' headers
-  std::size_t most = 0;   // a frame's most: what a packet's bit offset can count, and half a
-                          // packet
-  std::size_t least = 0;  // a frame's fewest, so that no packet holds more frames than its
-                          // count can say
-  // Coded for quality: each band's noise against its masking threshold, in dB; the frames
-  // then take what they need, within [least, most], and `nominal` only sizes the packets.
-  std::optional<double> quality;
-};
 
 // Bits a band would need above its masking threshold: a guide for choosing the stereo coding,
 // not a count.
@@ -96,15 +81,7 @@ class WmaV2Coder final : public SegmentCoder {
     const std::size_t frames = audio.priming + audio.coded + audio.lookahead;
     sizes_.assign(frames, 0);
     for (std::size_t f = audio.priming - 1; f < frames; ++f) sizes_[f] = FrameSize(audio, f);
-    // The bit reservoir: what the frames so far left of their share, which the next may spend.
-    // A frame's target follows its perceptual entropy against the segment's running mean, and
-    // leans on the reservoir to keep about a frame's share in hand (less towards the segment's
-    // end). Every segment spends its share to the bit: a frame spends at least what the frames
-    // after it could not spend at (nearly) their most, and the segment's last frame takes all
-    // that is left.
-    const auto segmentBits = SegmentBits(audio);
-    std::size_t spent = 0;
-    double meanEntropy = 0;
+    Reservoir reservoir(budget_, SegmentBits(audio), audio.coded);
     // The thresholds of the long block before, for pre-echo control.
     if (sizes_[audio.priming - 1] == 0) {
       Analyse(audio, audio.priming - 1, 0, 0, false);
@@ -118,24 +95,7 @@ class WmaV2Coder final : public SegmentCoder {
       double entropy = 0;
       for (int b = 0; b < count; ++b) entropy += Analyse(audio, frame, size, b, b == 0);
       if (size == 0) longBefore_ = blocks_[0].raw;
-      meanEntropy = j == 0 ? std::max(entropy, 1.0) : 0.9 * meanEntropy + 0.1 * entropy;
-      const std::size_t left = audio.coded - j - 1;
-      const std::size_t remaining = segmentBits - std::min(spent, segmentBits);
-      const double saved = static_cast<double>(remaining) - budget_.nominal * (left + 1);
-      const double allowance = budget_.nominal + saved;
-      const auto most = std::min(budget_.most, static_cast<std::size_t>(std::max(0.0, allowance)));
-      // What the frames after this one can spend at their most, less some room for a frame
-      // that falls short of its floor (stuffing that cannot fill it to the bit).
-      const std::size_t after = left * (budget_.most - budget_.most / 8);
-      const std::size_t fewest =
-          std::min(most, std::max(budget_.least, remaining > after ? remaining - after : 0));
-      const double wanted = budget_.nominal * std::min(1.0, left / 8.0);
-      const double share =
-          std::clamp(std::sqrt(std::max(entropy, 1.0) / meanEntropy), kLeanest, kRichest);
-      double target = budget_.nominal * share + 0.3 * (saved - wanted);
-      if (left == 0) target = static_cast<double>(most);
-      const auto bits = static_cast<std::size_t>(
-          std::clamp(target, static_cast<double>(fewest), static_cast<double>(most)));
+      const FrameAllowance allowed = reservoir.Next(entropy);
       fits_.resize(blocks_.size());
       for (std::size_t b = 0; b < blocks_.size(); ++b) {
         fits_[b].channels = blocks_[b].channels;
@@ -143,10 +103,10 @@ class WmaV2Coder final : public SegmentCoder {
       }
       std::size_t used = budget_.quality
                              ? FitQuality(layout_, fits_, *budget_.quality, budget_.most)
-                             : FitFrame(layout_, fits_, bits);
+                             : FitFrame(layout_, fits_, allowed.target);
       // Coded for quality, a frame takes the bits its noise needs, and no fewer than the least.
-      const std::size_t goal = budget_.quality ? std::max(used, budget_.least) : bits;
-      const std::size_t floor = budget_.quality ? budget_.least : fewest;
+      const std::size_t goal = budget_.quality ? std::max(used, budget_.least) : allowed.target;
+      const std::size_t floor = budget_.quality ? budget_.least : allowed.fewest;
       // Filled from its last block back, as far as each block has room.
       if (used < floor) {
         for (auto fit = fits_.rbegin(); fit != fits_.rend() && used < goal; ++fit) {
@@ -154,19 +114,17 @@ class WmaV2Coder final : public SegmentCoder {
           used = others + Stuff(layout_, goal - others, fit->block);
         }
       }
-      spent += used;
+      reservoir.Spend(used);
       writer_.Clear();
       for (const BlockToFit& fit : fits_) WriteBlock(layout_, fit.block, &writer_);
-      // The sizes a decoder that starts on this frame reads first: the block before's, and
-      // this frame's first.
       Payload coded{writer_.bytes().data(), writer_.bytes().size(),
                     audio.firstPts + static_cast<int64_t>(j) * length, length};
       coded.bits = writer_.bits();
-      // A decoder may start on any frame, given those sizes (the packer puts them ahead of a
-      // packet's first new frame).
+      // A decoder may start on any frame, given the sizes it then reads first: the block
+      // before's, and this frame's first (the packer puts them ahead of a packet's first new
+      // frame).
       coded.seekable = true;
-      coded.blockSizes =
-          static_cast<uint8_t>(LastBlockSize(sizes_[frame - 1]) << 4 | static_cast<uint8_t>(size));
+      coded.blockSizes = static_cast<uint8_t>(sizes_[frame - 1] << 4 | static_cast<uint8_t>(size));
       RETURN_IF_FAILED(sink.Write(coded));
     }
     return S_OK;
@@ -189,7 +147,6 @@ class WmaV2Coder final : public SegmentCoder {
     }
     return 0;
   }
-  static int LastBlockSize(int frameSize) { return frameSize; }
 
   // The segment's share of bits: the stream's share up to its last frame less the share up to
   // its first, each rounded, so that the shares of consecutive segments add up to the stream's
@@ -228,7 +185,7 @@ class WmaV2Coder final : public SegmentCoder {
     const int n = shape.length;
     const int count = 1 << size;
     // Sizes before and after, in samples: the frames' neighbours at their edges.
-    const int previous = index > 0 ? n : layout_.blocks[LastBlockSize(sizes_[frame - 1])].length;
+    const int previous = index > 0 ? n : layout_.blocks[sizes_[frame - 1]].length;
     const bool hasNext = frame + 1 < sizes_.size();
     const int nextSize = index + 1 < count ? size : hasNext ? sizes_[frame + 1] : size;
     const int next = layout_.blocks[nextSize].length;
@@ -333,7 +290,7 @@ class WmaV2Encoder final : public StreamEncoder {
     budget_.most = std::min((std::size_t{1} << (layout_.byteOffsetBits + 3)) - 1,
                             static_cast<std::size_t>(payloadBits / 2)) -
                    2 * static_cast<std::size_t>(layout_.blockSizeBits);
-    budget_.least = static_cast<std::size_t>(payloadBits / 12) + 1;
+    budget_.least = static_cast<std::size_t>(payloadBits / kLeastFrameShare) + 1;
     // Samples a superframe, the coding flags, and the superframe's bytes.
     const auto frame = static_cast<uint32_t>(layout_.frameLength * kFramesPerPacket);
     shape.format.extra = {static_cast<BYTE>(frame),
