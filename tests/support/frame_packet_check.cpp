@@ -84,13 +84,21 @@ PacketReport CheckPackets(const std::vector<std::vector<uint8_t>>& packets,
         break;
       }
       declared = BitsAt(packet, at, field);
-      if (declared == filling) break;
+      if (declared == filling) {  // filling to the packet's end: ones, and nothing carried on
+        declared = 0;
+        for (uint64_t bit = at; bit < packetBits; ++bit)
+          if (!BitsAt(packet, bit, 1)) fail(p, "filling that is not all ones");
+        break;
+      }
       if (declared == 0 || declared > dataBits)
         fail(p, "a frame of " + std::to_string(declared) + " bits");
       frame.Append(packet.data(), at, std::min(left, declared));
       if (declared > left) break;
       at += declared;
       finish(p);
+      // The decoder then waits for more of this packet and reads the next one's header as
+      // frame bits.
+      if (at == packetBits && !ended) fail(p, "a frame that another follows ends at its end");
     }
     if (p > 0 && !report.fault.empty()) break;
   }

@@ -24,7 +24,21 @@ Packetizer::Packetizer(const PacketLayout& layout, uint64_t firstBit)
       base_(firstBit),
       consumed_(firstBit) {}
 
+void Packetizer::FillPacket() {
+  for (uint64_t left = dataBits_ - (end() - consumed_); left > 0;) {
+    const auto fill = std::min<uint64_t>(32, left);
+    stream_.Put(0xFFFFFFFFu, static_cast<int>(fill));
+    left -= fill;
+  }
+}
+
 void Packetizer::Release(bool last) {
+  // A frame that another follows and that ends exactly at a packet's end leaves the decoder
+  // waiting for more of that packet: it takes the next packet's header for frame bits. Such a
+  // frame starts in the next packet instead, after ones that the decoder passes over; shorter
+  // than a packet's data, it ends inside that packet.
+  const uint64_t filled = end() - consumed_;
+  if (!last && filled > 0 && filled + held_.bits() == dataBits_) FillPacket();
   const uint64_t start = end();
   stream_.Append(held_, 0, held_.bits() - 1);
   stream_.Put(last ? 0 : 1, 1);
@@ -33,7 +47,7 @@ void Packetizer::Release(bool last) {
 }
 
 bool Packetizer::Add(const uint8_t* frame, uint64_t bits, bool seekable, PacketOut& out) {
-  if (bits == 0 || bits > dataBits_) return false;
+  if (bits == 0 || bits >= dataBits_) return false;
   if (holding_) Release(false);
   held_.Clear();
   held_.Append(frame, 0, bits);

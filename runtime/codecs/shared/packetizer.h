@@ -48,7 +48,7 @@ class Packetizer {
 
   // Takes a frame of `bits` bits (from the top of `frame`'s first byte), held until the next
   // shows it is not the last, and writes the packets that fill. False when `out` refuses a
-  // packet, or for a frame longer than a packet's data. Frames no longer than that make every
+  // packet, or for a frame as long as a packet's data or longer. Shorter frames make every
   // packet end a frame, so that each has a duration and their time stamps rise, and never leave
   // a frame carried on from a packet before to end exactly at a packet's end, which decoders
   // drop (they take a carried count as long as the packet's data for a frame that goes on).
@@ -62,6 +62,8 @@ class Packetizer {
 
  private:
   void Release(bool last);
+  // Ones to the end of the packet being filled, which the decoder passes over.
+  void FillPacket();
   bool WriteFull(PacketOut& out);
   // With `fillOnly`, a packet of ones that the decoder takes as the rest of a frame.
   bool WritePacket(bool fillOnly, PacketOut& out);
