@@ -60,8 +60,11 @@ struct EncoderShape {
   int leadingFrames = 0;    // frames of silence put ahead of the input: what decoding drops
   int primingFrames = 0;    // frames a coder sees before a segment's first, uncoded
   int lookaheadFrames = 0;  // frames after a segment's last that a coder sees, uncoded
-  int segmentFrames = 0;    // frames a segment codes; the stream's last may have up to
-                            // segmentFrames + lookaheadFrames - 1
+  // The fewest frames a stream holds: silence after the input's last frame makes up the rest
+  // (the reader ends the audio at the header's length, so it adds nothing to what is played).
+  int leastFrames = 0;
+  int segmentFrames = 0;  // frames a segment codes; the stream's last may have up to
+                          // segmentFrames + lookaheadFrames - 1
   // Each payload in a data packet of the file of its own, its size: how payloads of several
   // frames (superframes) are stored. Otherwise payloads share the muxer's packets.
   bool packetPerPayload = false;

@@ -202,6 +202,14 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
       filling = frameSize - partial;
       RETURN_IF_FAILED(QueueSilence(filling));
     }
+    const QWORD frames = framesCoded_ + static_cast<QWORD>(av_audio_fifo_size(queue_) / frameSize);
+    const auto least = static_cast<QWORD>(encoder_->shape().leastFrames);
+    if (frames < least) {
+      const QWORD after = least - frames;
+      // The filling then lies in a frame before the stream's last.
+      filling = 0;
+      RETURN_IF_FAILED(QueueSilence(static_cast<int>(after) * frameSize));
+    }
   }
   std::optional<PackingSink> packing;
   if (packer_) packing.emplace(*packer_, given);
@@ -209,6 +217,7 @@ HRESULT AudioEncoder::EncodeQueued(PayloadSink& given, bool padLast) {
   while (av_audio_fifo_size(queue_) >= frameSize) {
     const bool last = av_audio_fifo_size(queue_) < 2 * frameSize;
     RETURN_IF_FAILED(segments_->Add(*queue_, sink, last ? filling : 0));
+    ++framesCoded_;
   }
   return S_OK;
 }

@@ -79,6 +79,7 @@ class AudioEncoder {
   std::vector<uint8_t*> planes_;
   QWORD inputFrames_ = 0;
   QWORD convertedFrames_ = 0;              // what the converter gave, at the stream's rate
+  QWORD framesCoded_ = 0;                  // frames handed to the segments
   std::unique_ptr<PayloadPacker> packer_;  // null: the coders' payloads go to the sink
   std::unique_ptr<SegmentedEncoder> segments_;
 };

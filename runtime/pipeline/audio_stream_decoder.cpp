@@ -85,10 +85,6 @@ HRESULT AudioStreamDecoder::NextFrame(ComPtr<SampleBuffer>& converted) {
 }
 
 HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
-  if (waiting_.buffer) {
-    sample = std::move(waiting_);
-    return S_OK;
-  }
   for (;;) {
     DecodedSample made;
     const HRESULT result = Produce(made);
@@ -101,13 +97,8 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
       return result;
     }
     if (result == S_FALSE || (FAILED(result) && result != NS_E_NO_MORE_SAMPLES)) return result;
-    if (result == S_OK && !converterFlushed_) {
-      // Another frame: the stream holds more than its header says, and keeps all of it.
-      sample = std::move(held_);
-      waiting_ = std::move(made);
-      return S_OK;
-    }
-    // What the converter held after the final frame lies past the end, and goes.
+    // Another frame, or what the converter held after the final one: it lies wholly past the
+    // header's end (silence an encoder codes after a short input, say), and goes.
     if (result == S_OK) continue;
     if (cutBytes_ == 0) {
       // The end falls at the final sample's first frame: all of it lies past the end.
@@ -121,9 +112,9 @@ HRESULT AudioStreamDecoder::Receive(DecodedSample& sample) {
   }
 }
 
-// Only the final frame is cut, and only its overhang: a file whose header promises more than it
-// holds (cut short) keeps all it has, and so does one whose audio runs on past the frame that
-// the end falls inside. An end at the very start of the final frame leaves none of it.
+// The audio ends at the header's length, inside a frame or at its start (then none of it
+// goes out), and every frame after it goes: a file whose header promises more than it holds
+// (cut short) keeps all it has.
 bool AudioStreamDecoder::EndsInside(const DecodedSample& sample) {
   if (length_ == 0) return false;
   DWORD bytes = 0;

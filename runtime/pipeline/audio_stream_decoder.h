@@ -4,9 +4,10 @@
 // With more than one coding thread the packets are decoded ahead on worker threads
 // (segmented_decoder.h), which also convert, into the buffers handed out, what they can
 // convert without changing the outcome; the rest is converted here, in order.
-// Codecs decode whole frames, so the final frame overhangs the audio that was encoded. When the
-// file's header says where the stream ends and that point falls inside the final frame, the
-// last sample is cut there: a file hands back the length it was saved with.
+// Codecs decode whole frames, so the final frame overhangs the audio that was encoded, and an
+// encoder may code frames past it (silence that makes up a short stream). When the file's
+// header says where the stream ends, the sample that point falls inside is cut there and what
+// decodes after it goes: a file hands back the length it was saved with.
 #pragma once
 
 #include <memory>
@@ -87,12 +88,11 @@ class AudioStreamDecoder {
   bool started_ = false;      // a packet has been sent
   bool outOfMemory_ = false;  // the decoder could not take a packet
   QWORD length_ = 0;          // by the header, 100 ns units; 0: not known
-  // The sample the header's end falls inside, held until it is known whether its frame is the
-  // stream's last (then it is cut to cutBytes_ and cutDuration_), and one made after it.
+  // The sample the header's end falls inside, held until the stream ends (then it is cut to
+  // cutBytes_ and cutDuration_; what decodes after it goes).
   DecodedSample held_;
   DWORD cutBytes_ = 0;
   QWORD cutDuration_ = 0;
-  DecodedSample waiting_;
   // Null: decoded here, on the reader's thread. Last: its workers end before codec_ goes.
   std::unique_ptr<SegmentedDecoder> ahead_;
 };

@@ -53,6 +53,12 @@ Bytes FfmpegDecode(const std::filesystem::path& path, const std::string& format)
   return output;
 }
 
+std::string FfmpegComplaints(const std::filesystem::path& path) {
+  Bytes said;
+  RunCommand("ffmpeg -nostdin -v error -i '" + path.string() + "' -f null - 2>&1", said);
+  return std::string(said.begin(), said.end());
+}
+
 void FfmpegEncode(const std::string& source, const std::filesystem::path& target,
                   const std::string& codecOptions) {
   Bytes ignored;

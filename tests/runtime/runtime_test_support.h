@@ -29,6 +29,8 @@ std::u16string WidePath(const std::filesystem::path& path);
 bool RunCommand(const std::string& command, Bytes& output);
 // `ffmpeg -i path -f format -` (s16le, s24le): the reference decode.
 Bytes FfmpegDecode(const std::filesystem::path& path, const std::string& format);
+// What `ffmpeg -v error` says while decoding the file: nothing for a sound one.
+std::string FfmpegComplaints(const std::filesystem::path& path);
 // Writes `seconds` of a test signal as an ASF file with ffmpeg's own encoder.
 void FfmpegEncode(const std::string& source, const std::filesystem::path& target,
                   const std::string& codecOptions);

@@ -307,10 +307,15 @@ class WmaV2Encoder final : public StreamEncoder {
     shape.frameSamples = layout_.frameLength;
     // The decoder drops the first two frames it makes, and each frame's block ends where the
     // frame ends: one frame of silence ahead of the input puts the input's start at the start
-    // of what it keeps. Nothing follows the input's last frame: the reader keeps any whole
-    // frame past the recorded end, so the last frame's second half is the decoder's final
-    // output without its overlap, as with libavcodec's encoder.
+    // of what it keeps. Nothing follows the input's last frame: its second half is the
+    // decoder's final output without its overlap, as with libavcodec's encoder.
     shape.leadingFrames = 1;
+    // FFmpeg's players stamp the decoder's final output, which no packet brings, with the
+    // last packet's time plus what that packet gave, while the two frames the decoder drops
+    // move the stamp of its first output two frames on: in a stream of one packet of three or
+    // four frames the final output was stamped before the one ahead of it ("non monotonically
+    // increasing dts"). Five frames at least keep the stamps rising.
+    shape.leastFrames = 5;
     // The frame before the first coded one is analysed, and its neighbour's sizes shape it.
     shape.primingFrames = 2;
     shape.lookaheadFrames = 1;  // the next frame's block size shapes a frame's last block
