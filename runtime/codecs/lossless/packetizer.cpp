@@ -14,8 +14,12 @@ constexpr uint64_t kRefusedFrameBits = 32;
 }  // namespace
 
 Packetizer::Packetizer(const StreamFormat& format)
-    : packetBits_(PacketBytes(format) * 8),
-      countField_(CarriedBitsField(format)),
+    : Packetizer(PacketBytes(format), CarriedBitsField(format), true) {}
+
+Packetizer::Packetizer(int packetBytes, int countField, bool fillAfterLast)
+    : packetBits_(packetBytes * 8),
+      countField_(countField),
+      fillAfterLast_(fillAfterLast),
       dataBits_(static_cast<uint64_t>(packetBits_ - (4 + 1 + 1 + countField_))) {}
 
 void Packetizer::Release(bool last) {
@@ -85,7 +89,7 @@ bool Packetizer::Finish(PacketOut& out) {
   if (left == 0) return true;
   if (!WritePacket(false, out)) return false;
   const uint64_t filling = dataBits_ - left;
-  if (filling < static_cast<uint64_t>(countField_) + kRefusedFrameBits)
+  if (fillAfterLast_ && filling < static_cast<uint64_t>(countField_) + kRefusedFrameBits)
     return WritePacket(true, out);
   return true;
 }

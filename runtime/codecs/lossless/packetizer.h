@@ -28,6 +28,9 @@ class PacketOut {
 class Packetizer {
  public:
   explicit Packetizer(const StreamFormat& format);
+  // Packets of `packetBytes`, whose counts of carried bits are `countField` bits wide; with
+  // `fillAfterLast`, a packet of ones follows a last packet too short to end in a refused frame.
+  Packetizer(int packetBytes, int countField, bool fillAfterLast);
 
   // Takes a frame (held until the next shows it is not the last) and writes the packets that
   // fill.
@@ -47,6 +50,7 @@ class Packetizer {
 
   int packetBits_;
   int countField_;  // the bits of a packet's count of carried bits
+  bool fillAfterLast_;
   uint64_t dataBits_;
   CodedFrame held_;  // the frame waiting to be known the last or not
   bool holding_ = false;
