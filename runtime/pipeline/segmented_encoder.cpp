@@ -13,7 +13,8 @@ namespace {
 class PayloadList final : public PayloadSink {
  public:
   HRESULT Write(const Payload& payload) override {
-    entries_.push_back(Entry{bytes_.size(), payload.size, payload.pts, payload.duration});
+    entries_.push_back(Entry{bytes_.size(), payload.size, payload.pts, payload.duration,
+                             payload.bits, payload.seekable});
     bytes_.insert(bytes_.end(), payload.data, payload.data + payload.size);
     return S_OK;
   }
@@ -23,8 +24,8 @@ class PayloadList final : public PayloadSink {
   }
   HRESULT WriteTo(PayloadSink& sink) const {
     for (const Entry& entry : entries_)
-      RETURN_IF_FAILED(
-          sink.Write(Payload{bytes_.data() + entry.offset, entry.size, entry.pts, entry.duration}));
+      RETURN_IF_FAILED(sink.Write(Payload{bytes_.data() + entry.offset, entry.size, entry.pts,
+                                          entry.duration, entry.bits, entry.seekable}));
     return S_OK;
   }
 
@@ -34,6 +35,8 @@ class PayloadList final : public PayloadSink {
     std::size_t size;
     int64_t pts;
     int64_t duration;
+    uint64_t bits;  // kept with the rest, for the packer
+    bool seekable;
   };
   std::vector<BYTE> bytes_;
   std::vector<Entry> entries_;
