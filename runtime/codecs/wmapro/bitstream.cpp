@@ -1,7 +1,9 @@
 #include "codecs/wmapro/bitstream.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "codecs/wmapro/tables.h"
 
@@ -110,21 +112,177 @@ void PutQuad(const int32_t* levels, Out& out) {
     if (m[i] != 0) out.Put(levels[i] > 0 ? 1 : 0, 1);
 }
 
-// Coefficients up to the group of four holding the last that is not zero.
-int VectorEnd(const int32_t* levels, int length) {
-  int last = length;
-  while (last > 0 && levels[last - 1] == 0) --last;
-  return (last + 3) & ~3;
+// The run-level codes: a symbol a run of zeros and the level after it, with escapes for the
+// rest, made once into tables by level and run.
+struct RunLevelTable {
+  const uint32_t* codes;
+  const uint8_t* bits;
+  const uint16_t* runs;
+  const uint16_t* levels;
+  int size;
+};
+constexpr RunLevelTable kRunLevelTables[2] = {
+    {kCoef0Codes, kCoef0Bits, kCoef0Runs, kCoef0Levels, 272},
+    {kCoef1Codes, kCoef1Bits, kCoef1Runs, kCoef1Levels, 244}};
+constexpr int kEscape = 0;
+
+struct RunLevelSymbols {
+  // By table, level and run: the symbol, or -1.
+  std::array<std::vector<std::vector<int16_t>>, 2> byLevel;
+  int Find(int table, uint32_t level, int run) const {
+    const auto& levels = byLevel[static_cast<std::size_t>(table)];
+    if (level >= levels.size()) return -1;
+    const auto& runs = levels[level];
+    return static_cast<std::size_t>(run) < runs.size() ? runs[static_cast<std::size_t>(run)] : -1;
+  }
+};
+
+const RunLevelSymbols& RunLevels() {
+  static const RunLevelSymbols symbols = [] {
+    RunLevelSymbols made;
+    for (int t = 0; t < 2; ++t) {
+      const RunLevelTable& table = kRunLevelTables[t];
+      auto& levels = made.byLevel[static_cast<std::size_t>(t)];
+      for (int s = kEndOfBlock + 1; s < table.size; ++s) {
+        const std::size_t level = table.levels[s];
+        const std::size_t run = table.runs[s];
+        if (levels.size() <= level) levels.resize(level + 1);
+        if (levels[level].size() <= run) levels[level].resize(run + 1, -1);
+        levels[level][run] = static_cast<int16_t>(s);
+      }
+    }
+    return made;
+  }();
+  return symbols;
 }
 
-// A channel's coefficients: the run-level table (the first: only its end is used), the
-// vector-coded ones, and the end of the block where coefficients remain.
+int LargeValueBits(uint32_t value) {
+  return value < (1u << 8) ? 9 : value < (1u << 16) ? 18 : value < (1u << 24) ? 27 : 34;
+}
+
+// The bits of a run's count after an escape: none, 1 to 4, or 4 and more in `runField` bits.
+int EscapedRunBits(int run, int runField) { return run == 0 ? 1 : run <= 4 ? 4 : 3 + runField; }
+
+template <class Out>
+void PutEscapedRun(int run, int runField, Out& out) {
+  if (run == 0) {
+    out.Put(0, 1);
+  } else if (run <= 4) {
+    out.Put(2, 2);
+    out.Put(static_cast<uint32_t>(run - 1), 2);
+  } else {
+    out.Put(6, 3);
+    out.Put(static_cast<uint32_t>(run - 4), runField);
+  }
+}
+
+// The bits of one run and level, its sign included.
+int RunLevelBits(int table, int run, uint32_t level, int runField) {
+  const int symbol = RunLevels().Find(table, level, run);
+  if (symbol >= 0) return kRunLevelTables[table].bits[symbol] + 1;
+  return kRunLevelTables[table].bits[kEscape] + LargeValueBits(level) +
+         EscapedRunBits(run, runField) + 1;
+}
+
+int QuadBits(const int32_t* levels) {
+  BitCounter counter;
+  PutQuad(levels, counter);
+  return static_cast<int>(counter.bits);
+}
+
+// How a channel's coefficients are coded: vector-coded up to `vectorEnd`, run-level coded after
+// it with one of the two tables.
+struct CoefficientCoding {
+  int vectorEnd = 0;
+  int table = 0;
+};
+
+// The bits of the count of zeros after an escape: those of a position in the block.
+int RunField(int length) {
+  int log = 0;
+  for (unsigned v = static_cast<unsigned>(length - 1); v >>= 1;) ++log;
+  return log + 1;
+}
+
+// The cheapest coding: vectors ending at each group boundary up to the last coefficient that is
+// not zero, with each table for what follows. (Zeros cost 5 bits a group of four as vectors,
+// so a sparse top of the spectrum goes as runs.)
+CoefficientCoding ChooseCoding(const int32_t* levels, int length) {
+  int last = length;
+  while (last > 0 && levels[last - 1] == 0) --last;
+  const int groups = (last + 3) / 4;
+  const int runField = RunField(length);
+  CoefficientCoding best{groups * 4, 0};
+  uint64_t bestBits = UINT64_MAX;
+  // The vectors' bits up to each group boundary.
+  std::vector<uint64_t> vectorBits(static_cast<std::size_t>(groups) + 1, 0);
+  for (int g = 0; g < groups; ++g)
+    vectorBits[static_cast<std::size_t>(g) + 1] =
+        vectorBits[static_cast<std::size_t>(g)] + static_cast<uint64_t>(QuadBits(levels + 4 * g));
+  std::vector<int> places;
+  for (int i = 0; i < last; ++i)
+    if (levels[i] != 0) places.push_back(i);
+  const auto level = [&](std::size_t j) {
+    return static_cast<uint32_t>(std::abs(levels[places[j]]));
+  };
+  for (int table = 0; table < 2; ++table) {
+    // after[j]: the bits of the nonzero coefficients from j on, each after the one before, and
+    // of the end of the block.
+    const auto end = static_cast<uint64_t>(kRunLevelTables[table].bits[kEndOfBlock]);
+    std::vector<uint64_t> after(places.size() + 1, end);
+    for (std::size_t j = places.size(); j-- > 1;)
+      after[j] = after[j + 1] + static_cast<uint64_t>(RunLevelBits(
+                                    table, places[j] - places[j - 1] - 1, level(j), runField));
+    std::size_t next = 0;  // the first nonzero coefficient at or past the boundary
+    for (int g = 0; g <= groups; ++g) {
+      const int boundary = 4 * g;
+      while (next < places.size() && places[next] < boundary) ++next;
+      uint64_t bits = vectorBits[static_cast<std::size_t>(g)];
+      if (next < places.size())
+        bits += static_cast<uint64_t>(
+                    RunLevelBits(table, places[next] - boundary, level(next), runField)) +
+                after[next + 1];
+      else if (boundary < length)
+        bits += end;
+      // The end of the block is not written where the last coefficient ends it.
+      if (next < places.size() && last == length) bits -= end;
+      if (bits < bestBits) {
+        bestBits = bits;
+        best = CoefficientCoding{boundary, table};
+      }
+    }
+  }
+  return best;
+}
+
+int VectorEnd(const int32_t* levels, int length) { return ChooseCoding(levels, length).vectorEnd; }
+
+// A channel's coefficients: the run-level table, the vector-coded ones, then each one not zero
+// after them as a run and level, and the end of the block where coefficients remain.
 template <class Out>
 void PutCoefficients(const int32_t* levels, int length, Out& out) {
-  out.Put(0, 1);
-  const int end = VectorEnd(levels, length);
-  for (int i = 0; i < end; i += 4) PutQuad(levels + i, out);
-  if (end < length) out.Put(kCoef0Codes[kEndOfBlock], kCoef0Bits[kEndOfBlock]);
+  const CoefficientCoding coding = ChooseCoding(levels, length);
+  const RunLevelTable& table = kRunLevelTables[coding.table];
+  out.Put(static_cast<uint32_t>(coding.table), 1);
+  for (int i = 0; i < coding.vectorEnd; i += 4) PutQuad(levels + i, out);
+  const int runField = RunField(length);
+  int position = coding.vectorEnd;
+  for (int i = coding.vectorEnd; i < length; ++i) {
+    if (levels[i] == 0) continue;
+    const int run = i - position;
+    const auto level = static_cast<uint32_t>(std::abs(levels[i]));
+    const int symbol = RunLevels().Find(coding.table, level, run);
+    if (symbol >= 0) {
+      out.Put(table.codes[symbol], table.bits[symbol]);
+    } else {
+      out.Put(table.codes[kEscape], table.bits[kEscape]);
+      PutLargeValue(level, out);
+      PutEscapedRun(run, runField, out);
+    }
+    out.Put(levels[i] > 0 ? 1 : 0, 1);
+    position = i + 1;
+  }
+  if (position < length) out.Put(table.codes[kEndOfBlock], table.bits[kEndOfBlock]);
 }
 
 // The bits that count a block's vector-coded coefficients (in fours).

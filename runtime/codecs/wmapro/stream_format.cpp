@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "codecs/shared/codec_data.h"
+
 #include "codecs/wmapro/tables.h"
 
 namespace wmvcore::wmapro {
@@ -17,12 +19,6 @@ constexpr int kSubframesShift = 3;
 // share and still be counted by the length prefix, few enough that the stream's last packet,
 // which is padded, is short.
 constexpr int kFramesPerPacket = 4;
-
-int Log2(uint64_t value) {
-  int log = 0;
-  while (value >>= 1) ++log;
-  return log;
-}
 
 }  // namespace
 
@@ -44,30 +40,23 @@ int PacketBytes(const StreamFormat& format) {
 }
 
 int LengthField(const StreamFormat& format) {
-  return Log2(static_cast<uint64_t>(PacketBytes(format))) + 4;
+  return FloorLog2(static_cast<uint64_t>(PacketBytes(format))) + 4;
 }
 
 int PacketHeaderBits(const StreamFormat& format) { return 4 + 1 + 1 + LengthField(format); }
 
 int TrimField(const StreamFormat& format) {
-  return Log2(2 * static_cast<uint64_t>(FrameSamples(format)));
+  return FloorLog2(2 * static_cast<uint64_t>(FrameSamples(format)));
 }
 
 int QuantStepBase(const StreamFormat& format) { return 90 * format.bitsPerSample >> 4; }
 
 uint16_t DecodeFlags(const StreamFormat&) {
-  return static_cast<uint16_t>(kLengthPrefix | Log2(kMaxSubframes) << kSubframesShift);
+  return static_cast<uint16_t>(kLengthPrefix | FloorLog2(kMaxSubframes) << kSubframesShift);
 }
 
 std::array<uint8_t, 18> CodecData(const StreamFormat& format) {
-  std::array<uint8_t, 18> data{};
-  data[0] = static_cast<uint8_t>(format.bitsPerSample);
-  for (int byte = 0; byte < 4; ++byte)
-    data[2 + byte] = static_cast<uint8_t>(format.channelMask >> (8 * byte));
-  const uint16_t flags = DecodeFlags(format);
-  data[14] = static_cast<uint8_t>(flags & 0xFF);
-  data[15] = static_cast<uint8_t>(flags >> 8);
-  return data;
+  return FeatureCodecData(format.bitsPerSample, format.channelMask, DecodeFlags(format));
 }
 
 std::vector<int> BandEdges(const StreamFormat& format, int length) {
