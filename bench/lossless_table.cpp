@@ -1,7 +1,8 @@
 // The lossless table's measuring program: encodes a 16- or 24-bit PCM WAVE file with the
-// lossless encoder and decodes the packets again with libavcodec, each timed in CPU time of
-// this process, and prints "bytes encode_cpu_s decode_cpu_s seconds_of_audio". The encode is
-// not checked here (the tests check it); the decode compares nothing and only runs.
+// runtime's lossless encoder (on one thread, its check off) and decodes the packets again with
+// libavcodec, each timed in CPU time of this process, and prints "bytes encode_cpu_s decode_cpu_s
+// seconds_of_audio". The encode is not checked here (the tests check it); the decode compares
+// nothing and only runs.
 //   lossless_table FILE.wav
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +11,8 @@
 #include <iterator>
 #include <vector>
 
-#include "codecs/lossless/encoder.h"
+#include "codecs/lossless/lossless_encoder.h"
+#include "codecs/lossless/stream_format.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,8 +20,6 @@ extern "C" {
 
 namespace {
 
-using wmvcore::lossless::Encoder;
-using wmvcore::lossless::PacketOut;
 using wmvcore::lossless::StreamFormat;
 
 double CpuSeconds() {
@@ -34,11 +34,11 @@ uint32_t Le(const std::vector<uint8_t>& b, std::size_t at, int bytes) {
   return value;
 }
 
-class Keep final : public PacketOut {
+class Keep final : public wmvcore::PayloadSink {
  public:
-  bool Put(const std::vector<uint8_t>& packet) override {
-    packets.push_back(packet);
-    return true;
+  HRESULT Write(const wmvcore::Payload& payload) override {
+    packets.emplace_back(payload.data, payload.data + payload.size);
+    return S_OK;
   }
   std::vector<std::vector<uint8_t>> packets;
 };
@@ -72,12 +72,18 @@ int main(int argc, char** argv) {
     samples[i] =
         static_cast<int32_t>(raw << (32 - format.bitsPerSample)) >> (32 - format.bitsPerSample);
   }
-  auto encoder = Encoder::Create(format, false);
+  wmvcore::WaveFormat stream;
+  stream.formatTag = wmvcore::kLosslessTag;
+  stream.channels = static_cast<WORD>(format.channels);
+  stream.samplesPerSec = static_cast<DWORD>(format.sampleRate);
+  stream.bitsPerSample = static_cast<WORD>(format.bitsPerSample);
+  const auto encoder = wmvcore::OpenLosslessEncoder(stream, false);
   if (!encoder) return 1;
   Keep out;
   const double start = CpuSeconds();
-  encoder->Write(samples.data(), count / static_cast<std::size_t>(format.channels), out);
-  encoder->Finish(out);
+  if (FAILED(wmvcore::EncodeLossless(*encoder, samples.data(),
+                                     count / static_cast<std::size_t>(format.channels), out)))
+    return 1;
   const double encoded = CpuSeconds();
 
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_WMALOSSLESS);

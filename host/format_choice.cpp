@@ -155,6 +155,23 @@ bool ChooseFormat(const std::vector<RuntimeFormat>& offered, const FormatRequest
         ValueOf(*format, request) == (request.kbps ? *request.kbps : *request.quality))
       matching.push_back(format);
   }
+  // The codec alone: for the default's codec, the default's mode and rate (a user who names the
+  // codec the default uses expects the default's 128 kbps, not the list's first 320), at the
+  // layout nearest the input; any other codec's first format for the input.
+  if (!request.kbps && !request.quality) {
+    const DWORD defaultWord = DefaultWordOf(offered);
+    const auto byDefault =
+        std::find_if(offered.begin(), offered.end(),
+                     [&](const RuntimeFormat& f) { return f.word == defaultWord; });
+    if (byDefault != offered.end() && byDefault->codecIndex == codec->codecIndex) {
+      std::vector<const RuntimeFormat*> likeDefault;
+      for (const RuntimeFormat* format : matching)
+        if (format->variableBitRate == byDefault->variableBitRate &&
+            KbpsOf(*format) == KbpsOf(*byDefault) && format->quality == byDefault->quality)
+          likeDefault.push_back(format);
+      if (!likeDefault.empty()) matching = likeDefault;
+    }
+  }
   if (matching.empty()) {
     error = "no " + wanted + "; nearest: " + NearestValues(candidates, request, input);
     return false;

@@ -37,6 +37,11 @@ struct Payload {
   // bytes), and whether a decoder may start on it.
   uint64_t bits = 0;
   bool seekable = false;
+  // For a codec whose decoder, starting on a frame, first reads the sizes of the block before
+  // it and of its first block (Windows Media Audio v1 and v2, where a packet's first new frame
+  // carries them): their indices, the block before's in the high four bits, the first
+  // block's in the low four.
+  uint8_t blockSizes = 0;
 };
 
 class PayloadSink {
@@ -118,6 +123,17 @@ class PayloadPacker {
   virtual HRESULT Add(const Payload& frame, PayloadSink& sink) = 0;
   // Writes the last payload, however full.
   virtual HRESULT Finish(PayloadSink& sink) = 0;
+};
+
+// Frames from the coders through the packer to the sink.
+class PackingSink final : public PayloadSink {
+ public:
+  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
+  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
+
+ private:
+  PayloadPacker& packer_;
+  PayloadSink& sink_;
 };
 
 class StreamEncoder {

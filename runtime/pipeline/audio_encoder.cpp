@@ -57,17 +57,6 @@ ResamplerHandle MakeConverter(const PcmFormat& input, AVSampleFormat format, int
   return handle;
 }
 
-// Frames from the coders through the packer to the sink.
-class PackingSink final : public PayloadSink {
- public:
-  PackingSink(PayloadPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
-  HRESULT Write(const Payload& frame) override { return packer_.Add(frame, sink_); }
-
- private:
-  PayloadPacker& packer_;
-  PayloadSink& sink_;
-};
-
 }  // namespace
 
 std::unique_ptr<AudioEncoder> AudioEncoder::Open(OpenStreamEncoder open, const WaveFormat& stream) {

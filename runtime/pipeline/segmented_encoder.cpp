@@ -13,8 +13,7 @@ namespace {
 class PayloadList final : public PayloadSink {
  public:
   HRESULT Write(const Payload& payload) override {
-    entries_.push_back(Entry{bytes_.size(), payload.size, payload.pts, payload.duration,
-                             payload.bits, payload.seekable});
+    entries_.push_back(Entry{bytes_.size(), payload});
     bytes_.insert(bytes_.end(), payload.data, payload.data + payload.size);
     return S_OK;
   }
@@ -23,20 +22,19 @@ class PayloadList final : public PayloadSink {
     entries_.clear();
   }
   HRESULT WriteTo(PayloadSink& sink) const {
-    for (const Entry& entry : entries_)
-      RETURN_IF_FAILED(sink.Write(Payload{bytes_.data() + entry.offset, entry.size, entry.pts,
-                                          entry.duration, entry.bits, entry.seekable}));
+    for (const Entry& entry : entries_) {
+      Payload payload = entry.payload;
+      payload.data = bytes_.data() + entry.offset;
+      RETURN_IF_FAILED(sink.Write(payload));
+    }
     return S_OK;
   }
 
  private:
+  // A payload as written, all but its bytes, which lie in bytes_ from `offset` on.
   struct Entry {
     std::size_t offset;
-    std::size_t size;
-    int64_t pts;
-    int64_t duration;
-    uint64_t bits;  // kept with the rest, for the packer
-    bool seekable;
+    Payload payload;
   };
   std::vector<BYTE> bytes_;
   std::vector<Entry> entries_;

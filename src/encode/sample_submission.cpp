@@ -9,18 +9,21 @@
 
 namespace {
 
-constexpr float kPackedLimit = 8388607.0f;  // 0x7FFFFF
+// The 24-bit range. The lowest, -8388608, is -32768.0 on the host's scale, a valid sample that a
+// lossless save must give back, so the lower limit is the range's own and not -8388607.
+constexpr float kPackedHighest = 8388607.0f;  // 0x7FFFFF
+constexpr float kPackedLowest = -8388608.0f;  // 0x800000
 // Samples converted together: their scaling and limits run as one vector loop.
 constexpr std::size_t kBlockSamples = 16;
 
 // The host's float on the 16-bit scale as a 24-bit integer: times 256, truncated toward zero,
-// limited to +-8388607 at any magnitude (infinities included); NaN becomes 0. Written without
-// branches so that the compiler can convert a block of samples at once: a NaN fails both
+// limited to -8388608 and +8388607 at any magnitude (infinities included); NaN becomes 0. Written
+// without branches so that the compiler can convert a block of samples at once: a NaN fails both
 // comparisons, takes the limit and is then replaced by 0.
 std::int32_t ToPacked24(float sample) {
   const float scaled = sample * 256.0f;
-  const float upper = scaled < kPackedLimit ? scaled : kPackedLimit;
-  const float bounded = upper > -kPackedLimit ? upper : -kPackedLimit;
+  const float upper = scaled < kPackedHighest ? scaled : kPackedHighest;
+  const float bounded = upper > kPackedLowest ? upper : kPackedLowest;
   const auto value = static_cast<std::int32_t>(bounded);
   return scaled == scaled ? value : 0;
 }

@@ -239,16 +239,16 @@ TEST_P(RoundTripTest, DecodesToTheInput) {
             declaredBytes * 1.001 + encoded.format.blockAlign);
   for (const auto& packet : encoded.packets) EXPECT_EQ(packet.size(), encoded.format.blockAlign);
   // Full segments spend their share to within the few bits stuffing cannot make exact.
-  const double share =
-      row.kbps * 1000.0 * frameSamples / row.rate *
-      (1.0 - wmapro::PacketHeaderBits(StreamOf(row)) / (8.0 * encoded.format.blockAlign));
+  const double share = row.kbps * 1000.0 * frameSamples / row.rate *
+                       static_cast<double>(PacketDataBits(wmapro::PacketLayoutOf(StreamOf(row)))) /
+                       (8.0 * encoded.format.blockAlign);
   for (std::size_t s = 0; s + 1 < encoded.segmentBits.size(); ++s) {
     EXPECT_LE(static_cast<double>(encoded.segmentBits[s]), share * 64 + 1) << "segment " << s;
     EXPECT_GE(static_cast<double>(encoded.segmentBits[s]), share * 64 - 8) << "segment " << s;
   }
   // Frames span packets: some packet ends a frame that the one before began.
   if (encoded.packets.size() > 2) {
-    const int field = wmapro::LengthField(StreamOf(row));
+    const int field = wmapro::PacketLayoutOf(StreamOf(row)).carriedBitsField;
     int carried = 0;
     for (const auto& packet : encoded.packets) carried += CarriedBits(packet, field) > 0 ? 1 : 0;
     EXPECT_GT(carried, 0);

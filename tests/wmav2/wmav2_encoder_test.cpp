@@ -12,6 +12,7 @@
 
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/stuffing.h"
 #include "codecs/wmav2/wmav2_encoder.h"
 #include "ffmpeg/ffmpeg_handles.h"
 
@@ -74,16 +75,15 @@ class PayloadList final : public PayloadSink {
   std::vector<std::vector<BYTE>>& payloads_;
 };
 
-// Hands frames to the packer, noting each frame's length in bits (its first four bytes) and
-// first block size (the low four bits of its fifth byte).
+// Hands frames to the packer, noting each frame's length in bits and first block size (the
+// low four bits of its block sizes).
 class PackingSink final : public PayloadSink {
  public:
   PackingSink(PayloadPacker& packer, PayloadSink& sink, Encoded& encoded)
       : packer_(packer), sink_(sink), encoded_(encoded) {}
   HRESULT Write(const Payload& frame) override {
-    encoded_.frameBits.push_back(frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16 |
-                                 static_cast<std::size_t>(frame.data[3]) << 24);
-    encoded_.firstBlockSizes.push_back(frame.data[4] & 15);
+    encoded_.frameBits.push_back(static_cast<std::size_t>(frame.bits));
+    encoded_.firstBlockSizes.push_back(frame.blockSizes & 15);
     return packer_.Add(frame, sink_);
   }
 

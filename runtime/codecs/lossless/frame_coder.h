@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "codecs/shared/bit_writer.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/lossless/tools.h"
+#include "codecs/shared/bit_writer.h"
 
 namespace wmvcore::lossless {
 

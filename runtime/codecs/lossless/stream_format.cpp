@@ -60,6 +60,10 @@ int CarriedBitsField(const StreamFormat& format) {
   return FloorLog2(static_cast<unsigned>(PacketBytes(format))) + 4;
 }
 
+PacketLayout PacketLayoutOf(const StreamFormat& format) {
+  return PacketLayout{PacketBytes(format), CarriedBitsField(format)};
+}
+
 uint16_t DecodeFlags(const StreamFormat& format) {
   return static_cast<uint16_t>(kDecodeFlags | (HalfFrames(format) ? 0x04 : 0));
 }

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "codecs/shared/packetizer.h"
+
 namespace wmvcore::lossless {
 
 struct StreamFormat {
@@ -16,6 +18,8 @@ struct StreamFormat {
 };
 
 inline constexpr int kMaxChannels = 6;
+// Frames a segment: the tools are chosen, and the filters start over, this often.
+inline constexpr int kFramesPerSegment = 32;
 // A packet's size is a 16-bit field of the format.
 inline constexpr int kMaxPacketBytes = 32768;
 
@@ -30,6 +34,8 @@ int SkipCountBits(const StreamFormat& format);
 int PacketBytes(const StreamFormat& format);
 // The bits of a packet header's count of bits that end the frame begun before it.
 int CarriedBitsField(const StreamFormat& format);
+// The two together, as the packet layer takes them.
+PacketLayout PacketLayoutOf(const StreamFormat& format);
 // The decoder's feature flags for a stream this encoder writes.
 uint16_t DecodeFlags(const StreamFormat& format);
 // The 18 extra bytes of the format (cbSize 18 after the WAVEFORMATEX).

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "codecs/shared/bit_writer.h"
 #include "codecs/lossless/lms_filter.h"
 #include "codecs/lossless/rice_coder.h"
 #include "codecs/lossless/stream_format.h"
 #include "codecs/lossless/tools.h"
+#include "codecs/shared/bit_writer.h"
 
 namespace wmvcore::lossless {
 

@@ -255,13 +255,16 @@ CoefficientCoding ChooseCoding(const int32_t* levels, int length) {
   return best;
 }
 
-int VectorEnd(const int32_t* levels, int length) { return ChooseCoding(levels, length).vectorEnd; }
+// The channel's coding: as chosen, or chosen now.
+CoefficientCoding CodingOf(const CodedChannel& channel, int length) {
+  if (channel.vectorEnd >= 0) return CoefficientCoding{channel.vectorEnd, channel.runLevelTable};
+  return ChooseCoding(channel.levels.data(), length);
+}
 
 // A channel's coefficients: the run-level table, the vector-coded ones, then each one not zero
 // after them as a run and level, and the end of the block where coefficients remain.
 template <class Out>
-void PutCoefficients(const int32_t* levels, int length, Out& out) {
-  const CoefficientCoding coding = ChooseCoding(levels, length);
+void PutCoefficients(const int32_t* levels, int length, const CoefficientCoding& coding, Out& out) {
   const RunLevelTable& table = kRunLevelTables[coding.table];
   out.Put(static_cast<uint32_t>(coding.table), 1);
   for (int i = 0; i < coding.vectorEnd; i += 4) PutQuad(levels + i, out);
@@ -370,8 +373,9 @@ void PutSubframe(const StreamFormat& format, const CodedSubframe& block, Out& ou
   out.Put(1, 1);  // the count of vector-coded coefficients follows for each channel
   const int field = VectorCountField(block.length);
   for (int c = 0; c < channels; ++c) {
-    const auto& levels = block.channels[static_cast<std::size_t>(c)].levels;
-    out.Put(static_cast<uint32_t>(VectorEnd(levels.data(), block.length) / 4), field);
+    out.Put(static_cast<uint32_t>(
+                CodingOf(block.channels[static_cast<std::size_t>(c)], block.length).vectorEnd / 4),
+            field);
   }
   // The block's step is the least of its channels'; each other's is more by 1 to 2^7.
   int step = block.channels[0].quantStep;
@@ -394,7 +398,8 @@ void PutSubframe(const StreamFormat& format, const CodedSubframe& block, Out& ou
     PutScaleFactors(block, block.channels[static_cast<std::size_t>(c)], out);
   for (int c = 0; c < channels; ++c) {
     const CodedChannel& channel = block.channels[static_cast<std::size_t>(c)];
-    if (Coded(channel)) PutCoefficients(channel.levels.data(), block.length, out);
+    if (Coded(channel))
+      PutCoefficients(channel.levels.data(), block.length, CodingOf(channel, block.length), out);
   }
 }
 
@@ -427,13 +432,19 @@ void PutFrameBody(const StreamFormat& format, const CodedFrame& frame, Out& out)
 
 }  // namespace
 
+void ChooseCoding(int length, CodedChannel& channel) {
+  const CoefficientCoding coding = ChooseCoding(channel.levels.data(), length);
+  channel.vectorEnd = coding.vectorEnd;
+  channel.runLevelTable = coding.table;
+}
+
 bool StuffingFits(int bits) {
   return bits == 0 || (bits >= 3 && bits <= 5) || (bits >= 7 && bits <= kMostStuffing);
 }
 
 uint64_t CoefficientBits(const int32_t* levels, int length) {
   BitCounter counter;
-  PutCoefficients(levels, length, counter);
+  PutCoefficients(levels, length, ChooseCoding(levels, length), counter);
   return counter.bits;
 }
 

@@ -18,6 +18,10 @@ struct CodedChannel {
   std::vector<int> scaleFactors;  // a band; a band's step is quantStep less
                                   // (largest - its own) * scaleStep dB
   std::vector<int32_t> levels;    // the block's quantised coefficients
+  // How the levels are coded, as ChooseCoding chose: vector-coded up to `vectorEnd`, then run
+  // and level with table `runLevelTable`; -1: to be chosen as they are written.
+  int vectorEnd = -1;
+  int runLevelTable = 0;
 };
 
 // How far a scale factor may differ from the band before's.
@@ -45,6 +49,9 @@ struct CodedFrame {
 void WriteFrame(const StreamFormat& format, const CodedFrame& frame, BitWriter& out);
 // The bits WriteFrame writes.
 uint64_t FrameBits(const StreamFormat& format, const CodedFrame& frame);
+
+// Chooses how the channel's levels are coded (the fewest bits), once they are set.
+void ChooseCoding(int length, CodedChannel& channel);
 
 // The bits of one channel's coefficients (its levels), as WriteFrame writes them.
 uint64_t CoefficientBits(const int32_t* levels, int length);

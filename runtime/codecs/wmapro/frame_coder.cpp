@@ -5,12 +5,15 @@
 #include <map>
 #include <new>
 
+#include "codecs/shared/transform.h"
 #include "codecs/wmapro/masking.h"
-#include "codecs/wmav2/analysis.h"
 
 namespace wmvcore::wmapro {
 namespace {
 
+// The forward transform's scale that the decoder's inverse gives back the input from, for
+// 16-bit streams: the inverse is scaled by 2 / length and 1 / 32768, and of the other sign.
+constexpr float kDecoderScale = -32768.0f;
 // Scale factors in steps of 2 dB: the noise follows the thresholds to within a dB, and the
 // factors' differences stay small, so cheap to code.
 constexpr int kScaleStepDb = 2;
@@ -41,7 +44,7 @@ double DemandedBits(const std::vector<float>& energies, const std::vector<float>
 const std::vector<float>& CachedWindow(std::map<std::array<int, 3>, std::vector<float>>& windows,
                                        int length, int previous, int next) {
   std::vector<float>& window = windows[{length, previous, next}];
-  if (window.empty()) wmav2::BlockWindow(length, previous, next, window);
+  if (window.empty()) BlockWindow(length, previous, next, window);
   return window;
 }
 
@@ -51,13 +54,13 @@ struct FrameCoder::State {
   explicit State(const StreamFormat& f)
       : format(f),
         frameSamples(FrameSamples(f)),
-        transform(frameSamples),
+        transform(frameSamples, kDecoderScale),
         masking(f, frameSamples),
         widthScale(WidthScale(f)) {}
 
   StreamFormat format;
   int frameSamples;
-  wmav2::Transform transform;
+  Transform transform;
   Masking masking;
   double widthScale;
   std::map<std::array<int, 3>, std::vector<float>> windows;
@@ -187,6 +190,7 @@ uint64_t FrameCoder::Code(uint64_t budget, uint64_t fill, int trimEnd, CodedFram
           channel.levels[static_cast<std::size_t>(i)] = x < 0 ? -level : level;
         }
       }
+      ChooseCoding(n, channel);
     }
     return FrameBits(s.format, frame);
   };
@@ -237,8 +241,8 @@ struct Reconstruction::State {
   int previous = 0;                                     // the length of the last block
   std::array<std::vector<float>, kMaxChannels> output;  // two frames a channel
   std::array<std::vector<float>, kMaxChannels> levels;  // through the stereo transform
-  wmav2::AlignedFloats coefficients;                    // as the inverse transform needs them
-  wmav2::AlignedFloats samples;
+  AlignedFloats coefficients;                           // as the inverse transform needs them
+  AlignedFloats samples;
 };
 
 std::unique_ptr<Reconstruction> Reconstruction::Create(const StreamFormat& format) {

@@ -43,7 +43,10 @@ int LengthField(const StreamFormat& format) {
   return FloorLog2(static_cast<uint64_t>(PacketBytes(format))) + 4;
 }
 
-int PacketHeaderBits(const StreamFormat& format) { return 4 + 1 + 1 + LengthField(format); }
+// The decoder stops at the end bit of the stream's last frame: filling after it is not read.
+PacketLayout PacketLayoutOf(const StreamFormat& format) {
+  return PacketLayout{PacketBytes(format), LengthField(format), false};
+}
 
 int TrimField(const StreamFormat& format) {
   return FloorLog2(2 * static_cast<uint64_t>(FrameSamples(format)));

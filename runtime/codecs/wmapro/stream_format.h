@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "codecs/shared/packetizer.h"
+
 namespace wmvcore::wmapro {
 
 struct StreamFormat {
@@ -32,8 +34,8 @@ int PacketBytes(const StreamFormat& format);
 // The bits of a frame's length prefix, and of a packet header's count of bits that end the
 // frame begun before it: both follow from the packet size.
 int LengthField(const StreamFormat& format);
-// The bits of a packet's header.
-int PacketHeaderBits(const StreamFormat& format);
+// The packets' layout, for the packet layer.
+PacketLayout PacketLayoutOf(const StreamFormat& format);
 // The bits of a frame's count of samples to drop at its start or end.
 int TrimField(const StreamFormat& format);
 // The quantiser step (dB) that a block's coded step counts from.

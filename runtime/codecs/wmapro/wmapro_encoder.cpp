@@ -8,7 +8,7 @@
 
 #include "base/result.h"
 #include "base/settings.h"
-#include "codecs/lossless/packetizer.h"
+#include "codecs/shared/packetizer.h"
 #include "codecs/wmapro/bitstream.h"
 #include "codecs/wmapro/decode_check.h"
 #include "codecs/wmapro/frame_coder.h"
@@ -30,8 +30,8 @@ constexpr double kReservoirReturn = 0.25;
 // would leave the frames after it little.
 constexpr double kMostShares = 3.0;
 
-// The packet layer the codecs share (the lossless encoder's, until it moves): fixed-size
-// packets, frames back to back behind their lengths. The decoder takes a new packet for the
+// The packet layer the codecs share: fixed-size packets, frames back to back behind their
+// lengths. The decoder takes a new packet for the
 // rest of the one before when a frame that started in it ends exactly at its end (it only
 // looks for a packet's end after a frame it could not finish): such a frame is moved to the
 // next packet, the rest of this one filled with zeros, a length of 0, after which the decoder
@@ -39,8 +39,7 @@ constexpr double kMostShares = 3.0;
 class FramePlacer {
  public:
   explicit FramePlacer(const StreamFormat& format)
-      : packets_(PacketBytes(format), LengthField(format), false),
-        dataBits_(static_cast<uint64_t>(PacketBytes(format)) * 8 - PacketHeaderBits(format)) {}
+      : packets_(PacketLayoutOf(format)), dataBits_(PacketDataBits(PacketLayoutOf(format))) {}
 
   // Whether the frame of `bits` to come needs a filler ahead of it.
   bool NeedsFiller(uint64_t bits) const {
@@ -48,26 +47,26 @@ class FramePlacer {
     return start > 0 && start + bits == dataBits_;
   }
   // Places a frame, with the filler ahead of it that it needs (the packets' one frame more).
-  bool Add(const lossless::CodedFrame& frame, lossless::PacketOut& out) {
-    if (NeedsFiller(frame.bits.bits())) {
+  bool Add(const uint8_t* frame, uint64_t bits, bool seekable, PacketOut& out) {
+    if (NeedsFiller(bits)) {
       const uint64_t left = dataBits_ - position_ % dataBits_;
-      filler_.bits.Clear();
+      filler_.Clear();
       for (uint64_t done = 0; done < left; done += 32)
-        filler_.bits.Put(0, static_cast<int>(std::min<uint64_t>(left - done, 32)));
-      if (!packets_.Add(filler_, out)) return false;
+        filler_.Put(0, static_cast<int>(std::min<uint64_t>(left - done, 32)));
+      if (!packets_.Add(filler_.bytes().data(), left, false, out)) return false;
       position_ += left;
     }
-    position_ += frame.bits.bits();
-    return packets_.Add(frame, out);
+    position_ += bits;
+    return packets_.Add(frame, bits, seekable, out);
   }
-  bool Finish(lossless::PacketOut& out) { return packets_.Finish(out); }
+  bool Finish(PacketOut& out) { return packets_.Finish(out); }
   uint64_t framesDone() const { return packets_.framesDone(); }
 
  private:
-  lossless::Packetizer packets_;
+  Packetizer packets_;
   uint64_t dataBits_;
   uint64_t position_ = 0;  // bits laid, from the stream's start
-  lossless::CodedFrame filler_;
+  BitWriter filler_;
 };
 
 // How the bits of a segment are shared out among its frames.
@@ -174,18 +173,16 @@ class ProCoder final : public SegmentCoder {
     }
     FramePlacer packets(format_);
     Packets out(*check);
-    lossless::CodedFrame coded;
     for (const CodedFrame& frame : frames_) {
-      coded.bits.Clear();
-      WriteFrame(format_, frame, coded.bits);
-      coded.seekable = true;
-      if (!packets.Add(coded, out)) return E_FAIL;
+      writer_.Clear();
+      WriteFrame(format_, frame, writer_);
+      if (!packets.Add(writer_.bytes().data(), writer_.bits(), true, out)) return E_FAIL;
     }
     if (!packets.Finish(out) || !check->Finish()) return E_FAIL;
     return S_OK;
   }
 
-  class Packets final : public lossless::PacketOut {
+  class Packets final : public PacketOut {
    public:
     explicit Packets(DecodeCheck& check) : check_(check) {}
     bool Put(const std::vector<uint8_t>& packet) override { return check_.Check(packet); }
@@ -212,14 +209,12 @@ class ProPacker final : public PayloadPacker {
 
   HRESULT Add(const Payload& coded, PayloadSink& sink) override {
     if (coded.bits == 0 || (coded.bits + 7) / 8 != coded.size) return E_UNEXPECTED;
-    frame_.bits.Clear();
-    frame_.bits.Append(coded.data, 0, coded.bits);
-    frame_.seekable = coded.seekable;
     Out out(*this, sink);
     // A filler ahead of the frame lasts no time.
     if (packets_.NeedsFiller(coded.bits)) durations_.push_back(0);
     durations_.push_back(coded.duration);
-    if (!packets_.Add(frame_, out)) return FAILED(out.result) ? out.result : E_FAIL;
+    if (!packets_.Add(coded.data, coded.bits, coded.seekable, out))
+      return FAILED(out.result) ? out.result : E_FAIL;
     return S_OK;
   }
   HRESULT Finish(PayloadSink& sink) override {
@@ -229,7 +224,7 @@ class ProPacker final : public PayloadPacker {
   }
 
  private:
-  class Out final : public lossless::PacketOut {
+  class Out final : public PacketOut {
    public:
     Out(ProPacker& packer, PayloadSink& sink) : packer_(packer), sink_(sink) {}
     bool Put(const std::vector<uint8_t>& packet) override {
@@ -251,7 +246,6 @@ class ProPacker final : public PayloadPacker {
   };
 
   FramePlacer packets_;
-  lossless::CodedFrame frame_;
   std::deque<int64_t> durations_;  // of the frames not yet ended in a packet
   uint64_t framesStamped_ = 0;
   int64_t pts_ = 0;
@@ -315,7 +309,8 @@ std::unique_ptr<StreamEncoder> OpenWmaProEncoder(const WaveFormat& stream) {
   const double packetBits = PacketBytes(format) * 8.0;
   const double frameBits =
       static_cast<double>(format.bitRate) * shape.frameSamples / format.sampleRate;
-  budget.nominal = frameBits * (packetBits - PacketHeaderBits(format)) / packetBits;
+  budget.nominal =
+      frameBits * static_cast<double>(PacketDataBits(PacketLayoutOf(format))) / packetBits;
   budget.fewest = probe->FewestBits();
   budget.most = std::min<uint64_t>((uint64_t{1} << LengthField(format)) - 1,
                                    static_cast<uint64_t>(kMostShares * budget.nominal));

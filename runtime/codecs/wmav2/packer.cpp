@@ -6,23 +6,14 @@
 
 namespace wmvcore::wmav2 {
 
-void MakeFrameUnit(const BitWriter& frame, uint8_t resetSizes, std::vector<uint8_t>& unit) {
-  const auto bits = static_cast<uint32_t>(frame.bits());
-  unit = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24), resetSizes};
-  unit.insert(unit.end(), frame.bytes().begin(), frame.bytes().end());
-}
-
 int PacketHeaderBits(const StreamLayout& layout) { return 4 + 4 + layout.byteOffsetBits + 3; }
 
 HRESULT SuperframePacker::Add(const Payload& frame, PayloadSink& sink) {
-  if (frame.size < 5) return E_UNEXPECTED;
   Frame waiting;
-  waiting.bits = static_cast<uint64_t>(frame.data[0]) | uint64_t{frame.data[1]} << 8 |
-                 uint64_t{frame.data[2]} << 16 | uint64_t{frame.data[3]} << 24;
-  if ((waiting.bits + 7) / 8 != frame.size - 5) return E_UNEXPECTED;
-  waiting.resetSizes = frame.data[4];
-  waiting.bytes.assign(frame.data + 5, frame.data + frame.size);
+  waiting.bits = frame.bits != 0 ? frame.bits : uint64_t{frame.size} * 8;
+  if ((waiting.bits + 7) / 8 != frame.size) return E_UNEXPECTED;
+  waiting.blockSizes = frame.blockSizes;
+  waiting.bytes.assign(frame.data, frame.data + frame.size);
   waiting_.push_back(std::move(waiting));
   // A packet is written once the frames waiting fill it, so that every frame it holds a part
   // of is known.
@@ -46,8 +37,8 @@ void SuperframePacker::StartWithSizes() {
   if (width == 0) return;
   Frame& frame = waiting_.front();
   BitWriter sized;
-  sized.Put(frame.resetSizes >> 4, width);
-  sized.Put(frame.resetSizes & 15, width);
+  sized.Put(frame.blockSizes >> 4, width);
+  sized.Put(frame.blockSizes & 15, width);
   sized.Append(frame.bytes.data(), 0, frame.bits);
   frame.bytes = sized.bytes();
   frame.bits = sized.bits();

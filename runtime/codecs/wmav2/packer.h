@@ -18,11 +18,6 @@
 
 namespace wmvcore::wmav2 {
 
-// A frame as the coder hands it to the packer: its length in bits (4 bytes, little-endian),
-// the sizes a decoder reads when it starts on the frame (the block before's in the high four
-// bits, the frame's first block's in the low four), then its bits.
-void MakeFrameUnit(const BitWriter& frame, uint8_t resetSizes, std::vector<uint8_t>& unit);
-
 // Bits of a packet's header.
 int PacketHeaderBits(const StreamLayout& layout);
 
@@ -38,7 +33,7 @@ class SuperframePacker final : public PayloadPacker {
   struct Frame {
     std::vector<uint8_t> bytes;
     uint64_t bits = 0;
-    uint8_t resetSizes = 0;
+    uint8_t blockSizes = 0;  // as the frame's payload gave them
   };
   // Puts the block sizes ahead of the first waiting frame.
   void StartWithSizes();

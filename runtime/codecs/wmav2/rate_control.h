@@ -35,8 +35,4 @@ std::size_t FitFrame(const StreamLayout& layout, std::vector<BlockToFit>& blocks
 std::size_t FitQuality(const StreamLayout& layout, std::vector<BlockToFit>& blocks,
                        double noiseOffsetDb, std::size_t most);
 
-// Adds stuffing codes to a fitted block to bring it up to `bits` (short by less than one code
-// where codes cannot make it exact); gives its bits.
-std::size_t Stuff(const StreamLayout& layout, std::size_t bits, CodedBlock& block);
-
 }  // namespace wmvcore::wmav2

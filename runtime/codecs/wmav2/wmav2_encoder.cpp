@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "base/result.h"
-#include "codecs/wmav2/analysis.h"
 #include "codecs/shared/bit_writer.h"
+#include "codecs/shared/masking.h"
+#include "codecs/shared/transform.h"
 #include "codecs/wmav2/coding.h"
 #include "codecs/wmav2/layout.h"
 #include "codecs/wmav2/packer.h"
 #include "codecs/wmav2/rate_control.h"
+#include "codecs/wmav2/stuffing.h"
 
 namespace wmvcore {
 namespace {
@@ -29,6 +31,9 @@ constexpr uint16_t kFlags = kExponentVlc | kBitReservoir | kVariableBlocks;
 constexpr int kFramesPerPacket = 4;
 // Frames a segment: each gets the same share of bits, and its frames spend them as they need.
 constexpr int kSegmentFrames = 64;
+// The forward transform's scale that makes the decoder's inverse give back the input: its
+// inverse is scaled by 1/32768 and its coefficients by 2 / length.
+constexpr float kDecoderScale = -32768.0f;
 
 // A frame's target against the nominal share, however far its perceptual entropy is from
 // the mean.
@@ -75,7 +80,7 @@ class WmaV2Coder final : public SegmentCoder {
   WmaV2Coder(const StreamLayout& layout, const FrameBudget& budget)
       : layout_(layout), budget_(budget) {
     for (const BlockLayout& block : layout.blocks)
-      transforms_.push_back(std::make_unique<Transform>(block.length));
+      transforms_.push_back(std::make_unique<Transform>(block.length, kDecoderScale));
     const std::size_t length = static_cast<std::size_t>(layout.frameLength);
     buffer_.resize(2 * length);
   }
@@ -154,11 +159,15 @@ class WmaV2Coder final : public SegmentCoder {
       for (const BlockToFit& fit : fits_) WriteBlock(layout_, fit.block, &writer_);
       // The sizes a decoder that starts on this frame reads first: the block before's, and
       // this frame's first.
-      const auto reset =
+      Payload coded{writer_.bytes().data(), writer_.bytes().size(),
+                    audio.firstPts + static_cast<int64_t>(j) * length, length};
+      coded.bits = writer_.bits();
+      // A decoder may start on any frame, given those sizes (the packer puts them ahead of a
+      // packet's first new frame).
+      coded.seekable = true;
+      coded.blockSizes =
           static_cast<uint8_t>(LastBlockSize(sizes_[frame - 1]) << 4 | static_cast<uint8_t>(size));
-      MakeFrameUnit(writer_, reset, unit_);
-      const int64_t pts = audio.firstPts + static_cast<int64_t>(j) * length;
-      RETURN_IF_FAILED(sink.Write(Payload{unit_.data(), unit_.size(), pts, length}));
+      RETURN_IF_FAILED(sink.Write(coded));
     }
     return S_OK;
   }
@@ -230,8 +239,8 @@ class WmaV2Coder final : public SegmentCoder {
       std::copy_n(audio.Float(frame, c), length, buffer_.begin() + length);
       block.spectra[c].resize(static_cast<std::size_t>(n));
       transforms_[size]->Forward(buffer_.data() + start, window.data(), block.spectra[c].data());
-      BandEnergies(block.spectra[c].data(), shape, energies_[c]);
-      MaskingThresholds(energies_[c], shape, layout_.rate, block.raw[c]);
+      BandEnergies(block.spectra[c].data(), shape.exponentBands, energies_[c]);
+      MaskingThresholds(energies_[c], shape.exponentBands, n, layout_.rate, block.raw[c]);
       block.channels[c].thresholds = block.raw[c];
       // Pre-echo control: the noise of a long block spreads over its whole length, so a band
       // may carry no more than twice the noise the long block before masked, which keeps an
@@ -268,8 +277,8 @@ class WmaV2Coder final : public SegmentCoder {
     std::vector<float> shared(block.channels[0].thresholds.size());
     for (std::size_t b = 0; b < shared.size(); ++b)
       shared[b] = 0.5f * std::min(block.channels[0].thresholds[b], block.channels[1].thresholds[b]);
-    BandEnergies(block.mid.data(), shape, midEnergies_);
-    BandEnergies(block.side.data(), shape, sideEnergies_);
+    BandEnergies(block.mid.data(), shape.exponentBands, midEnergies_);
+    BandEnergies(block.side.data(), shape.exponentBands, sideEnergies_);
     const double joint =
         PerceptualBits(midEnergies_, shared, shape) + PerceptualBits(sideEnergies_, shared, shape);
     if (joint >= separate) return separate;
@@ -295,7 +304,6 @@ class WmaV2Coder final : public SegmentCoder {
   std::vector<float> midEnergies_;
   std::vector<float> sideEnergies_;
   BitWriter writer_;
-  std::vector<uint8_t> unit_;
 };
 
 class WmaV2Encoder final : public StreamEncoder {

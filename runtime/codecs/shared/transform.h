@@ -1,6 +1,6 @@
-// What the coder knows of a block before it codes it: its transform coefficients, in the
-// decoder's units before the transform's normalisation, and a masking threshold per exponent
-// band, the noise energy a band can carry unheard.
+// The lossy codecs' transform: a windowed MDCT of any power-of-two length the formats use
+// (64 to 8192 coefficients), scaled as the codec's decoder needs it, and the sine windows of
+// blocks whose overlap with each neighbour is the shorter block's.
 #pragma once
 
 #include <vector>
@@ -10,9 +10,7 @@ extern "C" {
 #include <libavutil/tx.h>
 }
 
-#include "codecs/wmav2/layout.h"
-
-namespace wmvcore::wmav2 {
+namespace wmvcore {
 
 // Floats aligned as libavutil's vector code needs them.
 class AlignedFloats {
@@ -31,7 +29,9 @@ class AlignedFloats {
 
 class Transform {
  public:
-  explicit Transform(int length);  // coefficients; the input is twice as long
+  // `length` coefficients from twice as many samples, each multiplied by `scale`: what the
+  // codec's inverse transform needs to give the samples back.
+  Transform(int length, float scale);
   ~Transform();
   Transform(const Transform&) = delete;
   Transform& operator=(const Transform&) = delete;
@@ -49,21 +49,7 @@ class Transform {
 
 // The window of a block of `length` coefficients between blocks of `previous` and `next`:
 // where a neighbour is shorter, the overlap with it is the neighbour's sine slope in the
-// middle of the half, with ones inside it and zeros outside, as the decoder windows.
+// middle of the half, with ones inside it and zeros outside, as the decoders window.
 void BlockWindow(int length, int previous, int next, std::vector<float>& window);
 
-// Whether `count` samples (from `samples`) hold an attack: a stretch much louder, in its high
-// frequencies, than what came before it.
-bool HasAttack(const float* samples, int count);
-
-// Mean energy a coefficient of each band.
-void BandEnergies(const float* coefficients, const BlockLayout& block,
-                  std::vector<float>& energies);
-
-// The masking threshold of each band (mean noise energy a coefficient) from the bands'
-// energies: each band masks its neighbours through a spreading slope, less than itself by an
-// offset, and no threshold falls below the quietest level worth coding.
-void MaskingThresholds(const std::vector<float>& energies, const BlockLayout& block, int rate,
-                       std::vector<float>& thresholds);
-
-}  // namespace wmvcore::wmav2
+}  // namespace wmvcore

@@ -1,15 +1,10 @@
-#include "codecs/wmav2/analysis.h"
+#include "codecs/shared/masking.h"
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
-namespace wmvcore::wmav2 {
+namespace wmvcore {
 namespace {
-
-// The forward transform's scale that makes the decoder's inverse give back the input: its
-// inverse is scaled by 1/32768 and its coefficients by 2 / length.
-constexpr float kDecoderScale = -32768.0f;
 
 // Masking: a band masks noise this far below its own energy, spreading to the bands above
 // and below it at these slopes a band.
@@ -30,38 +25,6 @@ double ThresholdInQuiet(double hertz) {
 
 }  // namespace
 
-Transform::Transform(int length) : length_(length), windowed_(2 * length), output_(length) {
-  float scale = kDecoderScale;
-  if (av_tx_init(&context_, &transform_, AV_TX_FLOAT_MDCT, 0, length, &scale, 0) < 0)
-    context_ = nullptr;
-}
-
-Transform::~Transform() { av_tx_uninit(&context_); }
-
-void Transform::Forward(const float* input, const float* window, float* coefficients) {
-  float* windowed = windowed_.data();
-  for (int i = 0; i < 2 * length_; ++i) windowed[i] = input[i] * window[i];
-  transform_(context_, output_.data(), windowed, sizeof(float));
-  std::copy_n(output_.data(), length_, coefficients);
-}
-
-void BlockWindow(int length, int previous, int next, std::vector<float>& window) {
-  window.assign(2 * static_cast<std::size_t>(length), 0.0f);
-  const auto slope = [](int size, int i) {
-    return static_cast<float>(std::sin((i + 0.5) * std::numbers::pi / (2.0 * size)));
-  };
-  const int left = std::min(length, previous);
-  const int leftStart = (length - left) / 2;
-  for (int i = 0; i < length; ++i)
-    window[i] = i < leftStart ? 0.0f : i < leftStart + left ? slope(left, i - leftStart) : 1.0f;
-  const int right = std::min(length, next);
-  const int rightStart = (length - right) / 2;
-  for (int i = 0; i < length; ++i) {
-    float& w = window[2 * static_cast<std::size_t>(length) - 1 - i];
-    w = i < rightStart ? 0.0f : i < rightStart + right ? slope(right, i - rightStart) : 1.0f;
-  }
-}
-
 bool HasAttack(const float* samples, int count) {
   constexpr int kParts = 8;
   constexpr double kRise = 10.0;     // an attack's part is ten times louder...
@@ -81,12 +44,12 @@ bool HasAttack(const float* samples, int count) {
   return false;
 }
 
-void BandEnergies(const float* coefficients, const BlockLayout& block,
+void BandEnergies(const float* coefficients, std::span<const int> widths,
                   std::vector<float>& energies) {
-  energies.assign(block.exponentBands.size(), 0.0f);
+  energies.assign(widths.size(), 0.0f);
   int position = 0;
-  for (std::size_t b = 0; b < block.exponentBands.size(); ++b) {
-    const int width = block.exponentBands[b];
+  for (std::size_t b = 0; b < widths.size(); ++b) {
+    const int width = widths[b];
     double sum = 0;
     for (int i = position; i < position + width; ++i)
       sum += double{coefficients[i]} * coefficients[i];
@@ -95,8 +58,8 @@ void BandEnergies(const float* coefficients, const BlockLayout& block,
   }
 }
 
-void MaskingThresholds(const std::vector<float>& energies, const BlockLayout& block, int rate,
-                       std::vector<float>& thresholds) {
+void MaskingThresholds(const std::vector<float>& energies, std::span<const int> widths, int length,
+                       int rate, std::vector<float>& thresholds) {
   const std::size_t bands = energies.size();
   thresholds.assign(bands, 0.0f);
   const float up = std::pow(10.0f, -kSpreadUpDb / 10);
@@ -108,8 +71,8 @@ void MaskingThresholds(const std::vector<float>& energies, const BlockLayout& bl
   const float offset = std::pow(10.0f, -kMaskOffsetDb / 10);
   int position = 0;
   for (std::size_t b = 0; b < bands; ++b) {
-    const double hertz = (position + block.exponentBands[b] / 2.0) * rate / (2.0 * block.length);
-    position += block.exponentBands[b];
+    const double hertz = (position + widths[b] / 2.0) * rate / (2.0 * length);
+    position += widths[b];
     const double quiet =
         kEnergyAt96DbDown * std::pow(10.0, (ThresholdInQuiet(hertz) - kFullScaleDbSpl + 96) / 10);
     // No band needs a threshold above its own energy, which codes it as silence.
@@ -118,4 +81,4 @@ void MaskingThresholds(const std::vector<float>& energies, const BlockLayout& bl
   }
 }
 
-}  // namespace wmvcore::wmav2
+}  // namespace wmvcore
