@@ -9,11 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs/shared/packet_decoder.h"
 #include "codecs/wmapro/stream_format.h"
-
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
 
 namespace wmvcore::wmapro {
 
@@ -21,10 +18,6 @@ class DecodeCheck {
  public:
   // Null when the decoder cannot be opened.
   static std::unique_ptr<DecodeCheck> Open(const StreamFormat& format);
-  ~DecodeCheck();
-  DecodeCheck(const DecodeCheck&) = delete;
-  DecodeCheck& operator=(const DecodeCheck&) = delete;
-
   // Output that the packets to come must decode to: `samples` of each channel.
   void Expect(const float* const* channels, std::size_t samples);
   // Decodes one packet; false at the first difference (or a decoder failure).
@@ -32,18 +25,16 @@ class DecodeCheck {
   // Drains the decoder; false when it gave back too little or too much.
   bool Finish();
   // What went wrong, for the failure's report.
-  const std::string& failure() const { return failure_; }
+  const std::string& failure() const { return failure_.empty() ? decoder_->failure() : failure_; }
   // The largest difference found so far.
   float largestDifference() const { return largest_; }
 
  private:
   explicit DecodeCheck(const StreamFormat& format) : format_(format) {}
-  bool Receive();
+  bool Compare(const AVFrame& frame);
 
   StreamFormat format_;
-  AVCodecContext* codec_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
+  std::unique_ptr<PacketDecoder> decoder_;
   std::vector<std::vector<float>> expected_;  // a channel, from expectedStart_ on
   std::size_t expectedStart_ = 0;
   uint64_t compared_ = 0;
