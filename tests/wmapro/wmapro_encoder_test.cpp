@@ -26,7 +26,21 @@ void CountErrors(void*, int level, const char*, va_list) {
   if (level <= AV_LOG_ERROR) ++decoderErrors;
 }
 
-enum class Sound { kTone, kNoise, kClicks, kSilence, kFullScale };
+// The torture shapes beside music-like sounds: DC at both extremes, Nyquist, lone impulses and a
+// sweep to the top of the band, each of which drives some coding to its edge (escapes of the
+// quantiser step, large levels, long runs).
+enum class Sound {
+  kTone,
+  kNoise,
+  kClicks,
+  kSilence,
+  kFullScale,
+  kHighDc,
+  kLowDc,
+  kNyquist,
+  kImpulses,
+  kSweep
+};
 
 std::vector<std::vector<float>> MakeSound(Sound sound, int rate, int channels, int frames) {
   std::vector<std::vector<float>> planes(channels, std::vector<float>(frames));
@@ -44,6 +58,15 @@ std::vector<std::vector<float>> MakeSound(Sound sound, int rate, int channels, i
         sample = i % (rate / 5) < 16 ? 0.9f : 0.0f;
       else if (sound == Sound::kFullScale)
         sample = (i / 50) % 2 ? 1.0f : -1.0f;
+      else if (sound == Sound::kHighDc || sound == Sound::kLowDc)
+        sample = sound == Sound::kHighDc ? 32767.0f / 32768 : -1.0f;
+      else if (sound == Sound::kNyquist)
+        sample = i % 2 ? 0.9f : -0.9f;
+      else if (sound == Sound::kImpulses)
+        sample = i % 3001 == 0 ? 1.0f : 0.0f;
+      else if (sound == Sound::kSweep)
+        sample = 0.7f * static_cast<float>(std::sin(std::numbers::pi * 20000.0 * i * i /
+                                                    (static_cast<double>(frames) * rate)));
     }
   return planes;
 }
@@ -265,7 +288,13 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{"Silence", Sound::kSilence, 44100, 2, 128, 10000, 0},
                     RoundTrip{"OneSample", Sound::kTone, 44100, 2, 128, 1, 0},
                     RoundTrip{"OneFrameAndOne", Sound::kTone, 48000, 2, 64, 2049, 0},
-                    RoundTrip{"SegmentAndOne", Sound::kNoise, 44100, 2, 384, 64 * 2048 + 1, 3}),
+                    RoundTrip{"SegmentAndOne", Sound::kNoise, 44100, 2, 384, 64 * 2048 + 1, 3},
+                    RoundTrip{"HighDc64", Sound::kHighDc, 44100, 2, 64, 30000, 0},
+                    RoundTrip{"LowDc384", Sound::kLowDc, 48000, 2, 384, 30000, 0},
+                    RoundTrip{"Nyquist80", Sound::kNyquist, 44100, 2, 80, 20000, 0},
+                    RoundTrip{"Impulses128Mono", Sound::kImpulses, 48000, 1, 128, 40000, 0},
+                    RoundTrip{"Sweep160", Sound::kSweep, 44100, 2, 160, 88200, 10},
+                    RoundTrip{"NoiseMonoPastASegment", Sound::kNoise, 44100, 1, 128, 65537, 1}),
     [](const testing::TestParamInfo<RoundTrip>& info) { return std::string(info.param.name); });
 
 }  // namespace
