@@ -38,12 +38,15 @@ import signals  # noqa: E402
 # options word is the format's index in the list `filterhost options` shows. Each encode checks
 # that the file declares the rate asked for.
 OUR_WORDS = {32: 17, 48: 13, 64: 12, 80: 10, 96: 9, 128: 7, 160: 5, 192: 3}
-CODERS = ["ours", "wmav2", "aac", "vorbis", "lame", "opus"]
+# The same for our Professional encoder (the fourth codec).
+PRO_WORDS = {64: 0x30015, 80: 0x30013, 96: 0x3000F, 128: 0x3000B, 160: 0x30009, 192: 0x30007,
+             256: 0x30005, 320: 0x30003, 384: 0x30001}
+CODERS = ["ours", "pro", "wmav2", "aac", "vorbis", "lame", "opus"]
 # Our runtime's quality-based variable-rate formats as coders "q<quality>" (44.1 kHz stereo) or
 # "q<quality>@<rate>x<channels>", e.g. q90@48000x1: each codes the signal converted to its
 # rate and channels (by sox), against which it is measured, whatever the --rates column says.
 VBR_CODER = re.compile(r"q(\d+)(?:@(\d+)x([12]))?$")
-EXTENSIONS = {"ours": "wma", "wmav2": "wma", "aac": "m4a", "vorbis": "ogg", "lame": "mp3",
+EXTENSIONS = {"ours": "wma", "pro": "wma", "wmav2": "wma", "aac": "m4a", "vorbis": "ogg", "lame": "mp3",
               "opus": "opus"}
 FFMPEG_CODECS = {"wmav2": "wmav2", "aac": "aac", "vorbis": "libvorbis", "lame": "libmp3lame",
                  "opus": "libopus"}
@@ -114,12 +117,13 @@ def encode(host, coder, kbps, source, target):
         seconds, _ = run([host, "encode", source, target, "--options", str(vbr_word(host, coder))],
                          env)
         return seconds
-    if coder == "ours":
+    if coder in ("ours", "pro"):
+        words = OUR_WORDS if coder == "ours" else PRO_WORDS
         env = dict(os.environ, WMAFILTER_THREADS="1")
-        seconds, _ = run([host, "encode", source, target, "--options", str(OUR_WORDS[kbps])], env)
+        seconds, _ = run([host, "encode", source, target, "--options", str(words[kbps])], env)
         _, info = run([host, "info", target])
         if not re.search(rf"(?<![0-9]){kbps} kbps", info.stdout.decode()):
-            raise CoderFailed(f"options word {OUR_WORDS[kbps]} is not {kbps} kbps: {info.stdout.decode()}")
+            raise CoderFailed(f"options word {words[kbps]} is not {kbps} kbps: {info.stdout.decode()}")
         return seconds
     seconds, _ = run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-threads", "1", "-i", source,
                       "-c:a", FFMPEG_CODECS[coder], "-b:a", f"{kbps}k", target])

@@ -8,6 +8,9 @@
 //   between files.
 // - WMAFILTER_LOSSLESS_CHECK makes the lossless encoder decode what it codes again and fail on
 //   the first difference (lossless_encoder.cpp). It is read as each lossless stream is opened.
+// - WMAFILTER_PRO_CHECK makes the Professional encoder decode each segment it codes again and
+//   fail where the decoder's output leaves its own reconstruction (wmapro_encoder.cpp). It is
+//   read as each Professional stream is opened.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +49,8 @@ inline bool SwitchedOn(const char* name) {
 inline bool TraceAsked() { return SwitchedOn("WMAFILTER_TRACE"); }
 
 inline bool LosslessCheckAsked() { return SwitchedOn("WMAFILTER_LOSSLESS_CHECK"); }
+
+inline bool ProCheckAsked() { return SwitchedOn("WMAFILTER_PRO_CHECK"); }
 
 // The trace's switch, read once in the process (the first call reads it).
 inline bool TraceEnabled() {

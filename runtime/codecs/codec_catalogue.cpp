@@ -4,6 +4,7 @@
 
 #include "codecs/libavcodec/libavcodec_encoder.h"
 #include "codecs/lossless/lossless_encoder.h"
+#include "codecs/wmapro/wmapro_encoder.h"
 #include "codecs/wmav2/wmav2_encoder.h"
 #include "common/wide_text.h"
 
@@ -106,6 +107,19 @@ CatalogueCodec LosslessCodec() {
   return entry;
 }
 
+// The Professional codec comes after the lossless one, so that the stored words naming those
+// keep their meaning: 16-bit constant-rate formats, highest bit rate first, then the higher
+// sample rate, stereo before mono.
+constexpr FormatEntry kProFormats[] = {
+    {384, 48000, 2}, {384, 44100, 2}, {320, 48000, 2}, {320, 44100, 2}, {256, 48000, 2},
+    {256, 44100, 2}, {192, 48000, 2}, {192, 44100, 2}, {160, 48000, 2}, {160, 44100, 2},
+    {128, 48000, 2}, {128, 44100, 2}, {128, 48000, 1}, {128, 44100, 1}, {96, 48000, 2},
+    {96, 44100, 2},  {96, 48000, 1},  {96, 44100, 1},  {80, 48000, 2},  {80, 44100, 2},
+    {64, 48000, 2},  {64, 44100, 2},  {64, 48000, 1},  {64, 44100, 1},
+};
+constexpr CodecEntry kPro = {WSTR("Windows Media Audio 10 Professional"), OpenWmaProEncoder,
+                             kProfessionalTag, false};
+
 // Opens the encoder for the format, as the writer will, to learn its block alignment and codec
 // data; nothing when it refuses the format.
 std::optional<WaveFormat> EncoderWaveFormat(OpenStreamEncoder open, WORD tag,
@@ -121,24 +135,32 @@ std::optional<WaveFormat> EncoderWaveFormat(OpenStreamEncoder open, WORD tag,
   return encoder->shape().format;
 }
 
+// The codec's constant-rate formats among `formats`, those its encoder takes.
+template <std::size_t kCount>
+CatalogueCodec ConstantRateCodec(const CodecEntry& codec, const FormatEntry (&formats)[kCount]) {
+  CatalogueCodec entry;
+  entry.name = codec.name;
+  entry.open = codec.open;
+  entry.subtype = SubtypeForTag(codec.tag);
+  for (const auto& format : formats) {
+    auto wave = EncoderWaveFormat(codec.open, codec.tag, format);
+    if (!wave) continue;  // an FFmpeg without this encoder mode: the format is not offered
+    entry.constantRate.push_back(
+        CatalogueFormat{format.kbps * 1000u, std::move(*wave),
+                        DescribeFormat(format.kbps * 1000u, format.rate, format.channels)});
+  }
+  return entry;
+}
+
 std::vector<CatalogueCodec> BuildCatalogue() {
   std::vector<CatalogueCodec> catalogue;
   for (const auto& codec : kCodecs) {
-    CatalogueCodec entry;
-    entry.name = codec.name;
-    entry.open = codec.open;
-    entry.subtype = SubtypeForTag(codec.tag);
-    for (const auto& format : kFormats) {
-      auto wave = EncoderWaveFormat(codec.open, codec.tag, format);
-      if (!wave) continue;  // an FFmpeg without this encoder mode: the format is not offered
-      entry.constantRate.push_back(
-          CatalogueFormat{format.kbps * 1000u, std::move(*wave),
-                          DescribeFormat(format.kbps * 1000u, format.rate, format.channels)});
-    }
+    CatalogueCodec entry = ConstantRateCodec(codec, kFormats);
     if (codec.qualityFormats) AddQualityFormats(codec, entry);
     if (!entry.constantRate.empty()) catalogue.push_back(std::move(entry));
   }
   catalogue.push_back(LosslessCodec());
+  catalogue.push_back(ConstantRateCodec(kPro, kProFormats));
   return catalogue;
 }
 

@@ -1,8 +1,9 @@
 // What this runtime encodes as Windows Media Audio: its own v2 encoder (with quality-based
 // variable-rate formats) and libavcodec's v1 encoder, the best first, then its lossless
-// encoder, each with its formats in a fixed order (the options word of the plug-in stores
-// positions in these lists, so the order never changes). Every format is a real WAVEFORMATEX,
-// its block alignment and codec data taken from the encoder itself, and every one encodes.
+// encoder, then its Professional encoder, each with its formats in a fixed order (the options
+// word of the plug-in stores positions in these lists, so the order never changes). Every format is
+// a real WAVEFORMATEX, its block alignment and codec data taken from the encoder itself, and every
+// one encodes.
 #pragma once
 
 #include <string>

@@ -423,7 +423,7 @@ std::vector<Row> Rows() {
       // A codec, bit rate or quality instead of a word: refused before any work, in one line
       // that names what is offered; a layout taken for the input's, said in one line.
       EncodeWave("CodecUnknown", PcmWave(0.2), Result::kFails,
-                 "no codec named \"aac\": --codec takes a short name (v2, v1, lossless)",
+                 "no codec named \"aac\": --codec takes a short name (v2, v1, lossless, pro)",
                  {"--codec", "aac"}),
       EncodeWave(
           "BitRateNotOffered", PcmWave(0.2), Result::kFails,

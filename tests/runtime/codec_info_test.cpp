@@ -60,16 +60,17 @@ Format ReadFormat(IWMCodecInfo3* info, DWORD codec, DWORD index) {
 std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 // Every constant-rate format is a real WAVEFORMATEX of its codec, described in the runtime's
-// style with the numbers of the format itself; the lossy codecs have no variable-rate formats.
-// The lossless codec comes last, with variable-rate formats only, one per width, rate and
-// channel count, in a fixed order that starts with 44.1 kHz stereo 16-bit.
+// style with the numbers of the format itself; of the lossy codecs only V8 has variable-rate
+// formats. The lossless codec comes third, with variable-rate formats only, one per width, rate
+// and channel count, in a fixed order that starts with 44.1 kHz stereo 16-bit; Professional
+// comes last, its formats constant-rate.
 TEST_F(RuntimeTest, CatalogueFormatsDescribeThemselves) {
   auto info = NewCodecInfo();
   DWORD codecs = 0;
   ASSERT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
-  ASSERT_EQ(codecs, 3u);
-  const WORD tags[] = {0x161, 0x160};
-  for (DWORD codec = 0; codec < 2; ++codec) {
+  ASSERT_EQ(codecs, 4u);
+  const WORD tags[] = {0x161, 0x160, 0x163, 0x162};
+  for (const DWORD codec : {0u, 1u, 3u}) {
     ASSERT_EQ(SetVbr(info.get(), codec, FALSE), S_OK);
     DWORD count = 0;
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &count), S_OK);
@@ -93,8 +94,8 @@ TEST_F(RuntimeTest, CatalogueFormatsDescribeThemselves) {
     for (std::size_t i = 1; i < descriptions.size(); ++i)
       EXPECT_LE(std::stoi(descriptions[i - 1]), std::stoi(descriptions[i]));
 
-    // V8's quality-based formats, each asking for its quality where the average goes; V1 has
-    // none.
+    // V8's quality-based formats, each asking for its quality where the average goes; V1 and
+    // Professional have none.
     ASSERT_EQ(SetVbr(info.get(), codec, TRUE), S_OK);
     ASSERT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &count), S_OK);
     EXPECT_EQ(count, codec == 0 ? 6u * 2 * 2 : 0u);
@@ -187,7 +188,7 @@ TEST_F(RuntimeTest, CodecInfoSizeProtocolAndRefusals) {
   DWORD count = 0;
   EXPECT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Video, &count), S_OK);
   EXPECT_EQ(count, 0u);
-  EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, 3, &count), E_INVALIDARG);
+  EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, 4, &count), E_INVALIDARG);
   EXPECT_EQ(info->GetCodecName(WMMEDIATYPE_Video, 0, nullptr, &length), E_INVALIDARG);
   const DWORD value = 1;
   EXPECT_EQ(info->SetCodecEnumerationSetting(WMMEDIATYPE_Audio, 0, u"_NOSUCHSETTING", WMT_TYPE_BOOL,

@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "codecs/lossless/stream_format.h"
-
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
+#include "codecs/shared/packet_decoder.h"
 
 namespace wmvcore::lossless {
 
@@ -19,10 +16,6 @@ class DecodeCheck {
  public:
   // Null when the decoder cannot be opened.
   static std::unique_ptr<DecodeCheck> Open(const StreamFormat& format);
-  ~DecodeCheck();
-  DecodeCheck(const DecodeCheck&) = delete;
-  DecodeCheck& operator=(const DecodeCheck&) = delete;
-
   // Input that the packets to come must give back, interleaved.
   void Expect(const int32_t* interleaved, std::size_t frames);
   // Decodes one packet; false at the first difference (or a decoder failure).
@@ -30,16 +23,14 @@ class DecodeCheck {
   // Drains the decoder; false when it gives back too little, too much, or something else.
   bool Finish();
   // What went wrong, for the failure's report.
-  const std::string& failure() const { return failure_; }
+  const std::string& failure() const { return failure_.empty() ? decoder_->failure() : failure_; }
 
  private:
   explicit DecodeCheck(const StreamFormat& format) : format_(format) {}
-  bool Receive();
+  bool Compare(const AVFrame& frame);
 
   StreamFormat format_;
-  AVCodecContext* codec_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
+  std::unique_ptr<PacketDecoder> decoder_;
   std::vector<int32_t> expected_;  // interleaved, from expectedStart_ on
   std::size_t expectedStart_ = 0;
   uint64_t compared_ = 0;  // sample frames

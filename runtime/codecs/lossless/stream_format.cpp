@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "codecs/shared/codec_data.h"
+
 namespace wmvcore::lossless {
 
 namespace {
@@ -14,12 +16,6 @@ namespace {
 // (0x80), one tile a frame (0x38 zero); the rate's own frame length, half or a quarter of it
 // (0x06).
 constexpr uint16_t kDecodeFlags = 0x0141;
-
-int Log2(unsigned value) {
-  int log = 0;
-  while (value >>= 1) ++log;
-  return log;
-}
 
 }  // namespace
 
@@ -65,7 +61,7 @@ int SamplesPerFrame(const StreamFormat& format) {
   return RateFrameSamples(format.sampleRate) >> FrameHalvings(format);
 }
 
-int SkipCountBits(const StreamFormat& format) { return Log2(SamplesPerFrame(format) * 2u); }
+int SkipCountBits(const StreamFormat& format) { return FloorLog2(SamplesPerFrame(format) * 2u); }
 
 int PacketBytes(const StreamFormat& format) {
   // A frame of raw samples and its overhead: small enough that the decoder's buffer holds a
@@ -76,7 +72,7 @@ int PacketBytes(const StreamFormat& format) {
 }
 
 int CarriedBitsField(const StreamFormat& format) {
-  return Log2(static_cast<unsigned>(PacketBytes(format))) + 4;
+  return FloorLog2(static_cast<unsigned>(PacketBytes(format))) + 4;
 }
 
 PacketLayout PacketLayoutOf(const StreamFormat& format) {
@@ -89,14 +85,7 @@ uint16_t DecodeFlags(const StreamFormat& format) {
 }
 
 std::array<uint8_t, 18> CodecData(const StreamFormat& format) {
-  std::array<uint8_t, 18> data{};
-  data[0] = static_cast<uint8_t>(format.bitsPerSample);
-  for (int byte = 0; byte < 4; ++byte)
-    data[2 + byte] = static_cast<uint8_t>(format.channelMask >> (8 * byte));
-  const uint16_t flags = DecodeFlags(format);
-  data[14] = static_cast<uint8_t>(flags & 0xFF);
-  data[15] = static_cast<uint8_t>(flags >> 8);
-  return data;
+  return FeatureCodecData(format.bitsPerSample, format.channelMask, DecodeFlags(format));
 }
 
 }  // namespace wmvcore::lossless

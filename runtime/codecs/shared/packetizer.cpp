@@ -20,6 +20,7 @@ constexpr uint64_t kKeptBits = 8 * 65536;
 Packetizer::Packetizer(const PacketLayout& layout, uint64_t firstBit)
     : packetBits_(layout.packetBytes * 8),
       countField_(layout.carriedBitsField),
+      readsFillingAsFrame_(layout.readsFillingAsFrame),
       dataBits_(PacketDataBits(layout)),
       base_(firstBit),
       consumed_(firstBit) {}
@@ -105,7 +106,7 @@ bool Packetizer::Finish(PacketOut& out) {
   if (left == 0) return true;
   if (!WritePacket(false, out)) return false;
   const uint64_t filling = dataBits_ - left;
-  if (filling < static_cast<uint64_t>(countField_) + kRefusedFrameBits)
+  if (readsFillingAsFrame_ && filling < static_cast<uint64_t>(countField_) + kRefusedFrameBits)
     return WritePacket(true, out);
   return true;
 }

@@ -19,6 +19,9 @@ namespace wmvcore {
 struct PacketLayout {
   int packetBytes = 0;       // every packet's size
   int carriedBitsField = 0;  // the bits of a header's count of bits that end the frame before
+  // Whether the decoder reads the last packet's filling as one more frame, which must then be
+  // one it refuses (Lossless's); Professional's stops at the end bit of the stream's last frame.
+  bool readsFillingAsFrame = true;
 };
 
 // The bits of a packet's header.
@@ -71,6 +74,7 @@ class Packetizer {
 
   int packetBits_;
   int countField_;  // the bits of a packet's count of carried bits
+  bool readsFillingAsFrame_;
   uint64_t dataBits_;
   BitWriter held_;  // the frame waiting to be known the last or not
   bool heldSeekable_ = false;
