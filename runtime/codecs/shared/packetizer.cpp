@@ -21,6 +21,7 @@ Packetizer::Packetizer(const PacketLayout& layout, uint64_t firstBit)
     : packetBits_(layout.packetBytes * 8),
       countField_(layout.carriedBitsField),
       readsFillingAsFrame_(layout.readsFillingAsFrame),
+      keepsFramesInsidePackets_(layout.keepsFramesInsidePackets),
       dataBits_(PacketDataBits(layout)),
       base_(firstBit),
       consumed_(firstBit) {}
@@ -39,7 +40,8 @@ void Packetizer::Release(bool last) {
   // frame starts in the next packet instead, after ones that the decoder passes over; shorter
   // than a packet's data, it ends inside that packet.
   const uint64_t filled = end() - consumed_;
-  if (!last && filled > 0 && filled + held_.bits() == dataBits_) FillPacket();
+  if (keepsFramesInsidePackets_ && !last && filled > 0 && filled + held_.bits() == dataBits_)
+    FillPacket();
   const uint64_t start = end();
   stream_.Append(held_, 0, held_.bits() - 1);
   stream_.Put(last ? 0 : 1, 1);
@@ -48,7 +50,7 @@ void Packetizer::Release(bool last) {
 }
 
 bool Packetizer::Add(const uint8_t* frame, uint64_t bits, bool seekable, PacketOut& out) {
-  if (bits == 0 || bits >= dataBits_) return false;
+  if (bits == 0 || (keepsFramesInsidePackets_ && bits >= dataBits_)) return false;
   if (holding_) Release(false);
   held_.Clear();
   held_.Append(frame, 0, bits);

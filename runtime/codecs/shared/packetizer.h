@@ -22,6 +22,11 @@ struct PacketLayout {
   // Whether the decoder reads the last packet's filling as one more frame, which must then be
   // one it refuses (Lossless's); Professional's stops at the end bit of the stream's last frame.
   bool readsFillingAsFrame = true;
+  // Whether every frame is laid shorter than a packet's data, and one that would end exactly
+  // at a packet's end starts in the next packet after ones the decoder passes over
+  // (Lossless's decoder drops or misreads such frames); Professional's encoder places its
+  // frames itself, longer ones running on over packets.
+  bool keepsFramesInsidePackets = true;
 };
 
 // The bits of a packet's header.
@@ -75,6 +80,7 @@ class Packetizer {
   int packetBits_;
   int countField_;  // the bits of a packet's count of carried bits
   bool readsFillingAsFrame_;
+  bool keepsFramesInsidePackets_;
   uint64_t dataBits_;
   BitWriter held_;  // the frame waiting to be known the last or not
   bool heldSeekable_ = false;

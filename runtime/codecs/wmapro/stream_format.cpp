@@ -45,7 +45,7 @@ int LengthField(const StreamFormat& format) {
 
 // The decoder stops at the end bit of the stream's last frame: filling after it is not read.
 PacketLayout PacketLayoutOf(const StreamFormat& format) {
-  return PacketLayout{PacketBytes(format), LengthField(format), false};
+  return PacketLayout{PacketBytes(format), LengthField(format), false, false};
 }
 
 int TrimField(const StreamFormat& format) {
