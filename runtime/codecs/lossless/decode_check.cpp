@@ -12,8 +12,7 @@ std::unique_ptr<DecodeCheck> DecodeCheck::Open(const StreamFormat& format) {
                                0,
                                std::vector<uint8_t>(data.begin(), data.end())};
   std::unique_ptr<DecodeCheck> check(new DecodeCheck(format));
-  check->decoder_ = PacketDecoder::Open(stream);
-  if (!check->decoder_) return nullptr;
+  if (!check->OpenDecoder(stream)) return nullptr;
   return check;
 }
 
@@ -52,18 +51,6 @@ bool DecodeCheck::Compare(const AVFrame& frame) {
   return true;
 }
 
-bool DecodeCheck::Check(const std::vector<uint8_t>& packet) {
-  return decoder_->Decode(&packet, [this](const AVFrame& frame) { return Compare(frame); });
-}
-
-bool DecodeCheck::Finish() {
-  if (!decoder_->Decode(nullptr, [this](const AVFrame& frame) { return Compare(frame); }))
-    return false;
-  if (expected_.size() != expectedStart_) {
-    failure_ = "the decoder gave " + std::to_string(compared_) + " samples, fewer than went in";
-    return false;
-  }
-  return true;
-}
+bool DecodeCheck::AllGivenBack() const { return expected_.size() == expectedStart_; }
 
 }  // namespace wmvcore::lossless

@@ -12,29 +12,21 @@
 
 namespace wmvcore::lossless {
 
-class DecodeCheck {
+class DecodeCheck final : public DecodeCheckBase {
  public:
   // Null when the decoder cannot be opened.
   static std::unique_ptr<DecodeCheck> Open(const StreamFormat& format);
   // Input that the packets to come must give back, interleaved.
   void Expect(const int32_t* interleaved, std::size_t frames);
-  // Decodes one packet; false at the first difference (or a decoder failure).
-  bool Check(const std::vector<uint8_t>& packet);
-  // Drains the decoder; false when it gives back too little, too much, or something else.
-  bool Finish();
-  // What went wrong, for the failure's report.
-  const std::string& failure() const { return failure_.empty() ? decoder_->failure() : failure_; }
 
  private:
   explicit DecodeCheck(const StreamFormat& format) : format_(format) {}
-  bool Compare(const AVFrame& frame);
+  bool Compare(const AVFrame& frame) override;
+  bool AllGivenBack() const override;
 
   StreamFormat format_;
-  std::unique_ptr<PacketDecoder> decoder_;
   std::vector<int32_t> expected_;  // interleaved, from expectedStart_ on
   std::size_t expectedStart_ = 0;
-  uint64_t compared_ = 0;  // sample frames
-  std::string failure_;
 };
 
 }  // namespace wmvcore::lossless

@@ -65,4 +65,18 @@ bool PacketDecoder::Decode(const std::vector<uint8_t>* packet, const Take& take)
   }
 }
 
+bool DecodeCheckBase::OpenDecoder(const PacketDecoder::Stream& stream) {
+  decoder_ = PacketDecoder::Open(stream);
+  return decoder_ != nullptr;
+}
+
+bool DecodeCheckBase::Finish() {
+  if (!decoder_->Decode(nullptr, Taker())) return false;
+  if (!AllGivenBack()) {
+    failure_ = "the decoder gave " + std::to_string(compared_) + " samples, fewer than were coded";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace wmvcore

@@ -47,4 +47,35 @@ class PacketDecoder {
   std::string failure_;
 };
 
+// What the encoders' verify modes share: the packets decoded in the order written, each frame
+// the decoder gives compared by the codec's own rule (Compare), and at the end every sample
+// that went in given back (AllGivenBack).
+class DecodeCheckBase {
+ public:
+  virtual ~DecodeCheckBase() = default;
+  // Decodes one packet; false at the first difference (or a decoder failure).
+  bool Check(const std::vector<uint8_t>& packet) { return decoder_->Decode(&packet, Taker()); }
+  // Drains the decoder; false when it gave back too little, too much, or something else.
+  bool Finish();
+  // What went wrong, for the failure's report.
+  const std::string& failure() const { return failure_.empty() ? decoder_->failure() : failure_; }
+
+ protected:
+  DecodeCheckBase() = default;
+  // False when the decoder cannot be opened.
+  bool OpenDecoder(const PacketDecoder::Stream& stream);
+  // Compares one decoded frame with what went in, counting what it compared in compared_.
+  virtual bool Compare(const AVFrame& frame) = 0;
+  virtual bool AllGivenBack() const = 0;
+
+  uint64_t compared_ = 0;  // sample frames given back and found right
+  std::string failure_;
+
+ private:
+  PacketDecoder::Take Taker() {
+    return [this](const AVFrame& frame) { return Compare(frame); };
+  }
+  std::unique_ptr<PacketDecoder> decoder_;
+};
+
 }  // namespace wmvcore

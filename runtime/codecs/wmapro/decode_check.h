@@ -14,32 +14,24 @@
 
 namespace wmvcore::wmapro {
 
-class DecodeCheck {
+class DecodeCheck final : public DecodeCheckBase {
  public:
   // Null when the decoder cannot be opened.
   static std::unique_ptr<DecodeCheck> Open(const StreamFormat& format);
   // Output that the packets to come must decode to: `samples` of each channel.
   void Expect(const float* const* channels, std::size_t samples);
-  // Decodes one packet; false at the first difference (or a decoder failure).
-  bool Check(const std::vector<uint8_t>& packet);
-  // Drains the decoder; false when it gave back too little or too much.
-  bool Finish();
-  // What went wrong, for the failure's report.
-  const std::string& failure() const { return failure_.empty() ? decoder_->failure() : failure_; }
   // The largest difference found so far.
   float largestDifference() const { return largest_; }
 
  private:
   explicit DecodeCheck(const StreamFormat& format) : format_(format) {}
-  bool Compare(const AVFrame& frame);
+  bool Compare(const AVFrame& frame) override;
+  bool AllGivenBack() const override;
 
   StreamFormat format_;
-  std::unique_ptr<PacketDecoder> decoder_;
   std::vector<std::vector<float>> expected_;  // a channel, from expectedStart_ on
   std::size_t expectedStart_ = 0;
-  uint64_t compared_ = 0;
   float largest_ = 0;
-  std::string failure_;
 };
 
 }  // namespace wmvcore::wmapro
