@@ -502,6 +502,9 @@ TEST_F(RuntimeTest, RoundTripsGiveBackEveryFrameSaved) {
     if (!test_support::kSanitized) lengths.push_back(1'045'187);
     if (c.variable) lengths = {1, 2049, 140'000};
     lengths.insert(lengths.end(), c.moreFrames.begin(), c.moreFrames.end());
+    // Under ThreadSanitizer, whose risk is the workers, only the length that spans segments
+    // on three threads; the short ones test framing, which the other builds run.
+    if (test_support::kThreadSanitizer) lengths = {lengths.back()};
     for (const std::size_t frames : lengths) {
       const std::string name = std::to_string(c.codec) + ":" + std::to_string(c.format) +
                                (c.variable ? "v/" : "/") + std::to_string(c.rate) + "/" +
