@@ -12,10 +12,10 @@
 #include <random>
 #include <vector>
 
+#include "codecs/shared/packet_decoder.h"
 #include "codecs/wmapro/bitstream.h"
 #include "codecs/wmapro/stream_format.h"
 #include "codecs/wmapro/wmapro_encoder.h"
-#include "ffmpeg/ffmpeg_handles.h"
 
 namespace wmvcore {
 namespace {
@@ -159,37 +159,30 @@ Encoded Encode(const std::vector<std::vector<float>>& planes, int rate, int kbps
   return encoded;
 }
 
+// Decodes with libavcodec through the packet decoder the verify modes use; planar, as long as
+// the decoder gives.
 std::vector<std::vector<float>> Decode(const Encoded& encoded) {
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_WMAPRO);
-  CodecContextHandle context(avcodec_alloc_context3(codec));
-  context->sample_rate = static_cast<int>(encoded.format.samplesPerSec);
-  av_channel_layout_default(&context->ch_layout, encoded.format.channels);
-  context->bit_rate = static_cast<int64_t>(encoded.format.avgBytesPerSec) * 8;
-  context->block_align = encoded.format.blockAlign;
-  context->extradata =
-      static_cast<uint8_t*>(av_mallocz(encoded.format.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-  std::copy(encoded.format.extra.begin(), encoded.format.extra.end(), context->extradata);
-  context->extradata_size = static_cast<int>(encoded.format.extra.size());
-  EXPECT_EQ(avcodec_open2(context.get(), codec, nullptr), 0);
+  const PacketDecoder::Stream stream{
+      AV_CODEC_ID_WMAPRO,        static_cast<int>(encoded.format.samplesPerSec),
+      encoded.format.channels,   0,
+      encoded.format.blockAlign, static_cast<int64_t>(encoded.format.avgBytesPerSec) * 8,
+      encoded.format.extra};
   std::vector<std::vector<float>> planes(encoded.format.channels);
-  PacketHandle packet(av_packet_alloc());
-  FrameHandle frame(av_frame_alloc());
-  const auto drain = [&] {
-    while (avcodec_receive_frame(context.get(), frame.get()) == 0)
-      for (int c = 0; c < encoded.format.channels; ++c) {
-        const auto* samples = reinterpret_cast<const float*>(frame->extended_data[c]);
-        planes[c].insert(planes[c].end(), samples, samples + frame->nb_samples);
-      }
+  const std::unique_ptr<PacketDecoder> decoder = PacketDecoder::Open(stream);
+  EXPECT_TRUE(decoder);
+  if (!decoder) return planes;
+  const auto take = [&](const AVFrame& frame) {
+    for (int c = 0; c < encoded.format.channels; ++c) {
+      const auto* samples = reinterpret_cast<const float*>(frame.extended_data[c]);
+      planes[c].insert(planes[c].end(), samples, samples + frame.nb_samples);
+    }
+    return true;
   };
   for (const auto& bytes : encoded.packets) {
-    av_new_packet(packet.get(), static_cast<int>(bytes.size()));
-    std::copy(bytes.begin(), bytes.end(), packet->data);
-    EXPECT_EQ(avcodec_send_packet(context.get(), packet.get()), 0);
-    av_packet_unref(packet.get());
-    drain();
+    const std::vector<uint8_t> packet(bytes.begin(), bytes.end());
+    EXPECT_TRUE(decoder->Decode(&packet, take)) << decoder->failure();
   }
-  avcodec_send_packet(context.get(), nullptr);
-  drain();
+  decoder->Decode(nullptr, take);
   return planes;
 }
 
